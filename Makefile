@@ -1,0 +1,47 @@
+# The two commands of the README: `make run` and `make test`.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+FIRST_SAMPLE := samples/aurora-1.jpg
+
+.PHONY: deps build build-asan run test test-plain test-asan bench samples clean
+
+deps:
+	@bash tools/install-deps.sh
+
+build/build.ninja: CMakeLists.txt
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build-asan/build.ninja: CMakeLists.txt
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELU_SANITIZE=ON $(CMAKE_FLAGS)
+
+build: build/build.ninja
+	cmake --build build -j $(JOBS)
+
+build-asan: build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+
+run: deps
+	$(MAKE) build
+	./build/pelu "$(FIRST_SAMPLE)"
+
+test-plain: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+test: deps
+	$(MAKE) test-plain
+	$(MAKE) test-asan
+
+bench: deps build
+	./build/bench/pelu-bench
+
+samples: deps
+	bash tools/make-samples.sh
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+class QImageReader;
+
+namespace imaging {
+
+// Plays the frames of an animated GIF or WebP one at a time, decoding each when asked,
+// so a long animation never sits in memory whole. Use on one thread at a time.
+class AnimatedImage {
+public:
+    explicit AnimatedImage(const QString& path);
+    ~AnimatedImage();
+    AnimatedImage(const AnimatedImage&) = delete;
+    AnimatedImage& operator=(const AnimatedImage&) = delete;
+
+    // More than one frame.
+    bool isAnimated() const { return m_frameCount > 1; }
+    int frameCount() const { return m_frameCount; }
+
+    // The next frame, wrapping to the first after the last; null on a decode error.
+    QImage nextFrame();
+    // How long the frame last returned by nextFrame() stays on screen, in milliseconds.
+    int currentDelayMs() const { return m_delayMs; }
+
+private:
+    QString m_path;
+    std::unique_ptr<QImageReader> m_reader;
+    int m_frameCount = 0;
+    int m_delayMs = 100;
+};
+
+} // namespace imaging

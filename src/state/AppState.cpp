@@ -1,0 +1,276 @@
+#include "state/AppState.h"
+
+#include "state/PointerMonitor.h"
+
+#include <QPointer>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+
+constexpr int kStatusBarHideDelayMs = 2000;
+
+const QString kDisplayModeKey = QStringLiteral("displayMode");
+const QString kOverlayModeKey = QStringLiteral("overlayMode");
+const QString kShowThumbnailBarKey = QStringLiteral("showThumbnailBar");
+
+QSettings preferences()
+{
+    return QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
+}
+
+bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b)
+{
+    if (a.has_value() != b.has_value())
+        return false;
+    return !a || a->cacheKey() == b->cacheKey();
+}
+
+bool sameImages(const QHash<QUrl, QImage>& a, const QHash<QUrl, QImage>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        auto other = b.constFind(it.key());
+        if (other == b.cend() || other->cacheKey() != it->cacheKey())
+            return false;
+    }
+    return true;
+}
+
+// Stores the value and tells whether observers must hear of it.
+template <typename T> bool assign(T& field, const T& value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+AppState::AppState(QObject* parent) : QObject(parent)
+{
+    m_hideStatusBarTask = new QTimer(this);
+    m_hideStatusBarTask->setSingleShot(true);
+    m_hideStatusBarTask->setInterval(kStatusBarHideDelayMs);
+    connect(m_hideStatusBarTask, &QTimer::timeout, this, [this] { setShowStatusBar(false); });
+
+    readPreferences();
+
+    QPointer<AppState> self(this);
+    auto* monitor = new PointerMonitor(
+        [self] {
+            if (self)
+                self->showStatusBarTemporarily();
+        },
+        this);
+    if (monitor->isInstalled())
+        m_mouseMonitor = monitor;
+    else
+        delete monitor;
+}
+
+AppState::~AppState()
+{
+    // Remove the monitor before the fields go, so no late movement reaches a dying model.
+    delete m_mouseMonitor;
+    m_mouseMonitor = nullptr;
+}
+
+void AppState::readPreferences()
+{
+    QSettings settings = preferences();
+    const QVariant display = settings.value(kDisplayModeKey);
+    if (display.typeId() == QMetaType::QString) {
+        if (auto mode = displayModeFromRaw(display.toString()))
+            setDisplayMode(*mode);
+    }
+    const QVariant overlay = settings.value(kOverlayModeKey);
+    if (overlay.typeId() == QMetaType::QString) {
+        if (auto mode = overlayModeFromRaw(overlay.toString()))
+            setOverlayMode(*mode);
+    }
+    setShowThumbnailBar(settings.value(kShowThumbnailBarKey, false).toBool());
+}
+
+void AppState::setCurrentURL(const std::optional<QUrl>& url)
+{
+    if (assign(m_currentURL, url)) {
+        Q_EMIT currentURLChanged();
+        Q_EMIT windowTitleChanged();
+    }
+}
+
+void AppState::setCurrentImage(const std::optional<QImage>& image)
+{
+    if (sameImage(m_currentImage, image))
+        return;
+    m_currentImage = image;
+    Q_EMIT currentImageChanged();
+}
+
+void AppState::setImageFiles(const QList<QUrl>& files)
+{
+    if (assign(m_imageFiles, files)) {
+        Q_EMIT imageFilesChanged();
+        Q_EMIT windowTitleChanged();
+    }
+}
+
+void AppState::setCurrentIndex(qint64 index)
+{
+    if (assign(m_currentIndex, index)) {
+        Q_EMIT currentIndexChanged();
+        Q_EMIT windowTitleChanged();
+    }
+}
+
+void AppState::setRotation(double degrees)
+{
+    if (assign(m_rotation, degrees))
+        Q_EMIT rotationChanged();
+}
+
+void AppState::setMetadata(const MetadataRows& rows)
+{
+    m_metadata = rows;
+    Q_EMIT metadataChanged();
+}
+
+void AppState::setDisplayMode(DisplayMode mode)
+{
+    if (assign(m_displayMode, mode))
+        Q_EMIT displayModeChanged();
+    preferences().setValue(kDisplayModeKey, rawValue(mode));
+}
+
+void AppState::setOverlayMode(OverlayMode mode)
+{
+    if (assign(m_overlayMode, mode))
+        Q_EMIT overlayModeChanged();
+    preferences().setValue(kOverlayModeKey, rawValue(mode));
+}
+
+void AppState::setShowThumbnailBar(bool show)
+{
+    if (assign(m_showThumbnailBar, show))
+        Q_EMIT showThumbnailBarChanged();
+    preferences().setValue(kShowThumbnailBarKey, show);
+}
+
+void AppState::setZoomAction(const std::optional<ZoomAction>& action)
+{
+    if (assign(m_zoomAction, action))
+        Q_EMIT zoomActionChanged();
+}
+
+void AppState::setMagnification(double value)
+{
+    if (assign(m_magnification, value))
+        Q_EMIT magnificationChanged();
+}
+
+void AppState::setVisibleRect(const QRectF& rect)
+{
+    if (assign(m_visibleRect, rect))
+        Q_EMIT visibleRectChanged();
+}
+
+void AppState::setScrollTarget(const std::optional<QPointF>& target)
+{
+    if (assign(m_scrollTarget, target))
+        Q_EMIT scrollTargetChanged();
+}
+
+void AppState::setIsNavigatorDragging(bool dragging)
+{
+    if (assign(m_isNavigatorDragging, dragging))
+        Q_EMIT isNavigatorDraggingChanged();
+}
+
+void AppState::setShowDeleteConfirmation(bool show)
+{
+    if (assign(m_showDeleteConfirmation, show))
+        Q_EMIT showDeleteConfirmationChanged();
+}
+
+void AppState::setDeleteError(const std::optional<QString>& message)
+{
+    if (assign(m_deleteError, message))
+        Q_EMIT deleteErrorChanged();
+}
+
+void AppState::setShowStatusBar(bool show)
+{
+    if (assign(m_showStatusBar, show))
+        Q_EMIT showStatusBarChanged();
+}
+
+void AppState::setPreloadedImages(const QHash<QUrl, QImage>& images)
+{
+    if (sameImages(m_preloadedImages, images))
+        return;
+    m_preloadedImages = images;
+    Q_EMIT preloadedImagesChanged();
+}
+
+void AppState::insertPreloadedImage(const QUrl& url, const QImage& image)
+{
+    m_preloadedImages.insert(url, image);
+    Q_EMIT preloadedImagesChanged();
+}
+
+std::optional<QImage> AppState::takePreloadedImage(const QUrl& url)
+{
+    auto it = m_preloadedImages.find(url);
+    if (it == m_preloadedImages.end())
+        return std::nullopt;
+    QImage image = *it;
+    m_preloadedImages.erase(it);
+    Q_EMIT preloadedImagesChanged();
+    return image;
+}
+
+QString AppState::windowTitle() const
+{
+    if (!m_currentURL)
+        return QStringLiteral("Pelú");
+    QString title = m_currentURL->fileName();
+    if (m_imageFiles.size() >= 2) {
+        title += QStringLiteral(" [%1/%2]")
+                     .arg(QString::number(m_currentIndex + 1), QString::number(m_imageFiles.size()));
+    }
+    return title;
+}
+
+void AppState::showStatusBarTemporarily()
+{
+    setShowStatusBar(true);
+    // start() on a running timer restarts it: the earlier countdown is cancelled.
+    m_hideStatusBarTask->start();
+}
+
+bool AppState::isHideCountdownActive() const
+{
+    return m_hideStatusBarTask->isActive();
+}
+
+void AppState::setStatusBarHideDelay(int milliseconds)
+{
+    m_hideStatusBarTask->setInterval(milliseconds);
+}
+
+void AppState::applyDisplayMode()
+{
+    switch (m_displayMode) {
+    case DisplayMode::fitToWindow:
+        setZoomAction(ZoomAction::fit);
+        break;
+    case DisplayMode::actualSize:
+        setZoomAction(ZoomAction::actualSize);
+        break;
+    case DisplayMode::autoSizeWindow:
+        break;
+    }
+}

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "state/MetadataEntry.h"
+#include "state/Modes.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QRectF>
+#include <QUrl>
+#include <optional>
+
+class QTimer;
+class PointerMonitor;
+
+// The one model of what the viewer shows. Widget-free: widgets read it, call it and
+// observe its <field>Changed signals, which fire only when a value really changes.
+class AppState : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppState(QObject* parent = nullptr);
+    ~AppState() override;
+
+    const std::optional<QUrl>& currentURL() const { return m_currentURL; }
+    void setCurrentURL(const std::optional<QUrl>& url);
+
+    // Compared by identity (QImage::cacheKey), never by pixels.
+    const std::optional<QImage>& currentImage() const { return m_currentImage; }
+    void setCurrentImage(const std::optional<QImage>& image);
+
+    const QList<QUrl>& imageFiles() const { return m_imageFiles; }
+    void setImageFiles(const QList<QUrl>& files);
+
+    qint64 currentIndex() const { return m_currentIndex; }
+    void setCurrentIndex(qint64 index);
+
+    double rotation() const { return m_rotation; }
+    void setRotation(double degrees);
+
+    // Notifies on every assignment.
+    const MetadataRows& metadata() const { return m_metadata; }
+    void setMetadata(const MetadataRows& rows);
+
+    // The three preferences: stored on every assignment, even of the value held.
+    DisplayMode displayMode() const { return m_displayMode; }
+    void setDisplayMode(DisplayMode mode);
+    OverlayMode overlayMode() const { return m_overlayMode; }
+    void setOverlayMode(OverlayMode mode);
+    bool showThumbnailBar() const { return m_showThumbnailBar; }
+    void setShowThumbnailBar(bool show);
+
+    const std::optional<ZoomAction>& zoomAction() const { return m_zoomAction; }
+    void setZoomAction(const std::optional<ZoomAction>& action);
+
+    double magnification() const { return m_magnification; }
+    void setMagnification(double value);
+
+    // Normalised image coordinates, y upward.
+    const QRectF& visibleRect() const { return m_visibleRect; }
+    void setVisibleRect(const QRectF& rect);
+
+    const std::optional<QPointF>& scrollTarget() const { return m_scrollTarget; }
+    void setScrollTarget(const std::optional<QPointF>& target);
+
+    bool isNavigatorDragging() const { return m_isNavigatorDragging; }
+    void setIsNavigatorDragging(bool dragging);
+
+    bool showDeleteConfirmation() const { return m_showDeleteConfirmation; }
+    void setShowDeleteConfirmation(bool show);
+
+    const std::optional<QString>& deleteError() const { return m_deleteError; }
+    void setDeleteError(const std::optional<QString>& message);
+
+    bool showStatusBar() const { return m_showStatusBar; }
+    void setShowStatusBar(bool show);
+
+    // Decoded neighbours of the shown image. Images compare by identity.
+    const QHash<QUrl, QImage>& preloadedImages() const { return m_preloadedImages; }
+    void setPreloadedImages(const QHash<QUrl, QImage>& images);
+    void insertPreloadedImage(const QUrl& url, const QImage& image);
+    std::optional<QImage> takePreloadedImage(const QUrl& url);
+
+    QString windowTitle() const;
+
+    // Shows the status bar and restarts the hide countdown.
+    void showStatusBarTemporarily();
+    bool isHideCountdownActive() const;
+    void setStatusBarHideDelay(int milliseconds);
+
+    void applyDisplayMode();
+
+    bool hasPointerMonitor() const { return m_mouseMonitor != nullptr; }
+
+    // Folder listing.
+    static const QSet<QString>& supportedExtensions();
+    void loadDirectory(const QUrl& openedFile);
+
+Q_SIGNALS:
+    void currentURLChanged();
+    void currentImageChanged();
+    void imageFilesChanged();
+    void currentIndexChanged();
+    void rotationChanged();
+    void metadataChanged();
+    void displayModeChanged();
+    void overlayModeChanged();
+    void showThumbnailBarChanged();
+    void zoomActionChanged();
+    void magnificationChanged();
+    void visibleRectChanged();
+    void scrollTargetChanged();
+    void isNavigatorDraggingChanged();
+    void showDeleteConfirmationChanged();
+    void deleteErrorChanged();
+    void showStatusBarChanged();
+    void preloadedImagesChanged();
+    // Emitted whenever one of the fields the title is made of changes.
+    void windowTitleChanged();
+
+private:
+    void readPreferences();
+
+    std::optional<QUrl> m_currentURL;
+    std::optional<QImage> m_currentImage;
+    QList<QUrl> m_imageFiles;
+    qint64 m_currentIndex = 0;
+    double m_rotation = 0;
+    MetadataRows m_metadata;
+    DisplayMode m_displayMode = DisplayMode::fitToWindow;
+    OverlayMode m_overlayMode = OverlayMode::none;
+    bool m_showThumbnailBar = false;
+    std::optional<ZoomAction> m_zoomAction;
+    double m_magnification = 1.0;
+    QRectF m_visibleRect{0, 0, 1, 1};
+    std::optional<QPointF> m_scrollTarget;
+    bool m_isNavigatorDragging = false;
+    bool m_showDeleteConfirmation = false;
+    std::optional<QString> m_deleteError;
+    bool m_showStatusBar = true;
+    QTimer* m_hideStatusBarTask = nullptr;
+    QHash<QUrl, QImage> m_preloadedImages;
+    PointerMonitor* m_mouseMonitor = nullptr;
+};

@@ -1,0 +1,97 @@
+#include "state/FolderListing.h"
+
+#include "state/AppState.h"
+
+#include <QFile>
+#include <QLocale>
+#include <algorithm>
+#include <filesystem>
+
+namespace folder {
+
+const QSet<QString>& supportedExtensions()
+{
+    static const QSet<QString> extensions = {
+        QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+        QStringLiteral("gif"),  QStringLiteral("bmp"),  QStringLiteral("tiff"),
+        QStringLiteral("tif"),  QStringLiteral("heic"), QStringLiteral("heif"),
+        QStringLiteral("webp"), QStringLiteral("avif"), QStringLiteral("ico"),
+        QStringLiteral("psd"),  QStringLiteral("cr2"),  QStringLiteral("nef"),
+        QStringLiteral("arw"),  QStringLiteral("dng"),  QStringLiteral("orf"),
+        QStringLiteral("rw2"),
+    };
+    return extensions;
+}
+
+bool hasSupportedExtension(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    // A leading dot alone names a hidden file, not an extension.
+    if (dot <= 0 || dot == fileName.size() - 1)
+        return false;
+    return supportedExtensions().contains(fileName.mid(dot + 1).toLower());
+}
+
+QCollator naturalCollator()
+{
+    QLocale locale;
+    // The C and POSIX locales ignore numeric mode; English sorts as a file manager would.
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
+{
+    const QUrl folderUrl = openedFile.adjusted(QUrl::RemoveFilename);
+    const std::filesystem::path folderPath(QFile::encodeName(folderUrl.toLocalFile()).toStdString());
+
+    std::error_code error;
+    std::filesystem::directory_iterator it(folderPath, error);
+    if (error)
+        return std::nullopt;
+
+    QStringList names;
+    for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+        const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
+        if (name.startsWith(QLatin1Char('.')) || !hasSupportedExtension(name))
+            continue;
+        names.append(name);
+    }
+    if (error)
+        return std::nullopt;
+
+    const QCollator collator = naturalCollator();
+    std::stable_sort(names.begin(), names.end(),
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+
+    const QString folderLocal = folderUrl.toLocalFile();
+    QList<QUrl> files;
+    files.reserve(names.size());
+    for (const QString& name : names)
+        files.append(QUrl::fromLocalFile(folderLocal + name));
+    return files;
+}
+
+} // namespace folder
+
+const QSet<QString>& AppState::supportedExtensions()
+{
+    return folder::supportedExtensions();
+}
+
+void AppState::loadDirectory(const QUrl& openedFile)
+{
+    const auto listed = folder::listImages(openedFile);
+    if (!listed) {
+        setImageFiles({openedFile});
+        setCurrentIndex(0);
+        return;
+    }
+    setImageFiles(*listed);
+    const qsizetype position = listed->indexOf(openedFile);
+    setCurrentIndex(position < 0 ? 0 : position);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QCollator>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+namespace folder {
+
+// The 19 lower-case extensions, without the dot, that make a file part of the list.
+const QSet<QString>& supportedExtensions();
+
+// True when the name's extension, lower-cased, is supported. A name without one is not.
+bool hasSupportedExtension(const QString& fileName);
+
+// The file manager's order: case-insensitive, digit runs by value, current locale.
+QCollator naturalCollator();
+
+// The supported images beside the given file, in natural order; nothing when the folder
+// cannot be read. One directory read: no per-entry stat, no decoding.
+std::optional<QList<QUrl>> listImages(const QUrl& openedFile);
+
+} // namespace folder

@@ -1,0 +1,28 @@
+#include "state/PointerMonitor.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+PointerMonitor::PointerMonitor(std::function<void()> onMove, QObject* parent)
+    : QObject(parent), m_onMove(std::move(onMove))
+{
+    if (auto* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+        m_installed = true;
+    }
+}
+
+PointerMonitor::~PointerMonitor()
+{
+    if (m_installed && QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool PointerMonitor::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window sees every move whether or not a widget tracks the mouse; counting
+    // only window-level events avoids seeing the same move twice.
+    if (event->type() == QEvent::MouseMove && watched->isWindowType() && m_onMove)
+        m_onMove();
+    return false;
+}

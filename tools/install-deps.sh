@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs every Debian package Pelu needs to build, run, test and benchmark.
+# Idempotent: does nothing when everything is present.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake ninja-build g++ pkg-config make
+  # Qt 6
+  qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools
+  qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
+  # image libraries
+  libheif-dev libheif1 libraw-dev libexiv2-dev libglib2.0-dev libtiff-dev
+  libjpeg-dev libpng-dev
+  # fixtures and desktop helpers for tests
+  libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
+  # window tests
+  xvfb xauth xdotool x11-utils x11-apps imagemagick
+  # benchmark references
+  libjpeg-turbo-progs libvips-tools libturbojpeg0-dev
+  # fonts so the window has text to draw
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
