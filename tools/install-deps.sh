@@ -11,7 +11,7 @@ packages=(
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   # image libraries
   libheif-dev libheif1 libraw-dev libexiv2-dev libglib2.0-dev libtiff-dev
-  libjpeg-dev libpng-dev
+  libjpeg-dev libpng-dev exiv2
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
   # window tests

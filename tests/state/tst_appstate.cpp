@@ -1,0 +1,212 @@
+#include "state/AppState.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+class TestAppState : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+    QSettings store() { return QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu")); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    }
+
+    void init() { store().clear(); }
+
+    void firstLaunchWritesOnlyTheThumbnailPreference()
+    {
+        AppState state;
+        QCOMPARE(state.displayMode(), DisplayMode::fitToWindow);
+        QCOMPARE(state.overlayMode(), OverlayMode::none);
+        QCOMPARE(state.showThumbnailBar(), false);
+        QSettings s = store();
+        QVERIFY(s.contains(QStringLiteral("showThumbnailBar")));
+        QCOMPARE(s.value(QStringLiteral("showThumbnailBar")).toBool(), false);
+        QVERIFY(!s.contains(QStringLiteral("displayMode")));
+        QVERIFY(!s.contains(QStringLiteral("overlayMode")));
+    }
+
+    void storedTextsAreMatchedExactly()
+    {
+        {
+            QSettings s = store();
+            s.setValue(QStringLiteral("displayMode"), QStringLiteral("ActualSize"));
+            s.setValue(QStringLiteral("overlayMode"), QStringLiteral("histogram"));
+            s.setValue(QStringLiteral("showThumbnailBar"), true);
+        }
+        AppState state;
+        QCOMPARE(state.displayMode(), DisplayMode::fitToWindow);
+        QCOMPARE(state.overlayMode(), OverlayMode::histogram);
+        QCOMPARE(state.showThumbnailBar(), true);
+        // Unknown text is left as the user's store had it.
+        QCOMPARE(store().value(QStringLiteral("displayMode")).toString(), QStringLiteral("ActualSize"));
+    }
+
+    void rawValuesRoundTrip()
+    {
+        for (auto m : {DisplayMode::fitToWindow, DisplayMode::actualSize, DisplayMode::autoSizeWindow})
+            QCOMPARE(displayModeFromRaw(rawValue(m)), m);
+        for (auto m : {OverlayMode::none, OverlayMode::metadata, OverlayMode::histogram})
+            QCOMPARE(overlayModeFromRaw(rawValue(m)), m);
+        QVERIFY(!displayModeFromRaw(QStringLiteral("fittowindow")));
+        QVERIFY(!overlayModeFromRaw(QString()));
+    }
+
+    void assigningTheHeldValueWritesButDoesNotNotify()
+    {
+        AppState state;
+        state.setOverlayMode(OverlayMode::metadata);
+        store().remove(QStringLiteral("overlayMode"));
+        QSignalSpy spy(&state, &AppState::overlayModeChanged);
+        state.setOverlayMode(OverlayMode::metadata);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(store().value(QStringLiteral("overlayMode")).toString(), QStringLiteral("metadata"));
+
+        state.setDisplayMode(DisplayMode::autoSizeWindow);
+        AppState reopened;
+        QCOMPARE(reopened.displayMode(), DisplayMode::autoSizeWindow);
+        QCOMPARE(reopened.overlayMode(), OverlayMode::metadata);
+    }
+
+    void notifiesOnlyOnChange()
+    {
+        AppState state;
+        QSignalSpy rect(&state, &AppState::visibleRectChanged);
+        state.setVisibleRect(QRectF(0, 0, 1, 1));
+        QCOMPARE(rect.count(), 0);
+        state.setVisibleRect(QRectF(0.1, 0, 0.5, 1));
+        QCOMPARE(rect.count(), 1);
+
+        QSignalSpy url(&state, &AppState::currentURLChanged);
+        state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/tmp/a.jpg")));
+        state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/tmp/a.jpg")));
+        QCOMPARE(url.count(), 1);
+
+        QSignalSpy zoom(&state, &AppState::zoomActionChanged);
+        state.setZoomAction(ZoomAction::fit);
+        state.setZoomAction(ZoomAction::fit);
+        state.setZoomAction(std::nullopt);
+        QCOMPARE(zoom.count(), 2);
+
+        // Rows notify on every assignment, even of equal rows.
+        QSignalSpy rows(&state, &AppState::metadataChanged);
+        state.setMetadata({});
+        state.setMetadata({});
+        QCOMPARE(rows.count(), 2);
+    }
+
+    void imagesCompareByIdentityNotPixels()
+    {
+        AppState state;
+        QImage a(4, 4, QImage::Format_RGB32);
+        a.fill(Qt::red);
+        QImage twin = a.copy(); // same pixels, another image
+        QSignalSpy spy(&state, &AppState::currentImageChanged);
+        state.setCurrentImage(a);
+        state.setCurrentImage(a);
+        QCOMPARE(spy.count(), 1);
+        state.setCurrentImage(twin);
+        QCOMPARE(spy.count(), 2);
+        state.setCurrentImage(std::nullopt);
+        QCOMPARE(spy.count(), 3);
+
+        QSignalSpy cache(&state, &AppState::preloadedImagesChanged);
+        const QUrl u = QUrl::fromLocalFile(QStringLiteral("/tmp/b.png"));
+        state.insertPreloadedImage(u, a);
+        state.setPreloadedImages({{u, a}});
+        QCOMPARE(cache.count(), 1);
+        auto taken = state.takePreloadedImage(u);
+        QVERIFY(taken);
+        QCOMPARE(taken->cacheKey(), a.cacheKey());
+        QCOMPARE(cache.count(), 2);
+        QVERIFY(!state.takePreloadedImage(u));
+    }
+
+    void windowTitle()
+    {
+        AppState state;
+        QSignalSpy spy(&state, &AppState::windowTitleChanged);
+        QCOMPARE(state.windowTitle(), QStringLiteral("Pelú"));
+        const QUrl single = QUrl::fromLocalFile(QStringLiteral("/pics/single.png"));
+        state.setCurrentURL(single);
+        state.setImageFiles({single});
+        QCOMPARE(state.windowTitle(), QStringLiteral("single.png"));
+
+        QList<QUrl> twelve;
+        for (int i = 0; i < 12; ++i)
+            twelve.append(QUrl::fromLocalFile(QStringLiteral("/pics/name%1.ext").arg(i)));
+        state.setImageFiles(twelve);
+        state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/pics/name.ext")));
+        QCOMPARE(state.windowTitle(), QStringLiteral("name.ext [1/12]"));
+        state.setCurrentIndex(2);
+        QCOMPARE(state.windowTitle(), QStringLiteral("name.ext [3/12]"));
+        QVERIFY(spy.count() >= 4);
+    }
+
+    void applyDisplayModeRequestsZoom()
+    {
+        AppState state;
+        state.applyDisplayMode();
+        QCOMPARE(state.zoomAction(), ZoomAction::fit);
+        state.setZoomAction(std::nullopt);
+        state.setDisplayMode(DisplayMode::actualSize);
+        QVERIFY(!state.zoomAction()); // assigning the mode alone requests nothing
+        state.applyDisplayMode();
+        QCOMPARE(state.zoomAction(), ZoomAction::actualSize);
+        state.setDisplayMode(DisplayMode::autoSizeWindow);
+        state.applyDisplayMode();
+        QCOMPARE(state.zoomAction(), ZoomAction::actualSize);
+    }
+
+    void statusBarCountdown()
+    {
+        AppState state;
+        state.setStatusBarHideDelay(150);
+        QVERIFY(state.showStatusBar());
+        QVERIFY(!state.isHideCountdownActive()); // shown with no countdown at start
+
+        state.showStatusBarTemporarily();
+        QTest::qWait(100);
+        state.showStatusBarTemporarily(); // restart keeps it up past the first deadline
+        QTest::qWait(100);
+        QVERIFY(state.showStatusBar());
+        QTRY_VERIFY_WITH_TIMEOUT(!state.showStatusBar(), 1000);
+
+        // A movement during the fade-out shows it again.
+        state.showStatusBarTemporarily();
+        QVERIFY(state.showStatusBar());
+        QVERIFY(state.isHideCountdownActive());
+    }
+
+    void pointerMovementShowsStatusBar()
+    {
+        auto* state = new AppState;
+        QVERIFY(state->hasPointerMonitor());
+        state->setStatusBarHideDelay(10000);
+        state->setShowStatusBar(false);
+        QWidget window;
+        window.resize(200, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseMove(&window, QPoint(50, 50));
+        QTRY_VERIFY(state->showStatusBar());
+        QVERIFY(state->isHideCountdownActive());
+
+        // Once the model is gone, movements must reach nothing.
+        delete state;
+        QTest::mouseMove(&window, QPoint(60, 60));
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(TestAppState)
+#include "tst_appstate.moc"
