@@ -13,6 +13,11 @@ namespace imaging {
 // decoded (missing, truncated, hostile, too large).
 std::optional<QImage> decodeImage(const QString& path);
 
+// Decodes made by decodeImage so far, on any thread and on the user-interface thread alone.
+// Lets tests prove where decoding happens without timing it.
+quint64 decodeCount();
+quint64 mainThreadDecodeCount();
+
 // The rows of the metadata panel. Never fails and never decodes pixels.
 MetadataRows extractMetadata(const QString& path);
 
