@@ -98,6 +98,16 @@ public:
     static const QSet<QString>& supportedExtensions();
     void loadDirectory(const QUrl& openedFile);
 
+    // Opening and stepping. The shown image is decoded here, on this thread, unless a
+    // neighbour decoded ahead in the background is ready.
+    void openFile(const QUrl& url);
+    void nextImage();
+    void previousImage();
+    void goToImage(qint64 index);
+    void loadCurrentImage();
+    void reloadCurrentImage();
+    void preloadAdjacentImages();
+
 Q_SIGNALS:
     void currentURLChanged();
     void currentImageChanged();

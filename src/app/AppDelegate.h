@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class AppState;
+class QWidget;
+class SingleInstance;
+
+// Owns the one model, opens the files the desktop hands over, and gives an empty start a
+// small centred window.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    AppState& appState() { return *m_appState; }
+
+    // Opens the first of the files; a relative path resolves against workingDirectory.
+    void openFiles(const QStringList& paths, const QString& workingDirectory);
+
+    // True when another instance took the first file (or the request to raise itself):
+    // this process should then exit with status 0. Otherwise this one becomes the instance.
+    bool handOverOrListen(const QStringList& paths, const QString& workingDirectory,
+                          const QString& serverName);
+
+    void setWindow(QWidget* window);
+
+    // Call once start-up is done: with nothing decodable shown, 400 × 300 centred.
+    void finishLaunching();
+
+private:
+    static QString absolutePath(const QString& path, const QString& workingDirectory);
+    void raiseWindow();
+
+    AppState* m_appState;
+    SingleInstance* m_instance = nullptr;
+    QPointer<QWidget> m_window;
+};

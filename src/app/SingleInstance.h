@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+// One Pelu per user session: the first launch listens on a local socket, later launches
+// hand their file to it and exit.
+class SingleInstance : public QObject {
+    Q_OBJECT
+
+public:
+    // The socket of this user's session.
+    static QString defaultServerName();
+
+    explicit SingleInstance(const QString& serverName, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // Gives an absolute file path (or nothing, to just raise the window) to a running
+    // instance. False when none answers.
+    bool handOver(const QString& absolutePath, int timeoutMs = 500);
+
+    // Becomes the running instance. A socket left behind by a crashed one is replaced.
+    bool listen();
+
+Q_SIGNALS:
+    void fileReceived(const QString& absolutePath);
+    void raiseRequested();
+
+private:
+    void acceptConnections();
+
+    QString m_serverName;
+    QLocalServer* m_server = nullptr;
+};

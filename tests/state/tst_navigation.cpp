@@ -1,0 +1,227 @@
+#include "imaging/ImageService.h"
+#include "state/AppState.h"
+
+#include <QImage>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTest>
+
+namespace {
+
+// A folder of n small PNGs named img1.png .. imgN.png, each a different grey.
+QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
+{
+    QList<QUrl> urls;
+    for (int i = 1; i <= n; ++i) {
+        QImage image(8 + i, 8, QImage::Format_RGB32);
+        image.fill(QColor(i * 20, i * 20, i * 20));
+        const QString path = dir.filePath(QStringLiteral("img%1.png").arg(i));
+        image.save(path);
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    return urls;
+}
+
+QSet<QUrl> cachedUrls(const AppState& state)
+{
+    const auto keys = state.preloadedImages().keys();
+    return QSet<QUrl>(keys.begin(), keys.end());
+}
+
+} // namespace
+
+class TestNavigation : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+private Q_SLOTS:
+    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path()); }
+
+    void openShowsFileListsFolderAndRequestsFit()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        AppState state;
+        state.setRotation(90);
+        state.openFile(urls[2]);
+        QCOMPARE(state.currentURL(), urls[2]);
+        QVERIFY(state.currentImage());
+        QCOMPARE(state.currentImage()->width(), 11);
+        QCOMPARE(state.rotation(), 0.0);
+        QCOMPARE(state.imageFiles(), urls);
+        QCOMPARE(state.currentIndex(), 2);
+        QCOMPARE(state.zoomAction(), ZoomAction::fit);
+        QCOMPARE(state.windowTitle(), QStringLiteral("img3.png [3/5]"));
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[1], urls[3]}));
+    }
+
+    void wrapsAroundBothWays()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        AppState state;
+        state.openFile(urls[4]);
+        state.setZoomAction(std::nullopt);
+        state.nextImage();
+        QCOMPARE(state.currentIndex(), 0);
+        QCOMPARE(state.currentURL(), urls[0]);
+        QVERIFY(!state.zoomAction()); // stepping never applies the display mode
+        state.previousImage();
+        QCOMPARE(state.currentIndex(), 4);
+        QCOMPARE(state.currentImage()->width(), 13);
+    }
+
+    void singleImageFolderChangesNothing()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 1);
+        AppState state;
+        state.openFile(urls[0]);
+        const qint64 key = state.currentImage()->cacheKey();
+        state.nextImage();
+        state.previousImage();
+        state.preloadAdjacentImages();
+        QCOMPARE(state.currentImage()->cacheKey(), key);
+        QCOMPARE(state.windowTitle(), QStringLiteral("img1.png"));
+        QVERIFY(state.preloadedImages().isEmpty());
+    }
+
+    void twoImagesShareOneNeighbour()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 2);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(cachedUrls(state), QSet<QUrl>{urls[1]});
+        state.nextImage();
+        QCOMPARE(state.currentURL(), urls[1]);
+        QTRY_COMPARE(cachedUrls(state), QSet<QUrl>{urls[0]});
+        QCOMPARE(state.preloadedImages().size(), 1);
+    }
+
+    void goToImageIgnoresCurrentAndOutOfRange()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 4);
+        AppState state;
+        state.openFile(urls[1]);
+        QSignalSpy spy(&state, &AppState::currentURLChanged);
+        state.goToImage(1);
+        state.goToImage(-1);
+        state.goToImage(4);
+        QCOMPARE(spy.count(), 0);
+        state.goToImage(3);
+        QCOMPARE(state.currentURL(), urls[3]);
+        QCOMPARE(state.currentIndex(), 3);
+    }
+
+    void steppingTakesThePreloadedImageWithoutDecodingHere()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[1], urls[4]}));
+        const qint64 preloadedKey = state.preloadedImages().value(urls[1]).cacheKey();
+
+        const quint64 before = imaging::mainThreadDecodeCount();
+        state.nextImage();
+        QCOMPARE(imaging::mainThreadDecodeCount(), before);
+        // The same object, not a copy.
+        QCOMPARE(state.currentImage()->cacheKey(), preloadedKey);
+        // The image shown before left the cache when it became current and comes back
+        // as the new previous neighbour.
+        QVERIFY(!state.preloadedImages().contains(urls[1]));
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[0], urls[2]}));
+    }
+
+    void missingNeighbourDecodesOnDemand()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(state.preloadedImages().size(), 2);
+        state.setPreloadedImages({});
+        const quint64 before = imaging::mainThreadDecodeCount();
+        state.nextImage();
+        QCOMPARE(imaging::mainThreadDecodeCount(), before + 1);
+        QVERIFY(state.currentImage());
+    }
+
+    void undecodableFileStillMovesPositionAndTitle()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 2);
+        const QString broken = dir.filePath(QStringLiteral("img3.png"));
+        QFile f(broken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not an image");
+        f.close();
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(broken));
+        QVERIFY(!state.currentImage());
+        QCOMPARE(state.windowTitle(), QStringLiteral("img3.png [3/3]"));
+        state.nextImage();
+        QCOMPARE(state.currentURL(), urls[0]);
+        QVERIFY(state.currentImage());
+
+        // A file that does not exist at all is still "opened".
+        const QUrl gone = QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.jpg")));
+        state.openFile(gone);
+        QCOMPARE(state.currentURL(), gone);
+        QVERIFY(!state.currentImage());
+    }
+
+    void reloadKeepsRotationAndDropsStaleCacheEntry()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(state.preloadedImages().size(), 2);
+        state.insertPreloadedImage(urls[0], QImage(1, 1, QImage::Format_RGB32));
+        state.setRotation(90);
+        QImage rewritten(40, 30, QImage::Format_RGB32);
+        rewritten.fill(Qt::blue);
+        rewritten.save(urls[0].toLocalFile());
+        state.reloadCurrentImage();
+        QCOMPARE(state.currentImage()->size(), QSize(40, 30));
+        QCOMPARE(state.rotation(), 90.0);
+        QVERIFY(!state.preloadedImages().contains(urls[0]));
+    }
+
+    void lateResultsFromAnotherFolderGoAtTheNextTrim()
+    {
+        QTemporaryDir first, lonely, third;
+        const auto a = makeFolder(first, 5);
+        const auto b = makeFolder(lonely, 1);
+        const auto c = makeFolder(third, 3);
+        AppState state;
+        state.openFile(a[0]);
+        state.openFile(b[0]); // no trim in a one-image folder
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{a[1], a[4]}));
+        state.openFile(c[0]);
+        const QSet<QUrl> cached = cachedUrls(state);
+        QVERIFY(!cached.contains(a[1]) && !cached.contains(a[4]));
+    }
+
+    void resultArrivingAfterTheModelIsGoneIsDropped()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        {
+            AppState state;
+            state.openFile(urls[0]);
+        }
+        // The background decodes finish with nobody to hand their result to.
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(TestNavigation)
+#include "tst_navigation.moc"
