@@ -1,5 +1,10 @@
 #include "imaging/AnimatedImage.h"
 
+#include "imaging/DecodeSupport.h"
+#include "imaging/Exiv2Support.h"
+#include "imaging/ImageTypes.h"
+#include "imaging/Orientation.h"
+
 #include <QImageReader>
 
 namespace imaging {
@@ -12,14 +17,33 @@ constexpr int kDefaultDelayMs = 100;
 
 AnimatedImage::AnimatedImage(const QString& path) : m_path(path)
 {
-    m_reader = std::make_unique<QImageReader>(path);
+    detail::ensureLibrariesReady();
+    const ImageType type = detectImageType(path);
+    if (decoderFor(type) != DecoderFamily::Qt)
+        return;
+    // The content decides the format, so a GIF named .png still plays.
+    m_format = qtFormat(type);
+    m_reader = openReader();
+    const QSize size = m_reader->size();
+    if (size.isValid() && !detail::withinPixelBudget(size.width(), size.height()))
+        return;
     if (m_reader->supportsAnimation())
-        m_frameCount = m_reader->imageCount();
+        m_frameCount = std::max(m_reader->imageCount(), 0);
     else
         m_frameCount = m_reader->canRead() ? 1 : 0;
+    // Qt turns JPEG and TIFF itself; frames of the other formats are turned like the still.
+    if (type == ImageType::Png || type == ImageType::Webp)
+        m_orientation = detail::orientationTag(path);
 }
 
 AnimatedImage::~AnimatedImage() = default;
+
+std::unique_ptr<QImageReader> AnimatedImage::openReader() const
+{
+    auto reader = std::make_unique<QImageReader>(m_path, m_format);
+    reader->setAutoTransform(true);
+    return reader;
+}
 
 QImage AnimatedImage::nextFrame()
 {
@@ -27,11 +51,16 @@ QImage AnimatedImage::nextFrame()
         return {};
     if (!m_reader->canRead()) {
         // Past the last frame: start over with a fresh reader.
-        m_reader = std::make_unique<QImageReader>(m_path);
+        m_reader = openReader();
     }
     QImage frame = m_reader->read();
     const int delay = m_reader->nextImageDelay();
     m_delayMs = delay <= 10 ? kDefaultDelayMs : std::max(delay, kMinimumDelayMs);
+    if (frame.isNull())
+        return frame;
+    if (m_orientation)
+        frame = orientedImage(frame, *m_orientation);
+    detail::convertToSrgb(frame);
     return frame;
 }
 

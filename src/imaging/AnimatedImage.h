@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QImageReader;
 
@@ -27,8 +28,12 @@ public:
     int currentDelayMs() const { return m_delayMs; }
 
 private:
+    std::unique_ptr<QImageReader> openReader() const;
+
     QString m_path;
+    QByteArray m_format;
     std::unique_ptr<QImageReader> m_reader;
+    std::optional<int> m_orientation;
     int m_frameCount = 0;
     int m_delayMs = 100;
 };

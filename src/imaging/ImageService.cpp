@@ -1,50 +1,58 @@
 #include "imaging/ImageService.h"
 
+#include "imaging/Decoding.h"
+
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QThread>
+
 #include <atomic>
 
 namespace imaging {
 
 namespace {
+
 std::atomic<quint64> g_decodes{0};
 std::atomic<quint64> g_mainThreadDecodes{0};
 
-void countDecode()
+bool onMainThread()
 {
-    ++g_decodes;
-    auto* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
-        ++g_mainThreadDecodes;
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
 }
+
 } // namespace
+
+std::optional<QImage> decodeImage(const QString& path)
+{
+    g_decodes.fetch_add(1, std::memory_order_relaxed);
+    if (onMainThread())
+        g_mainThreadDecodes.fetch_add(1, std::memory_order_relaxed);
+    return detail::decodeFile(path, detail::DecodeOptions{});
+}
+
+std::optional<QImage> decodeAsStored(const QString& path)
+{
+    detail::DecodeOptions options;
+    options.upright = false;
+    options.toSrgb = false;
+    return detail::decodeFile(path, options);
+}
 
 quint64 decodeCount()
 {
-    return g_decodes.load();
+    return g_decodes.load(std::memory_order_relaxed);
 }
 
 quint64 mainThreadDecodeCount()
 {
-    return g_mainThreadDecodes.load();
+    return g_mainThreadDecodes.load(std::memory_order_relaxed);
 }
 
-// Provisional: the full service (raw, HEIF, PSD, limits, colour) replaces this.
-std::optional<QImage> decodeImage(const QString& path)
+bool writeRotatedFile(const QString& source, const QString& destination, int quarterTurns)
 {
-    countDecode();
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    return image;
-}
-
-MetadataRows extractMetadata(const QString&)
-{
-    return {};
+    if (supportsLosslessRotation(detectImageType(source)))
+        return writeRotatedOrientation(source, destination, quarterTurns);
+    return writeRotatedPixels(source, destination, quarterTurns);
 }
 
 } // namespace imaging

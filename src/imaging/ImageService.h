@@ -1,5 +1,12 @@
 #pragma once
 
+#include "imaging/ImageProperties.h"
+#include "imaging/ImageTypes.h"
+#include "imaging/MetadataExtraction.h"
+#include "imaging/Orientation.h"
+#include "imaging/OrientationWriter.h"
+#include "imaging/PixelRotation.h"
+#include "imaging/Thumbnail.h"
 #include "state/MetadataEntry.h"
 
 #include <QImage>
@@ -13,12 +20,19 @@ namespace imaging {
 // decoded (missing, truncated, hostile, too large).
 std::optional<QImage> decodeImage(const QString& path);
 
-// Decodes made by decodeImage so far, on any thread and on the user-interface thread alone.
-// Lets tests prove where decoding happens without timing it.
+// The first image as stored: the orientation not applied, colours as the file holds them.
+std::optional<QImage> decodeAsStored(const QString& path);
+
+// How many times decodeImage has been called in this process, and how many of those calls
+// ran on the application's main thread. For tests that prove where decoding happens.
 quint64 decodeCount();
 quint64 mainThreadDecodeCount();
 
 // The rows of the metadata panel. Never fails and never decodes pixels.
 MetadataRows extractMetadata(const QString& path);
+
+// Writes the source turned by a signed number of clockwise quarter turns into destination:
+// by its orientation property for the lossless rotation types, by re-encoding otherwise.
+bool writeRotatedFile(const QString& source, const QString& destination, int quarterTurns);
 
 } // namespace imaging

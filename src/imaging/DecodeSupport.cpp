@@ -1,0 +1,52 @@
+#include "imaging/DecodeSupport.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImageReader>
+
+#include <exiv2/exiv2.hpp>
+#include <libheif/heif.h>
+
+#include <mutex>
+
+namespace imaging::detail {
+
+bool withinPixelBudget(qint64 width, qint64 height)
+{
+    return width > 0 && height > 0 && width <= kMaxPixels && height <= kMaxPixels / width;
+}
+
+void ensureLibrariesReady()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Room for a full-size image at 16 bits per channel with alpha; our own pixel check
+        // refuses anything larger before Qt allocates.
+        constexpr qint64 kBytesPerPixel = 8;
+        QImageReader::setAllocationLimit(int(kMaxPixels * kBytesPerPixel / (1024 * 1024) + 1));
+        // exiv2 reports damage on stderr; the viewer logs nothing.
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        // The XMP toolkit must be initialised once before threads parse XMP packets.
+        Exiv2::XmpParser::initialize();
+        Exiv2::enableBMFF(true);
+        heif_init(nullptr);
+    });
+}
+
+void convertToSrgb(QImage& image)
+{
+    const QColorSpace space = image.colorSpace();
+    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb))
+        return;
+    // Qt converts only colour images; grey and CMYK profiles stay as decoded.
+    if (image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16)
+        return;
+    image.convertToColorSpace(QColorSpace::SRgb);
+}
+
+QByteArray nativePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Shared by the decoders: the size limit, one-time library set-up and colour conversion.
+namespace imaging::detail {
+
+// How a decoder should deliver the first image of a file.
+struct DecodeOptions {
+    // Apply the file's orientation, so the image is shown upright.
+    bool upright = true;
+    // Convert an embedded colour space to sRGB.
+    bool toSrgb = true;
+    // When positive, a decoder may deliver a reduced image no smaller than needed for a
+    // thumbnail whose longer side is this many pixels (JPEG DCT scaling, raw half size).
+    int boundingSize = 0;
+};
+
+// Photographs up to 200 megapixels open; anything claiming more is refused before allocating.
+constexpr qint64 kMaxPixels = 200'000'000;
+
+// Positive dimensions whose product stays within kMaxPixels.
+bool withinPixelBudget(qint64 width, qint64 height);
+
+// Raises Qt's allocation limit and quietens and prepares exiv2 and libheif, once per process.
+// Every entry point calls it; it is cheap after the first call.
+void ensureLibrariesReady();
+
+// Converts an image carrying a colour space other than sRGB to sRGB; others are left alone.
+void convertToSrgb(QImage& image);
+
+// The file name as the C libraries want it.
+QByteArray nativePath(const QString& path);
+
+} // namespace imaging::detail

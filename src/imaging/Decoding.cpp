@@ -1,0 +1,46 @@
+#include "imaging/Decoding.h"
+
+#include "imaging/Exiv2Support.h"
+#include "imaging/HeifDecoder.h"
+#include "imaging/Orientation.h"
+#include "imaging/PsdReader.h"
+#include "imaging/QtDecoder.h"
+#include "imaging/RawDecoder.h"
+
+namespace imaging::detail {
+
+std::optional<QImage> decodeFile(const QString& path, ImageType type, const DecodeOptions& options)
+{
+    ensureLibrariesReady();
+    switch (decoderFor(type)) {
+    case DecoderFamily::Qt:
+        return decodeWithQt(path, type, options);
+    case DecoderFamily::Heif:
+        return decodeHeif(path, options);
+    case DecoderFamily::Raw: {
+        std::optional<QImage> image = decodeRaw(path, options);
+        // A plain TIFF that merely carries a raw extension.
+        if (!image && !isRecognisedRaw(path))
+            image = decodeWithQt(path, ImageType::Tiff, options);
+        return image;
+    }
+    case DecoderFamily::Psd: {
+        std::optional<QImage> image = decodePsd(path, options);
+        if (image && options.upright) {
+            if (const std::optional<int> orientation = orientationTag(path))
+                *image = orientedImage(*image, *orientation);
+        }
+        return image;
+    }
+    case DecoderFamily::None:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<QImage> decodeFile(const QString& path, const DecodeOptions& options)
+{
+    return decodeFile(path, detectImageType(path), options);
+}
+
+} // namespace imaging::detail

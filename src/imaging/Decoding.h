@@ -1,0 +1,15 @@
+#pragma once
+
+#include "imaging/DecodeSupport.h"
+#include "imaging/ImageTypes.h"
+
+#include <optional>
+
+namespace imaging::detail {
+
+// The first image of a file through the decoder its type calls for, or nothing. Not counted:
+// only imaging::decodeImage counts decodes.
+std::optional<QImage> decodeFile(const QString& path, ImageType type, const DecodeOptions& options);
+std::optional<QImage> decodeFile(const QString& path, const DecodeOptions& options);
+
+} // namespace imaging::detail

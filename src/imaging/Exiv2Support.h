@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <exiv2/exiv2.hpp>
+
+#include <memory>
+#include <optional>
+
+// exiv2 behind the service boundary: it throws on damaged files, so nothing here lets an
+// exception escape.
+namespace imaging::detail {
+
+using MetadataImage = std::unique_ptr<Exiv2::Image>;
+
+// The file opened with exiv2 and its metadata read; null when exiv2 cannot read it.
+MetadataImage openMetadata(const QString& path);
+
+// Exif.Image.Orientation as an integer, when present and numeric.
+std::optional<int> orientationTag(const Exiv2::ExifData& exif);
+std::optional<int> orientationTag(const QString& path);
+
+// Runs f, turning any exception into false.
+template <typename F>
+bool guarded(F&& f) noexcept
+{
+    try {
+        return f();
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,166 @@
+#include "imaging/HeifDecoder.h"
+
+#include <QColorSpace>
+#include <QPointF>
+
+#include <libheif/heif.h>
+
+#include <cstring>
+#include <memory>
+
+namespace imaging::detail {
+
+namespace {
+
+using ContextPtr = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
+using HandlePtr = std::unique_ptr<const heif_image_handle, decltype(&heif_image_handle_release)>;
+using ImagePtr = std::unique_ptr<const heif_image, decltype(&heif_image_release)>;
+
+// libheif checks every 'ispe' against this while reading; our own budget applies after.
+constexpr int kMaxSide = 65535;
+constexpr size_t kMaxIccBytes = 16 * 1024 * 1024;
+
+struct PrimaryImage {
+    ContextPtr context{nullptr, heif_context_free};
+    HandlePtr handle{nullptr, heif_image_handle_release};
+};
+
+std::optional<PrimaryImage> openPrimary(const QString& path)
+{
+    ensureLibrariesReady();
+    PrimaryImage primary;
+    primary.context.reset(heif_context_alloc());
+    if (!primary.context)
+        return std::nullopt;
+    heif_context* context = primary.context.get();
+    heif_context_set_maximum_image_size_limit(context, kMaxSide);
+    if (heif_context_read_from_file(context, nativePath(path).constData(), nullptr).code != heif_error_Ok)
+        return std::nullopt;
+    heif_image_handle* handle = nullptr;
+    if (heif_context_get_primary_image_handle(context, &handle).code != heif_error_Ok || !handle)
+        return std::nullopt;
+    primary.handle.reset(handle);
+    const int ispeWidth = heif_image_handle_get_ispe_width(handle);
+    const int ispeHeight = heif_image_handle_get_ispe_height(handle);
+    if (!withinPixelBudget(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle))
+        || !withinPixelBudget(ispeWidth, ispeHeight))
+        return std::nullopt;
+    // A grid is allocated at the size its own box declares, which may lie about the 'ispe'
+    // we checked: hold every side to the checked one.
+    heif_context_set_maximum_image_size_limit(context, std::max(ispeWidth, ispeHeight) + 1);
+    return primary;
+}
+
+std::pair<QColorSpace::TransferFunction, float> transferOf(heif_transfer_characteristics transfer)
+{
+    switch (transfer) {
+    case heif_transfer_characteristic_linear:
+        return {QColorSpace::TransferFunction::Linear, 0.0f};
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
+        return {QColorSpace::TransferFunction::Gamma, 2.2f};
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
+        return {QColorSpace::TransferFunction::Gamma, 2.8f};
+    default:
+        // sRGB, BT.709/601/2020 camera curves (shown as displays show them) and PQ/HLG,
+        // which are not tone-mapped.
+        return {QColorSpace::TransferFunction::SRgb, 0.0f};
+    }
+}
+
+QColorSpace nclxColorSpace(const heif_color_profile_nclx& nclx)
+{
+    const auto [transfer, gamma] = transferOf(nclx.transfer_characteristics);
+    switch (nclx.color_primaries) {
+    case heif_color_primaries_ITU_R_BT_709_5:
+    case heif_color_primaries_unspecified:
+        return QColorSpace(QColorSpace::Primaries::SRgb, transfer, gamma);
+    case heif_color_primaries_SMPTE_EG_432_1:
+        return QColorSpace(QColorSpace::Primaries::DciP3D65, transfer, gamma);
+    default:
+        // BT.2020, BT.601 and the rest: libheif gives the chromaticities.
+        return QColorSpace(QPointF(nclx.color_primary_white_x, nclx.color_primary_white_y),
+                           QPointF(nclx.color_primary_red_x, nclx.color_primary_red_y),
+                           QPointF(nclx.color_primary_green_x, nclx.color_primary_green_y),
+                           QPointF(nclx.color_primary_blue_x, nclx.color_primary_blue_y), transfer,
+                           gamma);
+    }
+}
+
+QColorSpace colorSpaceOf(const heif_image_handle* handle)
+{
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC) {
+        const size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        if (size == 0 || size > kMaxIccBytes)
+            return {};
+        QByteArray icc(qsizetype(size), Qt::Uninitialized);
+        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+            return {};
+        return QColorSpace::fromIccProfile(icc);
+    }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+        return {};
+    const QColorSpace space = nclxColorSpace(*nclx);
+    heif_nclx_color_profile_free(nclx);
+    return space;
+}
+
+} // namespace
+
+std::optional<HeifInfo> readHeifInfo(const QString& path)
+{
+    const std::optional<PrimaryImage> primary = openPrimary(path);
+    if (!primary)
+        return std::nullopt;
+    const heif_image_handle* handle = primary->handle.get();
+    return HeifInfo{heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
+                    std::max(heif_image_handle_get_luma_bits_per_pixel(handle), 1),
+                    heif_image_handle_has_alpha_channel(handle) != 0};
+}
+
+std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)
+{
+    const std::optional<PrimaryImage> primary = openPrimary(path);
+    if (!primary)
+        return std::nullopt;
+    const heif_image_handle* handle = primary->handle.get();
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+
+    std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> decoding(
+        heif_decoding_options_alloc(), heif_decoding_options_free);
+    if (!decoding)
+        return std::nullopt;
+    decoding->ignore_transformations = options.upright ? 0 : 1;
+    decoding->convert_hdr_to_8bit = 1;
+    heif_image* decoded = nullptr;
+    const heif_error error = heif_decode_image(handle, &decoded, heif_colorspace_RGB,
+                                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                               decoding.get());
+    const ImagePtr result(decoded, heif_image_release);
+    if (error.code != heif_error_Ok || !decoded)
+        return std::nullopt;
+
+    int stride = 0;
+    const uint8_t* data = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    const qsizetype rowBytes = qsizetype(width) * (alpha ? 4 : 3);
+    if (!data || !withinPixelBudget(width, height) || stride < rowBytes)
+        return std::nullopt;
+    const QImage::Format format = !alpha ? QImage::Format_RGB888
+        : heif_image_handle_is_premultiplied_alpha(handle) ? QImage::Format_RGBA8888_Premultiplied
+                                                          : QImage::Format_RGBA8888;
+    QImage image(width, height, format);
+    if (image.isNull())
+        return std::nullopt;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), data + qsizetype(y) * stride, rowBytes);
+
+    image.setColorSpace(colorSpaceOf(handle));
+    if (options.toSrgb)
+        convertToSrgb(image);
+    return image;
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,131 @@
+#include "imaging/ImageProperties.h"
+
+#include "imaging/DecodeSupport.h"
+#include "imaging/ExifReading.h"
+#include "imaging/Exiv2Support.h"
+#include "imaging/HeifDecoder.h"
+#include "imaging/PsdReader.h"
+#include "imaging/QtDecoder.h"
+#include "imaging/RawDecoder.h"
+
+#include <QImageReader>
+
+namespace imaging {
+
+namespace {
+
+using detail::orientationTag;
+
+// Depth per component and colour model of the format a Qt reader announces.
+void describeFormat(QImage::Format format, ImageProperties& properties)
+{
+    switch (format) {
+    case QImage::Format_Invalid:
+        return;
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        properties.depth = 1;
+        properties.colorModel = QStringLiteral("Gray");
+        return;
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Alpha8:
+        properties.depth = 8;
+        properties.colorModel = QStringLiteral("Gray");
+        return;
+    case QImage::Format_Grayscale16:
+        properties.depth = 16;
+        properties.colorModel = QStringLiteral("Gray");
+        return;
+    default:
+        break;
+    }
+    const QPixelFormat pixel = QImage::toPixelFormat(format);
+    const int channels = pixel.channelCount() - (pixel.alphaUsage() == QPixelFormat::UsesAlpha ? 1 : 0);
+    const int colorBits = pixel.bitsPerPixel() - pixel.alphaSize();
+    properties.depth = format == QImage::Format_Indexed8 ? 8 : colorBits / std::max(channels, 1);
+    properties.colorModel = QStringLiteral("RGB");
+}
+
+bool readQtHeader(const QString& path, ImageProperties& properties)
+{
+    QImageReader reader(path, qtFormat(properties.type));
+    detail::selectLargestImage(reader, properties.type);
+    const QSize size = reader.size();
+    if (!size.isValid() && !reader.canRead())
+        return false;
+    if (size.isValid()) {
+        properties.pixelWidth = size.width();
+        properties.pixelHeight = size.height();
+    }
+    describeFormat(reader.imageFormat(), properties);
+    // These always hold 8-bit RGB(A) even when the handler does not say.
+    if (!properties.depth && (properties.type == ImageType::Webp || properties.type == ImageType::Gif)) {
+        properties.depth = 8;
+        properties.colorModel = QStringLiteral("RGB");
+    }
+    return true;
+}
+
+bool readHeader(const QString& path, ImageProperties& properties)
+{
+    switch (decoderFor(properties.type)) {
+    case DecoderFamily::Qt:
+        return readQtHeader(path, properties);
+    case DecoderFamily::Heif:
+        if (const auto info = detail::readHeifInfo(path)) {
+            properties.pixelWidth = info->width;
+            properties.pixelHeight = info->height;
+            properties.depth = info->bitDepth;
+            properties.colorModel = QStringLiteral("RGB");
+            return true;
+        }
+        return false;
+    case DecoderFamily::Raw:
+        if (const auto info = detail::readRawInfo(path)) {
+            properties.pixelWidth = info->width;
+            properties.pixelHeight = info->height;
+            properties.depth = info->bitDepth;
+            properties.colorModel = QStringLiteral("RGB");
+            properties.orientation = info->orientation;
+            return true;
+        }
+        // A TIFF carrying a raw extension, as the decoder treats it.
+        properties.type = ImageType::Tiff;
+        return readQtHeader(path, properties);
+    case DecoderFamily::Psd:
+        if (const auto header = detail::readPsdHeader(path)) {
+            properties.pixelWidth = header->width;
+            properties.pixelHeight = header->height;
+            properties.depth = header->depth;
+            if (const QString model = detail::psdColorModel(header->colorMode); !model.isEmpty())
+                properties.colorModel = model;
+            return true;
+        }
+        return false;
+    case DecoderFamily::None:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<ImageProperties> readImageProperties(const QString& path)
+{
+    detail::ensureLibrariesReady();
+    ImageProperties properties;
+    properties.type = detectImageType(path);
+    if (!readHeader(path, properties))
+        return std::nullopt;
+    if (const detail::MetadataImage metadata = detail::openMetadata(path)) {
+        const Exiv2::ExifData& exif = metadata->exifData();
+        detail::readExifDictionaries(exif, properties);
+        if (!isHeifFamily(properties.type)) {
+            if (const std::optional<int> orientation = orientationTag(exif))
+                properties.orientation = orientation;
+        }
+    }
+    return properties;
+}
+
+} // namespace imaging

@@ -1,0 +1,112 @@
+#include "imaging/RawDecoder.h"
+
+#include <QColorSpace>
+
+#include <libraw/libraw.h>
+
+#include <bit>
+#include <cstring>
+#include <memory>
+
+namespace imaging::detail {
+
+namespace {
+
+// LibRaw reports damage through callbacks that would otherwise print to stderr.
+struct OpenRaw {
+    std::unique_ptr<LibRaw> raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
+    bool damaged = false;
+};
+
+void noteDataError(void* damaged, const char*, const int)
+{
+    *static_cast<bool*>(damaged) = true;
+}
+
+void noteMemoryError(void* damaged, const char*, const char*)
+{
+    *static_cast<bool*>(damaged) = true;
+}
+
+std::unique_ptr<OpenRaw> openRaw(const QString& path)
+{
+    auto open = std::make_unique<OpenRaw>();
+    open->raw->set_dataerror_handler(noteDataError, &open->damaged);
+    open->raw->set_memerror_handler(noteMemoryError, &open->damaged);
+    if (open->raw->open_file(nativePath(path).constData()) != LIBRAW_SUCCESS || open->damaged)
+        return nullptr;
+    const libraw_image_sizes_t& sizes = open->raw->imgdata.sizes;
+    if (!withinPixelBudget(sizes.raw_width, sizes.raw_height) || !withinPixelBudget(sizes.width, sizes.height))
+        return nullptr;
+    return open;
+}
+
+// LibRaw's flip code (dcraw's) as an Exif orientation value.
+int orientationOfFlip(int flip)
+{
+    switch (flip) {
+    case 1: return 2;
+    case 2: return 4;
+    case 3: return 3;
+    case 4: return 5;
+    case 5: return 8;
+    case 6: return 6;
+    case 7: return 7;
+    default: return 1;
+    }
+}
+
+} // namespace
+
+std::optional<RawInfo> readRawInfo(const QString& path)
+{
+    const std::unique_ptr<OpenRaw> open = openRaw(path);
+    if (!open)
+        return std::nullopt;
+    const libraw_data_t& data = open->raw->imgdata;
+    const unsigned maximum = data.color.maximum;
+    return RawInfo{data.sizes.width, data.sizes.height, orientationOfFlip(data.sizes.flip),
+                   maximum > 0 ? int(std::bit_width(maximum)) : 16};
+}
+
+bool isRecognisedRaw(const QString& path)
+{
+    return openRaw(path) != nullptr;
+}
+
+std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& options)
+{
+    const std::unique_ptr<OpenRaw> open = openRaw(path);
+    if (!open)
+        return std::nullopt;
+    LibRaw& raw = *open->raw;
+    libraw_output_params_t& params = raw.imgdata.params;
+    params.use_camera_wb = 1;
+    params.output_color = 1; // sRGB
+    params.output_bps = 8;
+    params.half_size = options.boundingSize > 0 ? 1 : 0;
+    params.user_flip = options.upright ? -1 : 0;
+    if (raw.unpack() != LIBRAW_SUCCESS || open->damaged)
+        return std::nullopt;
+    if (raw.dcraw_process() != LIBRAW_SUCCESS || open->damaged)
+        return std::nullopt;
+    int error = 0;
+    const std::unique_ptr<libraw_processed_image_t, decltype(&LibRaw::dcraw_clear_mem)> developed(
+        raw.dcraw_make_mem_image(&error), LibRaw::dcraw_clear_mem);
+    if (!developed || error != LIBRAW_SUCCESS || developed->type != LIBRAW_IMAGE_BITMAP
+        || developed->colors != 3 || developed->bits != 8)
+        return std::nullopt;
+    const int width = developed->width, height = developed->height;
+    const qsizetype rowBytes = qsizetype(width) * 3;
+    if (!withinPixelBudget(width, height) || qint64(developed->data_size) < rowBytes * height)
+        return std::nullopt;
+    QImage image(width, height, QImage::Format_RGB888);
+    if (image.isNull())
+        return std::nullopt;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), developed->data + y * rowBytes, rowBytes);
+    image.setColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
+} // namespace imaging::detail

@@ -1,0 +1,25 @@
+#include "imaging/Thumbnail.h"
+
+#include "imaging/Decoding.h"
+
+namespace imaging {
+
+std::optional<QImage> makeThumbnail(const QString& path, int maxPixelSize)
+{
+    if (maxPixelSize < 1)
+        return std::nullopt;
+    detail::DecodeOptions options;
+    options.boundingSize = maxPixelSize;
+    std::optional<QImage> image = detail::decodeFile(path, options);
+    if (!image)
+        return std::nullopt;
+    if (image->width() > maxPixelSize || image->height() > maxPixelSize) {
+        QSize target = image->size().scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio);
+        // A sliver of an image still gets one row or column.
+        target = target.expandedTo(QSize(1, 1));
+        *image = image->scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return image;
+}
+
+} // namespace imaging
