@@ -1,0 +1,240 @@
+#include "zoom/PannableImageView.h"
+
+#include "zoom/ZoomScrollArea.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVariantAnimation>
+#include <cmath>
+
+namespace {
+
+constexpr double kScaleTolerance = 1e-9;
+
+// Whole device pixels, so that unscaled drawing is a plain copy and stays sharp.
+QPointF snappedToDevicePixels(const QPointF& p, double dpr)
+{
+    return {std::round(p.x() * dpr) / dpr, std::round(p.y() * dpr) / dpr};
+}
+
+} // namespace
+
+PannableImageView::PannableImageView(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    m_fade = new QVariantAnimation(this);
+    m_fade->setStartValue(0.0);
+    m_fade->setEndValue(1.0);
+    connect(m_fade, &QVariantAnimation::valueChanged, this, [this] { update(); });
+    connect(m_fade, &QVariantAnimation::finished, this, [this] {
+        m_fadeSnapshot = QImage();
+        update();
+    });
+    connect(&m_scaledCopy, &ScaledImageCache::copyReady, this, [this] { update(); });
+}
+
+PannableImageView::~PannableImageView() = default;
+
+void PannableImageView::setImage(const QImage& image)
+{
+    m_image = image;
+    m_scaledCopy.setSource(image);
+    update();
+}
+
+void PannableImageView::setFrameSize(const QSizeF& size)
+{
+    if (size == m_frameSize)
+        return;
+    m_frameSize = size;
+    Q_EMIT frameSizeChanged();
+    update();
+}
+
+void PannableImageView::fadeFromCurrentContent(int durationMs)
+{
+    if (!isVisible() || size().isEmpty())
+        return;
+    // Like a layer transition: freeze what is shown (a running fade included), then blend it
+    // away over whatever gets drawn from now on.
+    const double dpr = devicePixelRatioF();
+    QImage snapshot(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    snapshot.setDevicePixelRatio(dpr);
+    {
+        QPainter painter(&snapshot);
+        paintFrame(painter, rect());
+    }
+    m_fadeSnapshot = std::move(snapshot);
+    m_fade->stop();
+    m_fade->setDuration(durationMs);
+    m_fade->start();
+}
+
+bool PannableImageView::isScaledCopyReady() const
+{
+    const ZoomScrollArea* area = enclosingScrollArea();
+    if (!area || m_image.isNull())
+        return true;
+    const QRectF target = area->documentRectInViewport();
+    const double dpr = devicePixelRatioF();
+    if (target.width() * dpr >= m_image.width() * (1 - kScaleTolerance))
+        return true;
+    return m_scaledCopy.hasCopy(scaledCopySize(target, dpr), dpr);
+}
+
+ZoomScrollArea* PannableImageView::enclosingScrollArea() const
+{
+    return qobject_cast<ZoomScrollArea*>(parentWidget());
+}
+
+bool PannableImageView::isOverImage(const QPointF& viewportPos) const
+{
+    const ZoomScrollArea* area = enclosingScrollArea();
+    return area && area->documentRectInViewport().contains(viewportPos);
+}
+
+void PannableImageView::updateHoverCursor(const QPointF& viewportPos)
+{
+    if (isOverImage(viewportPos))
+        setCursor(Qt::OpenHandCursor);
+    else
+        unsetCursor();
+}
+
+void PannableImageView::mousePressEvent(QMouseEvent* event)
+{
+    // Presses on the margins around the image are not the image's.
+    ZoomScrollArea* area = enclosingScrollArea();
+    if (event->button() != Qt::LeftButton || !area || !isOverImage(event->position())) {
+        event->ignore();
+        return;
+    }
+    m_lastNavigateWasNext.reset();
+    m_pressPosition = event->position();
+    m_lastDragPosition = event->position();
+    m_isDragging = true;
+    m_hasDragged = false;
+}
+
+void PannableImageView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !isOverImage(event->position())) {
+        event->ignore();
+        return;
+    }
+    // The first click of the pair stepped to another image: step back before fitting.
+    const std::optional<bool> stepped = std::exchange(m_lastNavigateWasNext, std::nullopt);
+    if (stepped && m_onNavigateClick)
+        m_onNavigateClick(!*stepped);
+    if (m_onDoubleClick)
+        m_onDoubleClick();
+}
+
+void PannableImageView::mouseMoveEvent(QMouseEvent* event)
+{
+    ZoomScrollArea* area = enclosingScrollArea();
+    if (!m_isDragging || !area) {
+        updateHoverCursor(event->position());
+        return;
+    }
+    if (!m_hasDragged) {
+        // Measured on screen, so a click stays a click at any magnification.
+        const QPointF moved = event->position() - m_pressPosition;
+        if (std::abs(moved.x()) <= kDragThreshold && std::abs(moved.y()) <= kDragThreshold)
+            return;
+        m_hasDragged = true;
+        setCursor(Qt::ClosedHandCursor);
+    }
+    // Measured against the pointer's last position on screen, not in the document, which the
+    // previous step has moved: so the point taken hold of stays under the pointer.
+    const QPointF p = area->mapToDocument(event->position());
+    const QPointF delta = p - area->mapToDocument(m_lastDragPosition);
+    m_lastDragPosition = event->position();
+    const QRectF proposed = area->bounds().translated(-delta);
+    area->scrollToPoint(area->constrainBoundsRect(proposed).topLeft());
+}
+
+void PannableImageView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_isDragging) {
+        event->ignore();
+        return;
+    }
+    m_isDragging = false;
+    if (m_hasDragged) {
+        updateHoverCursor(event->position());
+        return;
+    }
+    // Clicks step through the folder only while the image is fitted.
+    const ZoomScrollArea* area = enclosingScrollArea();
+    if (!area || !area->isFitMode())
+        return;
+    const QPointF p = area->mapToDocument(event->position());
+    const bool next = m_frameSize.width() * 0.5 < p.x();
+    m_lastNavigateWasNext = next;
+    if (m_onNavigateClick)
+        m_onNavigateClick(next);
+}
+
+void PannableImageView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    paintFrame(painter, event->rect());
+}
+
+void PannableImageView::paintFrame(QPainter& painter, const QRect& dirty)
+{
+    painter.fillRect(dirty, Qt::black);
+    paintImage(painter, dirty);
+    if (!m_fadeSnapshot.isNull()) {
+        painter.setOpacity(1.0 - m_fade->currentValue().toDouble());
+        painter.drawImage(QPointF(0, 0), m_fadeSnapshot);
+        painter.setOpacity(1.0);
+    }
+}
+
+QSize PannableImageView::scaledCopySize(const QRectF& target, double dpr) const
+{
+    return {std::max(1, qRound(target.width() * dpr)), std::max(1, qRound(target.height() * dpr))};
+}
+
+void PannableImageView::paintImage(QPainter& painter, const QRect& dirty)
+{
+    const ZoomScrollArea* area = enclosingScrollArea();
+    if (!area || m_image.isNull())
+        return;
+    const QRectF target = area->documentRectInViewport();
+    const QRectF visible = target.intersected(QRectF(dirty));
+    if (visible.isEmpty())
+        return;
+    const double dpr = painter.device()->devicePixelRatioF();
+    // Device pixels per image pixel.
+    const double scale = target.width() * dpr / m_image.width();
+
+    if (scale < 1 - kScaleTolerance) {
+        const ScaledImageCache::Copy copy =
+            m_scaledCopy.copyFor(scaledCopySize(target, dpr), dpr);
+        if (copy.exact) {
+            painter.drawImage(snappedToDevicePixels(target.topLeft(), dpr), copy.image);
+            return;
+        }
+        // Until the smooth copy arrives: the last copy, or the image itself, stretched.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, copy.image.isNull() ? m_image : copy.image);
+        return;
+    }
+    if (scale < 1 + kScaleTolerance) {
+        painter.drawImage(QRectF(snappedToDevicePixels(target.topLeft(), dpr), target.size()),
+                          m_image);
+        return;
+    }
+    // Enlarged: only the part in view is scaled.
+    const double perPixelX = target.width() / m_image.width();
+    const double perPixelY = target.height() / m_image.height();
+    const QRectF source((visible.x() - target.x()) / perPixelX,
+                        (visible.y() - target.y()) / perPixelY, visible.width() / perPixelX,
+                        visible.height() / perPixelY);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(visible, m_image, source);
+}

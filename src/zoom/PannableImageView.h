@@ -1,0 +1,81 @@
+#pragma once
+
+#include "zoom/ScaledImageCache.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QSizeF>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QVariantAnimation;
+class ZoomScrollArea;
+
+// The document view of the zoom surface: draws the image at its size in points, scaled by the
+// enclosing scroll area's magnification, over black. Dragging pans; a click on a fitted image
+// steps to the next or previous image by the half it lands in; a double click undoes that step
+// and asks for the fitted view.
+class PannableImageView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PannableImageView(QWidget* parent = nullptr);
+    ~PannableImageView() override;
+
+    void setImage(const QImage& image);
+    const QImage& image() const { return m_image; }
+    // The document's size: the frame is (0, 0) to this size in document coordinates.
+    void setFrameSize(const QSizeF& size);
+    QSizeF frameSize() const { return m_frameSize; }
+
+    void setOnDoubleClick(std::function<void()> callback) { m_onDoubleClick = std::move(callback); }
+    void setOnNavigateClick(std::function<void(bool next)> callback)
+    {
+        m_onNavigateClick = std::move(callback);
+    }
+
+    // Cross-fades from what is on screen now to whatever is drawn next.
+    void fadeFromCurrentContent(int durationMs = kFadeDurationMs);
+    bool isFading() const { return !m_fadeSnapshot.isNull(); }
+    static constexpr int kFadeDurationMs = 150;
+
+    // True once the smoothly scaled copy for the current magnification is in hand.
+    bool isScaledCopyReady() const;
+
+    // A press must move further than this, in points on screen, before it becomes a drag.
+    static constexpr double kDragThreshold = 3.0;
+
+Q_SIGNALS:
+    void frameSizeChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    ZoomScrollArea* enclosingScrollArea() const;
+    bool isOverImage(const QPointF& viewportPos) const;
+    void updateHoverCursor(const QPointF& viewportPos);
+    void paintFrame(QPainter& painter, const QRect& dirty);
+    void paintImage(QPainter& painter, const QRect& dirty);
+    QSize scaledCopySize(const QRectF& target, double dpr) const;
+
+    QImage m_image;
+    QSizeF m_frameSize;
+    ScaledImageCache m_scaledCopy;
+
+    QPointF m_pressPosition;
+    QPointF m_lastDragPosition;
+    bool m_isDragging = false;
+    bool m_hasDragged = false;
+    std::optional<bool> m_lastNavigateWasNext;
+    std::function<void()> m_onDoubleClick;
+    std::function<void(bool)> m_onNavigateClick;
+
+    QVariantAnimation* m_fade = nullptr;
+    QImage m_fadeSnapshot;
+};

@@ -1,0 +1,216 @@
+#include "zoom/ZoomCoordinator.h"
+
+#include "zoom/ImageRotation.h"
+#include "zoom/PannableImageView.h"
+#include "zoom/WindowAutoSize.h"
+#include "zoom/ZoomGeometry.h"
+#include "zoom/ZoomScrollArea.h"
+
+namespace {
+
+constexpr double kZoomStep = 1.5;
+
+} // namespace
+
+ZoomCoordinator::ZoomCoordinator(QObject* parent) : QObject(parent)
+{
+    connect(&m_player, &FramePlayer::frameReady, this, &ZoomCoordinator::showFrame);
+}
+
+ZoomCoordinator::~ZoomCoordinator() = default;
+
+ZoomScrollArea* ZoomCoordinator::makeScrollArea(QWidget* parent)
+{
+    auto* area = new ZoomScrollArea(parent);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setMaxMagnification(zoom::kMaxMagnification);
+    auto* view = new PannableImageView;
+    area->setDocumentView(view);
+    m_scrollArea = area;
+    m_imageView = view;
+
+    // The forwarders look the callbacks up when called, so they always reach the latest ones.
+    const QPointer<ZoomCoordinator> self(this);
+    view->setOnDoubleClick([self] {
+        if (self && self->m_onDoubleClick)
+            self->m_onDoubleClick();
+    });
+    view->setOnNavigateClick([self](bool next) {
+        if (self && self->m_onNavigateClick)
+            self->m_onNavigateClick(next);
+    });
+    connect(area, &ZoomScrollArea::boundsChanged, this, &ZoomCoordinator::reportState);
+    connect(area, &ZoomScrollArea::liveMagnifyDidEnd, this, &ZoomCoordinator::reportState);
+    connect(area, &ZoomScrollArea::liveMagnifyWillStart, this, [this] {
+        if (m_scrollArea)
+            m_scrollArea->setFitMode(false);
+    });
+    return area;
+}
+
+ZoomScrollArea* ZoomCoordinator::scrollArea() const
+{
+    return m_scrollArea;
+}
+
+PannableImageView* ZoomCoordinator::imageView() const
+{
+    return m_imageView;
+}
+
+void ZoomCoordinator::update(const ZoomParameters& p)
+{
+    if (!m_imageView || !m_scrollArea)
+        return;
+    applyImage(p);
+    applyZoomAction(p);
+    applyScrollTarget(p);
+    m_onStateChange = p.onStateChange;
+    m_onDoubleClick = p.onDoubleClick;
+    m_onNavigateClick = p.onNavigateClick;
+}
+
+void ZoomCoordinator::reportState()
+{
+    if (!m_scrollArea)
+        return;
+    const QSizeF document = m_scrollArea->documentSize();
+    if (!(document.width() > 0) || !(document.height() > 0))
+        return;
+    if (m_onStateChange)
+        m_onStateChange(m_scrollArea->magnification(),
+                        zoom::normalisedVisibleRect(m_scrollArea->bounds(), document));
+}
+
+void ZoomCoordinator::applyImage(const ZoomParameters& p)
+{
+    if (!p.image)
+        return;
+    const bool isNewImage = !m_sourceImage || m_sourceImage->cacheKey() != p.image->cacheKey();
+    if (isNewImage || p.sourcePath != m_sourcePath) {
+        m_sourcePath = p.sourcePath;
+        m_player.play(m_sourcePath);
+    }
+    if (!isNewImage && p.rotation == m_currentRotation)
+        return;
+
+    const double savedMagnification = m_scrollArea->magnification();
+    const bool replacesImage = m_sourceImage.has_value();
+    m_sourceImage = p.image;
+    m_currentRotation = p.rotation;
+    m_displayedImage = p.rotation == 0 ? *p.image : zoom::rotatedImage(*p.image, p.rotation);
+    // The first image of a surface appears without a fade.
+    if (replacesImage)
+        m_imageView->fadeFromCurrentContent();
+    m_imageView->setImage(*m_displayedImage);
+    m_imageView->setFrameSize(QSizeF(m_displayedImage->size()));
+
+    const QPointer<ZoomScrollArea> area = m_scrollArea;
+    if (!p.isAutoSizeWindow) {
+        // Stepping to another image keeps the zoom, unless fitted or below the new fit.
+        m_followUps.post([this, area, savedMagnification] {
+            if (!area)
+                return;
+            area->updateMinMagnification();
+            const bool keep = !area->isFitMode() && savedMagnification >= area->minMagnification();
+            area->setMagnification(keep ? savedMagnification : area->minMagnification());
+            reportState();
+        });
+        return;
+    }
+    area->setAutoSizing(true);
+    const QSizeF size = m_displayedImage->size();
+    m_followUps.post([this, area, size] {
+        zoom::resizeWindowToImage(area, size);
+        m_followUps.post(fitAfterAutoSize({}));
+    });
+}
+
+std::function<void()> ZoomCoordinator::fitAfterAutoSize(std::function<void()> consumed)
+{
+    return [this, area = QPointer<ZoomScrollArea>(m_scrollArea), consumed] {
+        if (area) {
+            area->setAutoSizing(false);
+            area->updateMinMagnification();
+            area->setFitMode(true);
+            area->setMagnification(area->minMagnification());
+        }
+        consumedThenReport(consumed);
+    };
+}
+
+void ZoomCoordinator::consumedThenReport(const std::function<void()>& consumed)
+{
+    // The receiver may tear the surface down.
+    const QPointer<ZoomCoordinator> self(this);
+    if (consumed)
+        consumed();
+    if (self)
+        reportState();
+}
+
+void ZoomCoordinator::applyZoomAction(const ZoomParameters& p)
+{
+    if (!p.zoomAction)
+        return;
+    ZoomScrollArea* area = m_scrollArea;
+    const ZoomAction action = *p.zoomAction;
+    const auto consumed = p.onZoomActionConsumed;
+    if (action == ZoomAction::fit && p.isAutoSizeWindow && m_displayedImage) {
+        area->setAutoSizing(true);
+        zoom::resizeWindowToImage(area, m_displayedImage->size());
+        m_followUps.post(fitAfterAutoSize(consumed));
+        return;
+    }
+    area->updateMinMagnification();
+    const QPointF centre = area->bounds().center();
+    const double current = area->magnification();
+    switch (action) {
+    case ZoomAction::fit:
+        area->setFitMode(true);
+        area->updateMinMagnification();
+        area->setMagnification(area->minMagnification());
+        break;
+    case ZoomAction::actualSize:
+        area->setFitMode(false);
+        area->setMagnification(std::max(area->minMagnification(), 1.0), centre);
+        break;
+    case ZoomAction::zoomIn: {
+        area->setFitMode(false);
+        const double m = current * kZoomStep;
+        area->setMagnification(m >= area->maxMagnification() ? area->maxMagnification() : m,
+                               centre);
+        break;
+    }
+    case ZoomAction::zoomOut: {
+        area->setFitMode(false);
+        const double m = current / kZoomStep;
+        area->setMagnification(m < area->minMagnification() ? area->minMagnification() : m,
+                               centre);
+        break;
+    }
+    }
+    m_followUps.post([this, consumed] { consumedThenReport(consumed); });
+}
+
+void ZoomCoordinator::applyScrollTarget(const ZoomParameters& p)
+{
+    if (!p.scrollTarget || !m_scrollArea->documentView())
+        return;
+    const QSizeF document = m_scrollArea->documentSize();
+    const QSizeF visible = m_scrollArea->bounds().size();
+    m_scrollArea->scrollToPoint({p.scrollTarget->x() * document.width() - visible.width() * 0.5,
+                                 p.scrollTarget->y() * document.height() - visible.height() * 0.5});
+    const auto consumed = p.onScrollTargetConsumed;
+    m_followUps.post([this, consumed] { consumedThenReport(consumed); });
+}
+
+void ZoomCoordinator::showFrame(const QImage& frame)
+{
+    if (!m_imageView)
+        return;
+    m_displayedImage = m_currentRotation == 0 ? frame : zoom::rotatedImage(frame, m_currentRotation);
+    m_imageView->setImage(*m_displayedImage);
+    m_imageView->setFrameSize(QSizeF(m_displayedImage->size()));
+}

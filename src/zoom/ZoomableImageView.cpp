@@ -1,0 +1,127 @@
+#include "zoom/ZoomableImageView.h"
+
+#include "zoom/ZoomScrollArea.h"
+
+#include <QVBoxLayout>
+
+namespace {
+
+bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b)
+{
+    if (a.has_value() != b.has_value())
+        return false;
+    return !a || a->cacheKey() == b->cacheKey();
+}
+
+} // namespace
+
+ZoomableImageView::ZoomableImageView(QWidget* parent) : QWidget(parent)
+{
+    m_coordinator = new ZoomCoordinator(this);
+    m_scrollArea = m_coordinator->makeScrollArea(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scrollArea);
+}
+
+ZoomableImageView::~ZoomableImageView() = default;
+
+PannableImageView* ZoomableImageView::imageView() const
+{
+    return m_coordinator->imageView();
+}
+
+void ZoomableImageView::setImage(const std::optional<QImage>& image)
+{
+    if (sameImage(image, m_parameters.image))
+        return;
+    m_parameters.image = image;
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setSourcePath(const QString& path)
+{
+    if (path == m_parameters.sourcePath)
+        return;
+    m_parameters.sourcePath = path;
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setRotation(double degrees)
+{
+    if (degrees == m_parameters.rotation)
+        return;
+    m_parameters.rotation = degrees;
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setAutoSizeWindow(bool on)
+{
+    if (on == m_parameters.isAutoSizeWindow)
+        return;
+    m_parameters.isAutoSizeWindow = on;
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setZoomAction(const std::optional<ZoomAction>& action)
+{
+    if (action == m_parameters.zoomAction)
+        return;
+    m_parameters.zoomAction = action;
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setScrollTarget(const std::optional<QPointF>& target)
+{
+    if (target == m_parameters.scrollTarget)
+        return;
+    m_parameters.scrollTarget = target;
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setOnZoomActionConsumed(std::function<void()> callback)
+{
+    m_parameters.onZoomActionConsumed = std::move(callback);
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setOnStateChange(
+    std::function<void(double magnification, const QRectF& visibleRect)> callback)
+{
+    m_parameters.onStateChange = std::move(callback);
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setOnScrollTargetConsumed(std::function<void()> callback)
+{
+    m_parameters.onScrollTargetConsumed = std::move(callback);
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setOnDoubleClick(std::function<void()> callback)
+{
+    m_parameters.onDoubleClick = std::move(callback);
+    scheduleUpdate();
+}
+
+void ZoomableImageView::setOnNavigateClick(std::function<void(bool next)> callback)
+{
+    m_parameters.onNavigateClick = std::move(callback);
+    scheduleUpdate();
+}
+
+void ZoomableImageView::applyPendingChanges()
+{
+    if (!m_isUpdateScheduled)
+        return;
+    m_isUpdateScheduled = false;
+    m_coordinator->update(m_parameters);
+}
+
+void ZoomableImageView::scheduleUpdate()
+{
+    if (m_isUpdateScheduled)
+        return;
+    m_isUpdateScheduled = true;
+    QMetaObject::invokeMethod(this, &ZoomableImageView::applyPendingChanges, Qt::QueuedConnection);
+}

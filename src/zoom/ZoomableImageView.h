@@ -1,0 +1,58 @@
+#pragma once
+
+#include "zoom/ZoomCoordinator.h"
+
+#include <QWidget>
+
+class PannableImageView;
+class ZoomScrollArea;
+
+// The zoom surface: shows an image over black, fitted or magnified up to 20 times, zoomed by
+// wheel and pinch, panned by dragging; clicks on a fitted image step through the folder.
+//
+// Inputs arrive through the setters. Each change schedules one update step on the event loop,
+// so changes made together (a new image and a zoom request, say) are applied together, in the
+// order image, zoom request, scroll request. Zoom and scroll requests are one-shot: the surface
+// performs one, then calls its "consumed" callback, and the owner clears it; a request still set
+// at a later update step is performed again.
+class ZoomableImageView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ZoomableImageView(QWidget* parent = nullptr);
+    ~ZoomableImageView() override;
+
+    // No image leaves what is shown unchanged.
+    void setImage(const std::optional<QImage>& image);
+    // The image's file, for playing animated GIF and WebP files.
+    void setSourcePath(const QString& path);
+    // Degrees, clockwise on screen.
+    void setRotation(double degrees);
+    // Resizes the window to each image instead of fitting the image to the window.
+    void setAutoSizeWindow(bool on);
+    void setZoomAction(const std::optional<ZoomAction>& action);
+    // Normalised image coordinates (0 to 1 from the left and from the bottom edge) to centre.
+    void setScrollTarget(const std::optional<QPointF>& target);
+
+    void setOnZoomActionConsumed(std::function<void()> callback);
+    // Called on every scroll, zoom and resize: must only store the values.
+    void setOnStateChange(std::function<void(double magnification, const QRectF& visibleRect)> callback);
+    void setOnScrollTargetConsumed(std::function<void()> callback);
+    void setOnDoubleClick(std::function<void()> callback);
+    void setOnNavigateClick(std::function<void(bool next)> callback);
+
+    // Runs a scheduled update step now rather than on the next turn of the event loop.
+    void applyPendingChanges();
+
+    ZoomScrollArea* scrollArea() const { return m_scrollArea; }
+    PannableImageView* imageView() const;
+    ZoomCoordinator* coordinator() const { return m_coordinator; }
+
+private:
+    void scheduleUpdate();
+
+    ZoomParameters m_parameters;
+    ZoomCoordinator* m_coordinator = nullptr;
+    ZoomScrollArea* m_scrollArea = nullptr;
+    bool m_isUpdateScheduled = false;
+};
