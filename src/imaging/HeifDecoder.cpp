@@ -46,8 +46,10 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
         || !withinPixelBudget(ispeWidth, ispeHeight))
         return std::nullopt;
     // A grid is allocated at the size its own box declares, which may lie about the 'ispe'
-    // we checked: hold every side to the checked one.
-    heif_context_set_maximum_image_size_limit(context, std::max(ispeWidth, ispeHeight) + 1);
+    // we checked: hold every side near the checked one, leaving room for the codec's padding
+    // of coded images to whole blocks.
+    constexpr int kCodedPadding = 256;
+    heif_context_set_maximum_image_size_limit(context, std::max(ispeWidth, ispeHeight) + kCodedPadding);
     return primary;
 }
 

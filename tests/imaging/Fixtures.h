@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QMap>
+#include <QString>
+
+#include <exiv2/exiv2.hpp>
+
+#include <functional>
+
+// Test images made on the spot: every format from one four-colour picture.
+namespace fixtures {
+
+// Red top-left, green top-right, blue bottom-left, white bottom-right.
+QImage quadrants(int width, int height);
+// The colours at the quadrant centres, top-left, top-right, bottom-left, bottom-right, as
+// letters R, G, B, W (K for black, ? for anything else): "RGBW" for an upright quadrants().
+QString quadrantColours(const QImage& image);
+// The stored picture that a file with this orientation shows as `upright`.
+QImage storedFor(const QImage& upright, int orientation);
+
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
+bool saveWithQt(const QImage& image, const QString& path, const char* format, int quality = -1);
+
+using ExifEdit = std::function<void(Exiv2::ExifData&)>;
+// Applies the edit to the file's Exif data and writes it back with exiv2.
+bool editExif(const QString& path, const ExifEdit& edit);
+// A TIFF-structured Exif block holding what the edit sets.
+QByteArray exifBlock(const ExifEdit& edit);
+ExifEdit orientationEdit(int orientation);
+// Puts an eXIf chunk, as phones and browsers write it, after a PNG's header.
+bool addPngExifChunk(const QString& path, const QByteArray& exif);
+
+struct HeifSpec {
+    bool avif = false;
+    int orientation = 1; // written as the container's own rotate/mirror boxes
+    QByteArray exif;
+    QByteArray icc;
+    int nclxPrimaries = 0; // when non-zero, an nclx colour box with these primaries
+    int bitDepth = 8;
+};
+bool writeHeif(const QString& path, const QImage& image, const HeifSpec& spec);
+
+// A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
+// declares that size while holding only the stored rows' data.
+bool writeDng(const QString& path, const QImage& stored, int orientation = 1, QSize claimedSize = {});
+
+struct PsdSpec {
+    int depth = 8;
+    int colorMode = 3; // 1 grey, 3 RGB, 4 CMYK
+    bool rle = false;
+    bool transparency = false; // an alpha channel and a negative layer count
+    QByteArray icc;
+    int version = 1;
+};
+QByteArray psdBytes(const QImage& image, const PsdSpec& spec);
+
+// A GIF with these frames, each shown for delayMs; pixels must be red, green, blue or white.
+QByteArray gif(const QList<QImage>& frames, int delayMs);
+
+// The picture in every supported family, named by extension: jpg png gif bmp tif webp ico
+// heic avif psd dng. Returns the paths by extension.
+QMap<QString, QString> writeEveryFormat(const QString& folder, const QImage& picture);
+
+} // namespace fixtures
