@@ -16,7 +16,4 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type, const De
 // For ICO files, points the reader at the largest entry; the others are left as they are.
 void selectLargestImage(QImageReader& reader, ImageType type);
 
-// The entropy-coded data of a JPEG ends in an EOI marker; a truncated file has none.
-bool jpegIsComplete(const QString& path);
-
 } // namespace imaging::detail

@@ -385,6 +385,42 @@ QByteArray gif(const QList<QImage>& frames, int delayMs)
     return out;
 }
 
+QByteArray pngClaiming(int width, int height)
+{
+    const auto chunk = [](const char* type, const QByteArray& data) {
+        QByteArray out;
+        put32(out, quint32(data.size()));
+        out.append(type).append(data);
+        put32(out, crc32(out.mid(4)));
+        return out;
+    };
+    QByteArray header;
+    put32(header, quint32(width));
+    put32(header, quint32(height));
+    header.append("\x08\x02\x00\x00\x00", 5);
+    // qCompress prefixes the zlib stream with its length.
+    const QByteArray row = qCompress(QByteArray(1 + 3 * 16, '\0')).mid(4);
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", row) + chunk("IEND", {});
+}
+
+bool patchTiffEntry(QByteArray& tiff, quint16 tag, quint32 value)
+{
+    const auto at16 = [&tiff](qsizetype at) { return qFromLittleEndian<quint16>(tiff.constData() + at); };
+    const qsizetype ifd = qFromLittleEndian<quint32>(tiff.constData() + 4);
+    if (!tiff.startsWith("II") || ifd + 2 > tiff.size())
+        return false;
+    for (qsizetype entry = ifd + 2; entry + 12 <= tiff.size() && entry < ifd + 2 + 12 * at16(ifd); entry += 12) {
+        if (at16(entry) != tag)
+            continue;
+        if (at16(entry + 2) == 3) // SHORT
+            qToLittleEndian<quint16>(quint16(value), tiff.data() + entry + 8);
+        else
+            qToLittleEndian<quint32>(value, tiff.data() + entry + 8);
+        return true;
+    }
+    return false;
+}
+
 QMap<QString, QString> writeEveryFormat(const QString& folder, const QImage& picture)
 {
     QMap<QString, QString> paths;

@@ -60,6 +60,11 @@ QByteArray psdBytes(const QImage& image, const PsdSpec& spec);
 // A GIF with these frames, each shown for delayMs; pixels must be red, green, blue or white.
 QByteArray gif(const QList<QImage>& frames, int delayMs);
 
+// A PNG whose header claims this size, followed by one row of pixel data.
+QByteArray pngClaiming(int width, int height);
+// Sets a numeric entry of a little-endian TIFF's first directory in place.
+bool patchTiffEntry(QByteArray& tiff, quint16 tag, quint32 value);
+
 // The picture in every supported family, named by extension: jpg png gif bmp tif webp ico
 // heic avif psd dng. Returns the paths by extension.
 QMap<QString, QString> writeEveryFormat(const QString& folder, const QImage& picture);
