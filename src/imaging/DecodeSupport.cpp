@@ -28,7 +28,6 @@ void ensureLibrariesReady()
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         // The XMP toolkit must be initialised once before threads parse XMP packets.
         Exiv2::XmpParser::initialize();
-        Exiv2::enableBMFF(true);
         heif_init(nullptr);
     });
 }

@@ -1,5 +1,7 @@
 #include "imaging/HeifDecoder.h"
 
+#include "imaging/ByteReading.h"
+
 #include <QColorSpace>
 #include <QPointF>
 
@@ -108,6 +110,23 @@ QColorSpace colorSpaceOf(const heif_image_handle* handle)
     return space;
 }
 
+// The first Exif block, without the offset word that HEIF puts before the TIFF header.
+QByteArray exifOf(const heif_image_handle* handle)
+{
+    constexpr size_t kMaxExifBytes = 16 * 1024 * 1024;
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
+        return {};
+    const size_t size = heif_image_handle_get_metadata_size(handle, id);
+    if (size < 4 || size > kMaxExifBytes)
+        return {};
+    QByteArray block(qsizetype(size), Qt::Uninitialized);
+    if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
+        return {};
+    const quint32 offset = readBigEndian32(block, 0);
+    return offset < size - 4 ? block.mid(4 + offset) : QByteArray();
+}
+
 } // namespace
 
 std::optional<HeifInfo> readHeifInfo(const QString& path)
@@ -118,7 +137,7 @@ std::optional<HeifInfo> readHeifInfo(const QString& path)
     const heif_image_handle* handle = primary->handle.get();
     return HeifInfo{heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
                     std::max(heif_image_handle_get_luma_bits_per_pixel(handle), 1),
-                    heif_image_handle_has_alpha_channel(handle) != 0};
+                    heif_image_handle_has_alpha_channel(handle) != 0, exifOf(handle)};
 }
 
 std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)

@@ -13,6 +13,8 @@ struct HeifInfo {
     int height = 0;
     int bitDepth = 8;
     bool hasAlpha = false;
+    // The primary image's Exif data from its TIFF header on; empty when there is none.
+    QByteArray exif;
 };
 
 std::optional<HeifInfo> readHeifInfo(const QString& path);

@@ -39,10 +39,8 @@ void describeFormat(QImage::Format format, ImageProperties& properties)
     default:
         break;
     }
-    const QPixelFormat pixel = QImage::toPixelFormat(format);
-    const int channels = pixel.channelCount() - (pixel.alphaUsage() == QPixelFormat::UsesAlpha ? 1 : 0);
-    const int colorBits = pixel.bitsPerPixel() - pixel.alphaSize();
-    properties.depth = format == QImage::Format_Indexed8 ? 8 : colorBits / std::max(channels, 1);
+    const int red = QImage::toPixelFormat(format).redSize();
+    properties.depth = red > 0 ? red : 8; // indexed formats hold 8-bit colours
     properties.colorModel = QStringLiteral("RGB");
 }
 
@@ -66,6 +64,20 @@ bool readQtHeader(const QString& path, ImageProperties& properties)
     return true;
 }
 
+// libheif finds the Exif block; exiv2 only parses it. Its orientation is not the picture's.
+void readHeifExif(const QByteArray& block, ImageProperties& properties)
+{
+    if (block.isEmpty())
+        return;
+    Exiv2::ExifData exif;
+    if (detail::guarded([&] {
+            Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(block.constData()),
+                                      uint32_t(block.size()));
+            return true;
+        }))
+        detail::readExifDictionaries(exif, properties);
+}
+
 bool readHeader(const QString& path, ImageProperties& properties)
 {
     switch (decoderFor(properties.type)) {
@@ -77,6 +89,7 @@ bool readHeader(const QString& path, ImageProperties& properties)
             properties.pixelHeight = info->height;
             properties.depth = info->bitDepth;
             properties.colorModel = QStringLiteral("RGB");
+            readHeifExif(info->exif, properties);
             return true;
         }
         return false;
@@ -117,13 +130,13 @@ std::optional<ImageProperties> readImageProperties(const QString& path)
     properties.type = detectImageType(path);
     if (!readHeader(path, properties))
         return std::nullopt;
+    if (isHeifFamily(properties.type))
+        return properties;
     if (const detail::MetadataImage metadata = detail::openMetadata(path)) {
         const Exiv2::ExifData& exif = metadata->exifData();
         detail::readExifDictionaries(exif, properties);
-        if (!isHeifFamily(properties.type)) {
-            if (const std::optional<int> orientation = orientationTag(exif))
-                properties.orientation = orientation;
-        }
+        if (const std::optional<int> orientation = orientationTag(exif))
+            properties.orientation = orientation;
     }
     return properties;
 }
