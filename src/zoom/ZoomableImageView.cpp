@@ -47,6 +47,12 @@ void ZoomableImageView::setSourcePath(const QString& path)
     scheduleUpdate();
 }
 
+void ZoomableImageView::setImage(const std::optional<QImage>& image, const QString& sourcePath)
+{
+    setImage(image);
+    setSourcePath(sourcePath);
+}
+
 void ZoomableImageView::setRotation(double degrees)
 {
     if (degrees == m_parameters.rotation)

@@ -26,6 +26,7 @@ public:
     void setImage(const std::optional<QImage>& image);
     // The image's file, for playing animated GIF and WebP files.
     void setSourcePath(const QString& path);
+    void setImage(const std::optional<QImage>& image, const QString& sourcePath);
     // Degrees, clockwise on screen.
     void setRotation(double degrees);
     // Resizes the window to each image instead of fitting the image to the window.

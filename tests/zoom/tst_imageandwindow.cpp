@@ -193,9 +193,8 @@ void TestImageAndWindow::animatedGifPlaysAndStillImagesRunNoTimer()
 
     // On the surface, frames replace the shown image at the same size.
     SurfaceHarness h;
-    QImage first(kAnimatedGif);
-    h.view.setSourcePath(kAnimatedGif);
-    h.open(first);
+    h.view.setImage(QImage(kAnimatedGif), kAnimatedGif);
+    settle();
     QTRY_VERIFY(h.view.imageView()->image().pixel(0, 0) == qRgb(0, 255, 0));
     QCOMPARE(h.view.imageView()->frameSize(), QSizeF(16, 12));
 }
