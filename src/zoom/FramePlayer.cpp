@@ -3,6 +3,8 @@
 #include "imaging/AnimatedImage.h"
 #include "zoom/BackgroundTask.h"
 
+#include <QFileInfo>
+
 namespace {
 
 struct Opened {
@@ -23,7 +25,9 @@ FramePlayer::~FramePlayer() = default;
 void FramePlayer::play(const QString& path)
 {
     stop();
-    if (path.isEmpty())
+    // Only these two formats animate; anything else is not even opened.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("gif") && suffix != QLatin1String("webp"))
         return;
     const quint64 generation = m_generation;
     // Opening reads the file (a GIF is scanned to count its frames): not on this thread.

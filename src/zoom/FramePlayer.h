@@ -20,7 +20,7 @@ public:
     explicit FramePlayer(QObject* parent = nullptr);
     ~FramePlayer() override;
 
-    // Starts over with this file; an empty path stops.
+    // Starts over with this file; a path that is no GIF or WebP file only stops.
     void play(const QString& path);
     void stop();
     bool isPlaying() const { return m_animation != nullptr; }

@@ -85,8 +85,12 @@ void ZoomCoordinator::reportState()
 
 void ZoomCoordinator::applyImage(const ZoomParameters& p)
 {
-    if (!p.image)
+    if (!p.image) {
+        // What is shown stays, but an animation hidden behind the empty state stops.
+        m_player.stop();
+        m_sourcePath.clear();
         return;
+    }
     const bool isNewImage = !m_sourceImage || m_sourceImage->cacheKey() != p.image->cacheKey();
     if (isNewImage || p.sourcePath != m_sourcePath) {
         m_sourcePath = p.sourcePath;

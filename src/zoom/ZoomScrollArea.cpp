@@ -26,6 +26,13 @@ ZoomScrollArea::ZoomScrollArea(QWidget* parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The square between the two bars belongs to the black backdrop.
+    auto* corner = new QWidget;
+    corner->setAutoFillBackground(true);
+    QPalette black = corner->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    corner->setPalette(black);
+    setCornerWidget(corner);
     // Wheel events over the scroll bars zoom too.
     horizontalScrollBar()->installEventFilter(this);
     verticalScrollBar()->installEventFilter(this);

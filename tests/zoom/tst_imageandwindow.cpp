@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zoomtest;
@@ -18,6 +17,7 @@ using namespace zoomtest;
 namespace {
 
 const QString kAnimatedGif = QStringLiteral(PELU_SOURCE_DIR "/tests/zoom/data/three-frames.gif");
+const QString kStillGif = QStringLiteral(PELU_SOURCE_DIR "/tests/zoom/data/still.gif");
 
 } // namespace
 
@@ -183,10 +183,8 @@ void TestImageAndWindow::animatedGifPlaysAndStillImagesRunNoTimer()
     QTest::qWait(100);
     QCOMPARE(frames.count(), stopped);
 
-    QTemporaryDir dir;
-    const QString still = dir.filePath("still.png");
-    QVERIFY(solidImage(16, 12).save(still));
-    player.play(still);
+    // A one-frame GIF is opened, found still, and left without a timer.
+    player.play(kStillGif);
     QTest::qWait(100);
     QVERIFY(!player.isPlaying());
     QCOMPARE(frames.count(), stopped);
@@ -197,6 +195,13 @@ void TestImageAndWindow::animatedGifPlaysAndStillImagesRunNoTimer()
     settle();
     QTRY_VERIFY(h.view.imageView()->image().pixel(0, 0) == qRgb(0, 255, 0));
     QCOMPARE(h.view.imageView()->frameSize(), QSizeF(16, 12));
+
+    // Behind the empty state the animation stops.
+    h.view.setImage(std::nullopt, QString());
+    settle();
+    const qint64 frozen = h.view.imageView()->image().cacheKey();
+    QTest::qWait(150);
+    QCOMPARE(h.view.imageView()->image().cacheKey(), frozen);
 }
 
 QTEST_MAIN(TestImageAndWindow)
