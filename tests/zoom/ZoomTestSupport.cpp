@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
 #include <QPainter>
 #include <QTest>
 #include <QWheelEvent>
@@ -90,6 +91,13 @@ void click(QWidget* target, const QPointF& pos)
 {
     press(target, pos);
     release(target, pos);
+}
+
+void pinch(QWidget* target, Qt::NativeGestureType type, double value, const QPointF& pos)
+{
+    QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, pos, pos,
+                              target->mapToGlobal(pos), value, {});
+    QCoreApplication::sendEvent(target, &event);
 }
 
 } // namespace zoomtest

@@ -32,5 +32,7 @@ void dragTo(QWidget* target, const QPointF& pos);
 void release(QWidget* target, const QPointF& pos);
 void doubleClickPress(QWidget* target, const QPointF& pos);
 void click(QWidget* target, const QPointF& pos);
+// A touchpad gesture event; value is the zoom factor's change for a zoom gesture.
+void pinch(QWidget* target, Qt::NativeGestureType type, double value, const QPointF& pos);
 
 } // namespace zoomtest

@@ -6,7 +6,6 @@
 #include "zoom/ZoomScrollArea.h"
 
 #include <QEventLoop>
-#include <QNativeGestureEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -224,17 +223,11 @@ void TestZoomCoordinator::clicksAndPinchReachTheLatestCallbacks()
     QCOMPARE(latest, QStringList{"previous"});
 
     // A pinch leaves fit mode when it starts and reports once more when it ends.
-    const QPointF at(500, 400);
-    auto gesture = [&](Qt::NativeGestureType type, double value) {
-        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
-                                  h.view.imageView()->mapToGlobal(at), value, {});
-        QCoreApplication::sendEvent(h.view.imageView(), &event);
-    };
-    gesture(Qt::ZoomNativeGesture, -0.1);
+    pinch(h.view.imageView(), Qt::ZoomNativeGesture, -0.1, {500, 400});
     QVERIFY(!h.area()->isFitMode());
     QCOMPARE(h.area()->magnification(), 0.25);
     const qsizetype before = h.states.size();
-    gesture(Qt::EndNativeGesture, 0);
+    pinch(h.view.imageView(), Qt::EndNativeGesture, 0, {500, 400});
     QCOMPARE(h.states.size(), before + 1);
 }
 

@@ -4,7 +4,6 @@
 #include "zoom/ZoomGeometry.h"
 #include "zoom/ZoomScrollArea.h"
 
-#include <QNativeGestureEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -208,11 +207,8 @@ void TestZoomScrollArea::pinchZoomsBetweenStartAndEnd()
     makeSurface(s, {1000, 800}, {4000, 3000});
     QSignalSpy started(s.area, &ZoomScrollArea::liveMagnifyWillStart);
     QSignalSpy ended(s.area, &ZoomScrollArea::liveMagnifyDidEnd);
-    const QPointF at(500, 400);
     auto gesture = [&](Qt::NativeGestureType type, double value) {
-        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at,
-                                  at, s.view->mapToGlobal(at), value, {});
-        QCoreApplication::sendEvent(s.view, &event);
+        pinch(s.view, type, value, {500, 400});
     };
     gesture(Qt::BeginNativeGesture, 0);
     gesture(Qt::ZoomNativeGesture, 0.5);
