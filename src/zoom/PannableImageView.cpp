@@ -96,17 +96,19 @@ bool PannableImageView::isOverImage(const QPointF& viewportPos) const
 
 void PannableImageView::updateHoverCursor(const QPointF& viewportPos)
 {
-    if (isOverImage(viewportPos))
+    // Called on every pointer movement: touch the cursor only when it changes.
+    if (!isOverImage(viewportPos)) {
+        if (testAttribute(Qt::WA_SetCursor))
+            unsetCursor();
+    } else if (!testAttribute(Qt::WA_SetCursor) || cursor().shape() != Qt::OpenHandCursor) {
         setCursor(Qt::OpenHandCursor);
-    else
-        unsetCursor();
+    }
 }
 
 void PannableImageView::mousePressEvent(QMouseEvent* event)
 {
     // Presses on the margins around the image are not the image's.
-    ZoomScrollArea* area = enclosingScrollArea();
-    if (event->button() != Qt::LeftButton || !area || !isOverImage(event->position())) {
+    if (event->button() != Qt::LeftButton || !isOverImage(event->position())) {
         event->ignore();
         return;
     }

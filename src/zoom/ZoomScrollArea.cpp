@@ -23,9 +23,8 @@ constexpr double kScrollBarSlack = 0.5;
 ZoomScrollArea::ZoomScrollArea(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
+    // Keys are the window's commands; the surface never takes the focus.
     setFocusPolicy(Qt::NoFocus);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The square between the two bars belongs to the black backdrop.
     auto* corner = new QWidget;
     corner->setAutoFillBackground(true);
@@ -156,7 +155,7 @@ void ZoomScrollArea::wheelEvent(QWheelEvent* event)
 
 void ZoomScrollArea::keyPressEvent(QKeyEvent* event)
 {
-    // Arrow and page keys belong to the window's commands, not to scrolling.
+    // Arrow and page keys step through the folder; they never scroll.
     event->ignore();
 }
 
