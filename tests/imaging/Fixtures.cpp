@@ -271,7 +271,8 @@ bool writeDng(const QString& path, const QImage& stored, int orientation, QSize 
 
 QByteArray psdBytes(const QImage& source, const PsdSpec& spec)
 {
-    const int base = spec.colorMode == 1 ? 1 : spec.colorMode == 4 ? 4 : 3;
+    const int base = spec.colorMode <= 2 ? 1 : spec.colorMode == 4 ? 4 : 3;
+    const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
     const int channels = base + (spec.transparency ? 1 : 0);
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     QByteArray out("8BPS");
@@ -282,7 +283,15 @@ QByteArray psdBytes(const QImage& source, const PsdSpec& spec)
     put32(out, quint32(image.width()));
     put16(out, quint16(spec.depth));
     put16(out, quint16(spec.colorMode));
-    put32(out, 0); // colour mode data
+    if (spec.colorMode == 2) {
+        put32(out, 768);
+        for (const int shift : {16, 8, 0}) { // all reds, then greens, then blues
+            for (int i = 0; i < 256; ++i)
+                out.append(char(palette.value(i) >> shift));
+        }
+    } else {
+        put32(out, 0); // colour mode data
+    }
     QByteArray resources;
     if (!spec.icc.isEmpty()) {
         resources.append("8BIM");
@@ -317,7 +326,8 @@ QByteArray psdBytes(const QImage& source, const PsdSpec& spec)
                 const QRgb p = image.pixel(x, y);
                 const int grey = qGray(p);
                 // CMYK as stored: 255 is no ink; this picture needs no black.
-                const int values[] = {base == 1 ? grey : qRed(p), qGreen(p), qBlue(p), 255};
+                const int first = spec.colorMode == 2 ? int(palette.indexOf(p | 0xFF000000)) : base == 1 ? grey : qRed(p);
+                const int values[] = {first, qGreen(p), qBlue(p), 255};
                 const int v = c == base ? qAlpha(p) : values[c];
                 if (spec.depth == 16)
                     put16(row, quint16(v * 257));
@@ -382,6 +392,33 @@ QByteArray gif(const QList<QImage>& frames, int delayMs)
         out.append('\0');
     }
     out.append(';');
+    return out;
+}
+
+QByteArray icon(const QList<int>& sides)
+{
+    QList<QByteArray> pngs;
+    for (const int side : sides) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        quadrants(side, side).save(&buffer, "png");
+        pngs.append(buffer.data());
+    }
+    QByteArray out("\0\0\1\0", 4);
+    out.append(char(sides.size())).append('\0');
+    qint64 offset = 6 + 16 * sides.size();
+    for (qsizetype i = 0; i < sides.size(); ++i) {
+        QByteArray entry(16, '\0');
+        entry[0] = entry[1] = char(sides[i] % 256);
+        qToLittleEndian<quint16>(1, entry.data() + 4);
+        qToLittleEndian<quint16>(32, entry.data() + 6);
+        qToLittleEndian<quint32>(quint32(pngs[i].size()), entry.data() + 8);
+        qToLittleEndian<quint32>(quint32(offset), entry.data() + 12);
+        out.append(entry);
+        offset += pngs[i].size();
+    }
+    for (const QByteArray& png : pngs)
+        out.append(png);
     return out;
 }
 

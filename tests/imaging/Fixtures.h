@@ -49,7 +49,7 @@ bool writeDng(const QString& path, const QImage& stored, int orientation = 1, QS
 
 struct PsdSpec {
     int depth = 8;
-    int colorMode = 3; // 1 grey, 3 RGB, 4 CMYK
+    int colorMode = 3; // 1 grey, 2 indexed (red, green, blue, white), 3 RGB, 4 CMYK
     bool rle = false;
     bool transparency = false; // an alpha channel and a negative layer count
     QByteArray icc;
@@ -64,6 +64,9 @@ QByteArray gif(const QList<QImage>& frames, int delayMs);
 QByteArray pngClaiming(int width, int height);
 // Sets a numeric entry of a little-endian TIFF's first directory in place.
 bool patchTiffEntry(QByteArray& tiff, quint16 tag, quint32 value);
+
+// An icon holding the quadrants picture at each of these square sizes, as PNG entries.
+QByteArray icon(const QList<int>& sides);
 
 // The picture in every supported family, named by extension: jpg png gif bmp tif webp ico
 // heic avif psd dng. Returns the paths by extension.

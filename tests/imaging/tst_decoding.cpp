@@ -44,6 +44,7 @@ private Q_SLOTS:
         const QList<std::pair<QString, PsdSpec>> psds{
             {"rle16.psd", {16, 3, true, false, {}, 1}},
             {"cmyk.psd", {8, 4, true, false, {}, 1}},
+            {"indexed.psd", {8, 2, false, false, {}, 1}},
             {"alpha.psd", {8, 3, false, true, {}, 1}},
             {"large.psd", {8, 3, true, true, {}, 2}},
         };
@@ -83,6 +84,15 @@ private Q_SLOTS:
         QVERIFY(transparent && transparent->hasAlphaChannel());
         QCOMPARE(transparent->pixelColor(0, 0), QColor(10, 20, 30, 40));
         QCOMPARE(qAlpha(transparent->pixel(40, 40)), 255);
+    }
+
+    void iconsShowTheirLargestEntry()
+    {
+        QVERIFY(writeFile(path("sizes.ico"), icon({16, 48, 32})));
+        const std::optional<QImage> image = imaging::decodeImage(path("sizes.ico"));
+        QVERIFY(image);
+        QCOMPARE(image->size(), QSize(48, 48));
+        QCOMPARE(imaging::readImageProperties(path("sizes.ico"))->pixelWidth, 48);
     }
 
     void orientationsShowTheSamePicture_data()
@@ -161,8 +171,11 @@ private Q_SLOTS:
         HeifSpec nclx;
         nclx.nclxPrimaries = 12; // Display P3
         QVERIFY(writeHeif(path("p3-nclx.heic"), p3, nclx));
+        PsdSpec psd;
+        psd.icc = icc.icc;
+        QVERIFY(writeFile(path("p3.psd"), psdBytes(p3, psd)));
 
-        for (const char* name : {"p3.png", "p3-icc.heic", "p3-nclx.heic"}) {
+        for (const char* name : {"p3.png", "p3-icc.heic", "p3-nclx.heic", "p3.psd"}) {
             const std::optional<QImage> image = imaging::decodeImage(path(name));
             QVERIFY2(image, name);
             QVERIFY2(image->colorSpace() == QColorSpace(QColorSpace::SRgb), name);
