@@ -44,6 +44,15 @@ void describeFormat(QImage::Format format, ImageProperties& properties)
     properties.colorModel = QStringLiteral("RGB");
 }
 
+void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 depth, const QString& colorModel)
+{
+    properties.pixelWidth = width;
+    properties.pixelHeight = height;
+    properties.depth = depth;
+    if (!colorModel.isEmpty())
+        properties.colorModel = colorModel;
+}
+
 bool readQtHeader(const QString& path, ImageProperties& properties)
 {
     QImageReader reader(path, qtFormat(properties.type));
@@ -85,20 +94,14 @@ bool readHeader(const QString& path, ImageProperties& properties)
         return readQtHeader(path, properties);
     case DecoderFamily::Heif:
         if (const auto info = detail::readHeifInfo(path)) {
-            properties.pixelWidth = info->width;
-            properties.pixelHeight = info->height;
-            properties.depth = info->bitDepth;
-            properties.colorModel = QStringLiteral("RGB");
+            setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
             readHeifExif(info->exif, properties);
             return true;
         }
         return false;
     case DecoderFamily::Raw:
         if (const auto info = detail::readRawInfo(path)) {
-            properties.pixelWidth = info->width;
-            properties.pixelHeight = info->height;
-            properties.depth = info->bitDepth;
-            properties.colorModel = QStringLiteral("RGB");
+            setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
             properties.orientation = info->orientation;
             return true;
         }
@@ -107,11 +110,8 @@ bool readHeader(const QString& path, ImageProperties& properties)
         return readQtHeader(path, properties);
     case DecoderFamily::Psd:
         if (const auto header = detail::readPsdHeader(path)) {
-            properties.pixelWidth = header->width;
-            properties.pixelHeight = header->height;
-            properties.depth = header->depth;
-            if (const QString model = detail::psdColorModel(header->colorMode); !model.isEmpty())
-                properties.colorModel = model;
+            setHeader(properties, header->width, header->height, header->depth,
+                      detail::psdColorModel(header->colorMode));
             return true;
         }
         return false;

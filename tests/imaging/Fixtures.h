@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMap>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <exiv2/exiv2.hpp>
 
@@ -12,8 +13,19 @@
 // Test images made on the spot: every format from one four-colour picture.
 namespace fixtures {
 
-// Red top-left, green top-right, blue bottom-left, white bottom-right.
 QImage quadrants(int width, int height);
+
+// A test program's scratch folder and its 64 × 48 picture.
+struct FixtureFolder {
+    QTemporaryDir m_dir;
+    QImage m_picture = quadrants(64, 48);
+    // Filled by writeEveryFormat(m_dir.path(), m_picture) where a test needs it.
+    QMap<QString, QString> m_files;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+};
+
+// quadrants(): red top-left, green top-right, blue bottom-left, white bottom-right.
 // The colours at the quadrant centres, top-left, top-right, bottom-left, bottom-right, as
 // letters R, G, B, W (K for black, ? for anything else): "RGBW" for an upright quadrants().
 QString quadrantColours(const QImage& image);

@@ -4,22 +4,15 @@
 #include "imaging/ImageService.h"
 
 #include <QColorSpace>
-#include <QTemporaryDir>
 #include <QtConcurrent>
 #include <QtTest>
 
 using namespace fixtures;
 
-class TestDecoding : public QObject {
+class TestDecoding : public QObject, private FixtureFolder {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QImage m_picture = quadrants(64, 48);
-    QMap<QString, QString> m_files;
-
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
     // A Display P3 colour and what it looks like in sRGB.
     static QColor p3Colour() { return QColor(200, 100, 50); }
     static QColor p3ColourInSrgb()

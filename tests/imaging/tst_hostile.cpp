@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
@@ -14,15 +13,10 @@
 using namespace fixtures;
 
 // Every entry point must survive files that lie, end early or are not files at all.
-class TestHostile : public QObject {
+class TestHostile : public QObject, private FixtureFolder {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QMap<QString, QString> m_files;
-
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
     static QByteArray noise(int size, quint32 seed)
     {
         QRandomGenerator random(seed);

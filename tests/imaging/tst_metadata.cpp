@@ -3,19 +3,14 @@
 #include "imaging/ImageService.h"
 
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace fixtures;
 
-class TestMetadata : public QObject {
+class TestMetadata : public QObject, private FixtureFolder {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
     static std::optional<QString> valueOf(const MetadataRows& rows, const QString& label)
     {
         for (const MetadataEntry& row : rows) {

@@ -3,25 +3,19 @@
 #include "imaging/ImageService.h"
 
 #include <QImageReader>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <tiffio.h>
 
 using namespace fixtures;
 
-class TestRewrite : public QObject {
+class TestRewrite : public QObject, private FixtureFolder {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QImage m_picture = quadrants(64, 48);
-    QMap<QString, QString> m_files;
     // The upright picture after one clockwise and one counter-clockwise quarter turn.
     const QString m_clockwise = QStringLiteral("BRWG");
     const QString m_counterClockwise = QStringLiteral("GWRB");
-
-    QString path(const QString& name) const { return m_dir.filePath(name); }
 
     static std::optional<int> orientationOf(const QString& file)
     {
