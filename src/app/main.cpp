@@ -1,10 +1,9 @@
 #include "app/AppDelegate.h"
+#include "app/PeluApp.h"
 #include "app/SingleInstance.h"
-#include "state/AppState.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QMainWindow>
 
 int main(int argc, char* argv[])
@@ -12,35 +11,18 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pelú"));
+    // No application display name: Qt would append it to every title, and the title is
+    // the file name with its position alone.
+    QApplication::setQuitOnLastWindowClosed(true);
 
     const QStringList files = QApplication::arguments().mid(1);
     AppDelegate delegate;
     if (delegate.handOverOrListen(files, QDir::currentPath(), SingleInstance::defaultServerName()))
         return 0;
 
-    AppState& state = delegate.appState();
-    QMainWindow window;
-    auto* label = new QLabel(&window);
-    label->setAlignment(Qt::AlignCenter);
-    label->setStyleSheet(QStringLiteral("background: black; color: white;"));
-    window.setCentralWidget(label);
-    delegate.setWindow(&window);
-
-    auto refresh = [&] {
-        window.setWindowTitle(state.windowTitle());
-        if (const auto& image = state.currentImage())
-            label->setPixmap(QPixmap::fromImage(image->scaled(1000, 700, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-        else
-            label->setText(QStringLiteral("Open an image to start"));
-    };
-    QObject::connect(&state, &AppState::windowTitleChanged, &window, refresh);
-    QObject::connect(&state, &AppState::currentImageChanged, &window, refresh);
-
+    PeluApp pelu(delegate);
     delegate.openFiles(files, QDir::currentPath());
-    refresh();
-    window.resize(1024, 720);
-    window.show();
+    pelu.window()->show();
     delegate.finishLaunching();
     return app.exec();
 }

@@ -1,0 +1,27 @@
+#include "app/PeluApp.h"
+
+#include "app/AppDelegate.h"
+#include "state/AppState.h"
+#include "viewer/ImageViewer.h"
+
+#include <QMainWindow>
+
+PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
+{
+    AppState& state = delegate.appState();
+    m_window = new QMainWindow;
+    m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_window->setStyleSheet(QStringLiteral("QMainWindow { background: black; }"));
+    m_viewer = new ImageViewer(state, m_window);
+    m_window->setCentralWidget(m_viewer);
+    m_window->setWindowTitle(state.windowTitle());
+    connect(&state, &AppState::windowTitleChanged, m_window,
+            [this, &state] { m_window->setWindowTitle(state.windowTitle()); });
+    m_window->resize(1024, 720);
+    delegate.setWindow(m_window);
+}
+
+PeluApp::~PeluApp()
+{
+    delete m_window;
+}

@@ -1,0 +1,292 @@
+#include "viewer/ImageViewer.h"
+
+#include "state/AppState.h"
+#include "viewer/EmptyStateView.h"
+#include "viewer/StatusBarLabel.h"
+#include "viewer/ViewerRules.h"
+#include "zoom/ZoomableImageView.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+
+namespace {
+constexpr int kStatusMargin = 8;
+constexpr int kNavigatorInset = 12;
+
+// The first local file of a drop, if any.
+std::optional<QUrl> firstFileUrl(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return std::nullopt;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            return url;
+    }
+    return std::nullopt;
+}
+} // namespace
+
+ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_state(state)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    m_zoom = new ZoomableImageView(this);
+    m_zoom->setFocusPolicy(Qt::NoFocus);
+    m_empty = new EmptyStateView(this);
+    m_statusBar = new StatusBarLabel(this);
+
+    m_quit = [] { QApplication::quit(); };
+
+    wireZoomSurface();
+
+    connect(&m_state, &AppState::currentImageChanged, this, [this] {
+        m_zoom->setImage(m_state.currentImage(), m_state.currentURL() ? m_state.currentURL()->toLocalFile() : QString());
+        setFocus(Qt::OtherFocusReason);
+        m_state.showStatusBarTemporarily();
+        refresh();
+    });
+    connect(&m_state, &AppState::rotationChanged, this, [this] { m_zoom->setRotation(m_state.rotation()); });
+    connect(&m_state, &AppState::displayModeChanged, this,
+            [this] { m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow); });
+    connect(&m_state, &AppState::zoomActionChanged, this, [this] { m_zoom->setZoomAction(m_state.zoomAction()); });
+    connect(&m_state, &AppState::scrollTargetChanged, this,
+            [this] { m_zoom->setScrollTarget(m_state.scrollTarget()); });
+    connect(&m_state, &AppState::showStatusBarChanged, this,
+            [this] { m_statusBar->setShown(m_state.showStatusBar()); });
+    for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged, &AppState::magnificationChanged,
+                        &AppState::visibleRectChanged, &AppState::isNavigatorDraggingChanged,
+                        &AppState::overlayModeChanged, &AppState::showThumbnailBarChanged})
+        connect(&m_state, signal, this, &ImageViewer::refresh);
+
+    m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
+    m_zoom->setImage(m_state.currentImage(), m_state.currentURL() ? m_state.currentURL()->toLocalFile() : QString());
+    m_zoom->setRotation(m_state.rotation());
+    m_zoom->setZoomAction(m_state.zoomAction());
+    refresh();
+}
+
+ImageViewer::~ImageViewer() = default;
+
+void ImageViewer::wireZoomSurface()
+{
+    m_zoom->setOnZoomActionConsumed([this] { m_state.setZoomAction(std::nullopt); });
+    m_zoom->setOnStateChange([this](double magnification, const QRectF& visible) {
+        m_state.setMagnification(magnification);
+        m_state.setVisibleRect(visible);
+    });
+    m_zoom->setOnScrollTargetConsumed([this] { m_state.setScrollTarget(std::nullopt); });
+    m_zoom->setOnDoubleClick([this] { m_state.setZoomAction(ZoomAction::fit); });
+    m_zoom->setOnNavigateClick([this](bool next) {
+        if (next)
+            m_state.nextImage();
+        else
+            m_state.previousImage();
+    });
+}
+
+void ImageViewer::setOverlayWidget(OverlayMode mode, QWidget* widget)
+{
+    QWidget*& slot = mode == OverlayMode::metadata ? m_metadataPanel : m_histogram;
+    if (mode == OverlayMode::none)
+        return;
+    delete slot;
+    slot = widget;
+    if (widget)
+        widget->setParent(this);
+    refresh();
+}
+
+void ImageViewer::setNavigator(QWidget* navigator)
+{
+    delete m_navigator;
+    m_navigator = navigator;
+    if (navigator)
+        navigator->setParent(this);
+    refresh();
+}
+
+void ImageViewer::setThumbnailBar(QWidget* bar)
+{
+    delete m_thumbnailBar;
+    m_thumbnailBar = bar;
+    if (bar)
+        bar->setParent(this);
+    refresh();
+}
+
+bool ImageViewer::isThumbnailStripShown() const
+{
+    return m_state.showThumbnailBar() && m_state.currentImage() && m_state.imageFiles().size() >= 2;
+}
+
+void ImageViewer::refresh()
+{
+    const bool hasImage = m_state.currentImage().has_value();
+    m_zoom->setVisible(hasImage);
+    m_empty->setVisible(!hasImage);
+
+    const qint64 count = m_state.imageFiles().size();
+    m_statusBar->setTexts(count >= 2 ? viewer::positionText(m_state.currentIndex(), count) : QString(),
+                          viewer::zoomText(m_state.magnification()));
+    m_statusBar->setVisible(hasImage);
+
+    if (m_metadataPanel)
+        m_metadataPanel->setVisible(hasImage && m_state.overlayMode() == OverlayMode::metadata);
+    if (m_histogram)
+        m_histogram->setVisible(hasImage && m_state.overlayMode() == OverlayMode::histogram);
+    if (m_navigator) {
+        m_navigator->setVisible(
+            viewer::isNavigatorVisible(hasImage, m_state.visibleRect(), m_state.isNavigatorDragging()));
+    }
+    if (m_thumbnailBar)
+        m_thumbnailBar->setVisible(isThumbnailStripShown());
+    layoutChildren();
+}
+
+void ImageViewer::layoutChildren()
+{
+    const QRect area = rect();
+    m_zoom->setGeometry(area);
+    m_empty->setGeometry(area);
+
+    const QSize statusSize = m_statusBar->sizeHint();
+    m_statusBar->setGeometry(area.right() + 1 - kStatusMargin - statusSize.width(), area.top() + kStatusMargin,
+                             statusSize.width(), statusSize.height());
+    m_statusBar->raise();
+
+    for (QWidget* panel : {m_metadataPanel, m_histogram}) {
+        if (panel) {
+            panel->adjustSize();
+            panel->move(area.topLeft());
+            panel->raise();
+        }
+    }
+    if (m_navigator) {
+        const QSize size = m_navigator->sizeHint().isValid() ? m_navigator->sizeHint() : m_navigator->size();
+        const int bottom = viewer::navigatorBottomInset(isThumbnailStripShown());
+        m_navigator->setGeometry(area.right() + 1 - kNavigatorInset - size.width(),
+                                 area.bottom() + 1 - bottom - size.height(), size.width(), size.height());
+        m_navigator->raise();
+    }
+    if (m_thumbnailBar) {
+        const int height = m_thumbnailBar->sizeHint().height();
+        m_thumbnailBar->setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
+        m_thumbnailBar->raise();
+    }
+}
+
+bool ImageViewer::event(QEvent* event)
+{
+    // Tab cycles the overlays instead of moving focus away from the image.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            cycleOverlay();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void ImageViewer::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Space:
+        m_state.nextImage();
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Backspace:
+        m_state.previousImage();
+        break;
+    case Qt::Key_Escape:
+        handleEscape();
+        break;
+    default:
+        if (event->text() == QLatin1String("f") && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            toggleFullScreen();
+            break;
+        }
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ImageViewer::cycleOverlay()
+{
+    switch (m_state.overlayMode()) {
+    case OverlayMode::none:
+        m_state.setOverlayMode(OverlayMode::metadata);
+        break;
+    case OverlayMode::metadata:
+        m_state.setOverlayMode(OverlayMode::histogram);
+        break;
+    case OverlayMode::histogram:
+        m_state.setOverlayMode(OverlayMode::none);
+        break;
+    }
+}
+
+void ImageViewer::handleEscape()
+{
+    if (m_state.overlayMode() != OverlayMode::none) {
+        m_state.setOverlayMode(OverlayMode::none);
+        return;
+    }
+    if (window()->isFullScreen()) {
+        window()->showNormal();
+        return;
+    }
+    m_quit();
+}
+
+void ImageViewer::toggleFullScreen()
+{
+    QWidget* top = window();
+    if (top->isFullScreen())
+        top->showNormal();
+    else
+        top->showFullScreen();
+}
+
+void ImageViewer::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), Qt::black);
+}
+
+void ImageViewer::resizeEvent(QResizeEvent*)
+{
+    layoutChildren();
+}
+
+void ImageViewer::showEvent(QShowEvent*)
+{
+    setFocus(Qt::OtherFocusReason);
+}
+
+void ImageViewer::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (firstFileUrl(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ImageViewer::dropEvent(QDropEvent* event)
+{
+    const auto url = firstFileUrl(event->mimeData());
+    if (!url) {
+        event->ignore();
+        return;
+    }
+    m_state.openFile(*url);
+    event->acceptProposedAction();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "state/Modes.h"
+
+#include <QWidget>
+#include <functional>
+
+class AppState;
+class EmptyStateView;
+class StatusBarLabel;
+class ZoomableImageView;
+
+// The whole content of the viewer window, back to front: black backdrop, the zoom surface
+// (or the empty state), the overlay slot, the status bar, the thumbnail slot. It keeps
+// almost no state: every decision reads the model.
+class ImageViewer : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ImageViewer(AppState& state, QWidget* parent = nullptr);
+    ~ImageViewer() override;
+
+    // Slots that the overlays and the thumbnail strip plug into. The viewer owns them then.
+    void setOverlayWidget(OverlayMode mode, QWidget* widget);
+    void setNavigator(QWidget* navigator);
+    void setThumbnailBar(QWidget* bar);
+
+    // What "quit" means; tests replace it.
+    void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
+
+    ZoomableImageView* zoomView() const { return m_zoom; }
+    StatusBarLabel* statusBar() const { return m_statusBar; }
+    EmptyStateView* emptyState() const { return m_empty; }
+    QWidget* navigator() const { return m_navigator; }
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void wireZoomSurface();
+    bool isThumbnailStripShown() const;
+    void handleEscape();
+    void toggleFullScreen();
+    void cycleOverlay();
+    void refresh();
+    void layoutChildren();
+
+    AppState& m_state;
+    ZoomableImageView* m_zoom;
+    EmptyStateView* m_empty;
+    StatusBarLabel* m_statusBar;
+    QWidget* m_metadataPanel = nullptr;
+    QWidget* m_histogram = nullptr;
+    QWidget* m_navigator = nullptr;
+    QWidget* m_thumbnailBar = nullptr;
+    std::function<void()> m_quit;
+};

@@ -1,0 +1,202 @@
+#include "state/AppState.h"
+#include "viewer/EmptyStateView.h"
+#include "viewer/ImageViewer.h"
+#include "viewer/StatusBarLabel.h"
+
+#include <QMainWindow>
+#include <QMimeData>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
+{
+    QList<QUrl> urls;
+    for (int i = 1; i <= n; ++i) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(i * 30 % 360, 200, 200));
+        const QString path = dir.filePath(QStringLiteral("pic%1.png").arg(i));
+        image.save(path);
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    return urls;
+}
+
+struct Fixture {
+    AppState state;
+    QMainWindow window;
+    ImageViewer* viewer;
+    int quits = 0;
+
+    Fixture()
+    {
+        viewer = new ImageViewer(state);
+        viewer->setQuitHandler([this] { ++quits; });
+        window.setCentralWidget(viewer);
+        window.resize(640, 480);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    void press(Qt::Key key, const QString& text = {})
+    {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(viewer, &event);
+    }
+};
+
+} // namespace
+
+class TestImageViewer : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+private Q_SLOTS:
+    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path()); }
+    void init() { QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu")).clear(); }
+
+    void emptyStateUntilAnImageIsShown()
+    {
+        Fixture f;
+        QVERIFY(f.viewer->emptyState()->isVisible());
+        QVERIFY(!f.viewer->statusBar()->isVisible());
+        QVERIFY(f.viewer->hasFocus());
+
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        f.state.openFile(urls[2]);
+        QVERIFY(!f.viewer->emptyState()->isVisible());
+        QVERIFY(f.viewer->statusBar()->isVisible());
+        QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("3 / 3 "));
+    }
+
+    void singleImageShowsOnlyZoom()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 1);
+        f.state.setShowThumbnailBar(true);
+        auto* strip = new QWidget;
+        f.viewer->setThumbnailBar(strip);
+        f.state.openFile(urls[0]);
+        f.state.setMagnification(1.0);
+        QCOMPARE(f.viewer->statusBar()->text(), QStringLiteral("100%"));
+        QVERIFY(!strip->isVisible());
+    }
+
+    void keysStepAndAreConsumed()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 4);
+        f.state.openFile(urls[0]);
+        f.press(Qt::Key_Right);
+        QCOMPARE(f.state.currentIndex(), 1);
+        f.press(Qt::Key_Space);
+        QCOMPARE(f.state.currentIndex(), 2);
+        f.press(Qt::Key_Left);
+        QCOMPARE(f.state.currentIndex(), 1);
+        f.press(Qt::Key_Backspace);
+        QCOMPARE(f.state.currentIndex(), 0);
+        // Backspace held down steps once per repeat.
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(f.viewer, &repeat);
+        QCOMPARE(f.state.currentIndex(), 3);
+        QVERIFY(repeat.isAccepted());
+        QVERIFY(f.viewer->hasFocus());
+    }
+
+    void tabCyclesOverlaysAndKeepsFocus()
+    {
+        Fixture f;
+        QSignalSpy spy(&f.state, &AppState::overlayModeChanged);
+        QTest::keyClick(f.viewer, Qt::Key_Tab);
+        QCOMPARE(f.state.overlayMode(), OverlayMode::metadata);
+        QTest::keyClick(f.viewer, Qt::Key_Tab);
+        QCOMPARE(f.state.overlayMode(), OverlayMode::histogram);
+        QTest::keyClick(f.viewer, Qt::Key_Tab);
+        QCOMPARE(f.state.overlayMode(), OverlayMode::none);
+        QCOMPARE(spy.count(), 3);
+        QVERIFY(f.viewer->hasFocus());
+    }
+
+    void escapeClosesOverlayThenFullScreenThenQuits()
+    {
+        Fixture f;
+        f.state.setOverlayMode(OverlayMode::histogram);
+        f.press(Qt::Key_F, QStringLiteral("f"));
+        QTRY_VERIFY(f.window.isFullScreen());
+        f.press(Qt::Key_Escape);
+        QCOMPARE(f.state.overlayMode(), OverlayMode::none);
+        QVERIFY(f.window.isFullScreen());
+        f.press(Qt::Key_Escape);
+        QTRY_VERIFY(!f.window.isFullScreen());
+        QCOMPARE(f.quits, 0);
+        f.press(Qt::Key_Escape);
+        QCOMPARE(f.quits, 1);
+    }
+
+    void dropOpensFirstFileAndRefusesOthers()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+
+        QMimeData text;
+        text.setText(QStringLiteral("hello"));
+        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.viewer, &refused);
+        QVERIFY(!refused.isAccepted());
+
+        QMimeData files;
+        files.setUrls({urls[1], urls[2], urls[0]});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.viewer, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.viewer, &drop);
+        QCOMPARE(f.state.currentURL(), urls[1]);
+    }
+
+    void navigatorPlacementFollowsTheStrip()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        auto* navigator = new QWidget;
+        navigator->resize(150, 100);
+        f.viewer->setNavigator(navigator);
+        auto* strip = new QWidget;
+        f.viewer->setThumbnailBar(strip);
+        f.state.openFile(urls[0]);
+        f.state.setVisibleRect(QRectF(0, 0, 0.5, 0.5));
+        QVERIFY(navigator->isVisible());
+        QCOMPARE(f.viewer->height() - navigator->geometry().bottom() - 1, 12);
+        f.state.setShowThumbnailBar(true);
+        QCOMPARE(f.viewer->height() - navigator->geometry().bottom() - 1, 72);
+        QCOMPARE(f.viewer->width() - navigator->geometry().right() - 1, 12);
+        f.state.setVisibleRect(QRectF(0, 0, 1, 1));
+        QVERIFY(!navigator->isVisible());
+        f.state.setIsNavigatorDragging(true);
+        QVERIFY(navigator->isVisible());
+    }
+
+    void imageChangeShowsStatusBarAgain()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 2);
+        f.state.openFile(urls[0]);
+        f.state.setShowStatusBar(false);
+        f.press(Qt::Key_Right);
+        QVERIFY(f.state.showStatusBar());
+        QVERIFY(f.state.isHideCountdownActive());
+    }
+};
+
+QTEST_MAIN(TestImageViewer)
+#include "tst_imageviewer.moc"
