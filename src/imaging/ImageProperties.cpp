@@ -105,6 +105,8 @@ bool readHeader(const QString& path, ImageProperties& properties)
             properties.orientation = info->orientation;
             return true;
         }
+        if (detail::isRecognisedRaw(path))
+            return false;
         // A TIFF carrying a raw extension, as the decoder treats it.
         properties.type = ImageType::Tiff;
         return readQtHeader(path, properties);

@@ -28,12 +28,22 @@ void noteMemoryError(void* damaged, const char*, const char*)
     *static_cast<bool*>(damaged) = true;
 }
 
+// The file opened by LibRaw, its header read; null when LibRaw does not take it for raw.
 std::unique_ptr<OpenRaw> openRaw(const QString& path)
 {
     auto open = std::make_unique<OpenRaw>();
     open->raw->set_dataerror_handler(noteDataError, &open->damaged);
     open->raw->set_memerror_handler(noteMemoryError, &open->damaged);
     if (open->raw->open_file(nativePath(path).constData()) != LIBRAW_SUCCESS || open->damaged)
+        return nullptr;
+    return open;
+}
+
+// Opened and small enough to develop.
+std::unique_ptr<OpenRaw> openRawWithinBudget(const QString& path)
+{
+    std::unique_ptr<OpenRaw> open = openRaw(path);
+    if (!open)
         return nullptr;
     const libraw_image_sizes_t& sizes = open->raw->imgdata.sizes;
     if (!withinPixelBudget(sizes.raw_width, sizes.raw_height) || !withinPixelBudget(sizes.width, sizes.height))
@@ -60,7 +70,7 @@ int orientationOfFlip(int flip)
 
 std::optional<RawInfo> readRawInfo(const QString& path)
 {
-    const std::unique_ptr<OpenRaw> open = openRaw(path);
+    const std::unique_ptr<OpenRaw> open = openRawWithinBudget(path);
     if (!open)
         return std::nullopt;
     const libraw_data_t& data = open->raw->imgdata;
@@ -76,7 +86,7 @@ bool isRecognisedRaw(const QString& path)
 
 std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& options)
 {
-    const std::unique_ptr<OpenRaw> open = openRaw(path);
+    const std::unique_ptr<OpenRaw> open = openRawWithinBudget(path);
     if (!open)
         return std::nullopt;
     LibRaw& raw = *open->raw;
