@@ -92,7 +92,10 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     LibRaw& raw = *open->raw;
     libraw_output_params_t& params = raw.imgdata.params;
     params.use_camera_wb = 1;
-    params.output_color = 1; // sRGB
+    params.output_color = 1; // sRGB primaries
+    // The sRGB tone curve rather than LibRaw's default BT.709 one, so the sRGB tag holds.
+    params.gamm[0] = 1 / 2.4;
+    params.gamm[1] = 12.92;
     params.output_bps = 8;
     params.half_size = options.boundingSize > 0 ? 1 : 0;
     params.user_flip = options.upright ? -1 : 0;

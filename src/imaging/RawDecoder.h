@@ -20,9 +20,10 @@ std::optional<RawInfo> readRawInfo(const QString& path);
 // Whether LibRaw takes the file for a raw file at all (a TIFF named .nef is not one).
 bool isRecognisedRaw(const QString& path);
 
-// Develops the raw data: camera white balance, the camera's matrix to sRGB, 8 bits per
-// channel, tagged sRGB. Upright unless options.upright is false. A positive
-// options.boundingSize develops at half size (never from the embedded preview).
+// Develops the raw data: camera white balance, the camera's matrix to sRGB primaries, the
+// sRGB tone curve, 8 bits per channel, tagged sRGB. Upright unless options.upright is
+// false. A positive options.boundingSize develops at half size (never from the embedded
+// preview).
 // Truncated or damaged raw data gives nothing rather than a half-grey picture.
 std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& options);
 
