@@ -3,7 +3,7 @@
 
 #include "imaging/ImageService.h"
 
-#include <QFuture>
+#include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
 void AppState::openFile(const QUrl& url)
@@ -94,14 +94,17 @@ void AppState::preloadAdjacentImages()
         if (m_preloadedImages.contains(url))
             continue;
         const QString path = url.toLocalFile();
-        // The continuation runs on this thread, and not at all once this model is gone.
-        QtConcurrent::run([path] { return imaging::decodeImage(path); })
-            .then(this, [this, url](const std::optional<QImage>& image) {
-                if (image) {
-                    insertPreloadedImage(url, *image);
-                } else if (m_preloadedImages.contains(url)) {
-                    takePreloadedImage(url);
-                }
-            });
+        // The watcher belongs to this model: its result arrives on this thread, and never
+        // once the model is gone.
+        auto* watcher = new QFutureWatcher<std::optional<QImage>>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, url] {
+            const std::optional<QImage> image = watcher->result();
+            watcher->deleteLater();
+            if (image)
+                insertPreloadedImage(url, *image);
+            else if (m_preloadedImages.contains(url))
+                takePreloadedImage(url);
+        });
+        watcher->setFuture(QtConcurrent::run([path] { return imaging::decodeImage(path); }));
     }
 }
