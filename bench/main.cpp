@@ -83,8 +83,8 @@ template <typename Frame> Timings timeFrames(Frame frame)
 
 void printTable(const std::vector<Row>& rows)
 {
-    std::printf("\n%-42s %11s %11s %11s %8s  %s\n", "ms per frame", "wall median",
-                "wall p95", "cpu p95", "target", "result");
+    std::printf("\n%-42s %11s %11s %11s %8s  %s\n", "ms per frame", "wall median", "wall p95",
+                "cpu p95", "target", "result");
     std::printf("%s\n", std::string(96, '-').c_str());
     for (const Row& row : rows) {
         const double cpu95 = percentile(row.timings.cpuMs, 0.95);
@@ -161,8 +161,8 @@ int main(int argc, char* argv[])
                     0});
 
     std::printf("Pelu zoom surface benchmark: %dx%d image in a %dx%d view (%s platform)\n",
-                kImageSize.width(), kImageSize.height(), kWindowSize.width(),
-                kWindowSize.height(), qPrintable(QGuiApplication::platformName()));
+                kImageSize.width(), kImageSize.height(), kWindowSize.width(), kWindowSize.height(),
+                qPrintable(QGuiApplication::platformName()));
     std::printf("first paint after opening: %.1f ms; smooth fitted copy ready after %.1f ms\n",
                 firstPaintMs, smoothCopyMs);
     printTable(rows);

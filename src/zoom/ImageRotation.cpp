@@ -49,9 +49,8 @@ QImage rotatedImage(const QImage& image, double degrees)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate(canvas.width() / 2.0, canvas.height() / 2.0);
     painter.rotate(r);
-    painter.drawImage(QRectF(-image.width() / 2.0, -image.height() / 2.0, image.width(),
-                             image.height()),
-                      image);
+    painter.drawImage(
+        QRectF(-image.width() / 2.0, -image.height() / 2.0, image.width(), image.height()), image);
     return result;
 }
 

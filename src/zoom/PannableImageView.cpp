@@ -215,8 +215,7 @@ void PannableImageView::paintImage(QPainter& painter, const QRect& dirty)
     const double scale = target.width() * dpr / m_image.width();
 
     if (scale < 1 - kScaleTolerance) {
-        const ScaledImageCache::Copy copy =
-            m_scaledCopy.copyFor(scaledCopySize(target, dpr), dpr);
+        const ScaledImageCache::Copy copy = m_scaledCopy.copyFor(scaledCopySize(target, dpr), dpr);
         if (copy.exact) {
             painter.drawImage(snappedToDevicePixels(target.topLeft(), dpr), copy.image);
             return;

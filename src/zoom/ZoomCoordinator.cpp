@@ -190,8 +190,7 @@ void ZoomCoordinator::applyZoomAction(const ZoomParameters& p)
     case ZoomAction::zoomOut: {
         area->setFitMode(false);
         const double m = current / kZoomStep;
-        area->setMagnification(m < area->minMagnification() ? area->minMagnification() : m,
-                               centre);
+        area->setMagnification(m < area->minMagnification() ? area->minMagnification() : m, centre);
         break;
     }
     }
@@ -214,7 +213,8 @@ void ZoomCoordinator::showFrame(const QImage& frame)
 {
     if (!m_imageView)
         return;
-    m_displayedImage = m_currentRotation == 0 ? frame : zoom::rotatedImage(frame, m_currentRotation);
+    m_displayedImage =
+        m_currentRotation == 0 ? frame : zoom::rotatedImage(frame, m_currentRotation);
     m_imageView->setImage(*m_displayedImage);
     m_imageView->setFrameSize(QSizeF(m_displayedImage->size()));
 }

@@ -32,8 +32,7 @@ std::optional<double> fittedMagnification(const QSizeF& document, const QSizeF& 
         return std::nullopt;
     if (!(view.width() > 0) || !(view.height() > 0))
         return std::nullopt;
-    const double m =
-        std::min(view.width() / document.width(), view.height() / document.height());
+    const double m = std::min(view.width() / document.width(), view.height() / document.height());
     return std::min(m, 1.0);
 }
 

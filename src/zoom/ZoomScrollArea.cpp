@@ -137,8 +137,7 @@ bool ZoomScrollArea::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Wheel &&
         (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
         auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPointF pos =
-            viewport()->mapFromGlobal(wheel->globalPosition().toPoint()).toPointF();
+        const QPointF pos = viewport()->mapFromGlobal(wheel->globalPosition().toPoint()).toPointF();
         const QRectF area = viewport()->rect();
         zoomByWheel(*wheel, {std::clamp(pos.x(), area.left(), area.right()),
                              std::clamp(pos.y(), area.top(), area.bottom())});
@@ -211,8 +210,7 @@ void ZoomScrollArea::handleNativeGesture(QNativeGestureEvent* event)
             Q_EMIT liveMagnifyWillStart();
         }
         updateMinMagnification();
-        setMagnification(m_magnification * (1 + event->value()),
-                         mapToDocument(event->position()));
+        setMagnification(m_magnification * (1 + event->value()), mapToDocument(event->position()));
         break;
     case Qt::EndNativeGesture:
         if (m_isLiveMagnifying) {
@@ -281,6 +279,5 @@ void ZoomScrollArea::syncScrollBarsOnce()
     };
     apply(horizontalScrollBar(), needH, content.width(), view.width(),
           m_bounds.x() * m_magnification);
-    apply(verticalScrollBar(), needV, content.height(), view.height(),
-          fromTop * m_magnification);
+    apply(verticalScrollBar(), needV, content.height(), view.height(), fromTop * m_magnification);
 }

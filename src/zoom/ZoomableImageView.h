@@ -37,7 +37,8 @@ public:
 
     void setOnZoomActionConsumed(std::function<void()> callback);
     // Called on every scroll, zoom and resize: must only store the values.
-    void setOnStateChange(std::function<void(double magnification, const QRectF& visibleRect)> callback);
+    void
+    setOnStateChange(std::function<void(double magnification, const QRectF& visibleRect)> callback);
     void setOnScrollTargetConsumed(std::function<void()> callback);
     void setOnDoubleClick(std::function<void()> callback);
     void setOnNavigateClick(std::function<void(bool next)> callback);

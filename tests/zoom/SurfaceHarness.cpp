@@ -16,8 +16,9 @@ SurfaceHarness::SurfaceHarness()
         ++scrollConsumed;
         view.setScrollTarget(std::nullopt);
     });
-    view.setOnStateChange(
-        [this](double magnification, const QRectF& visible) { states << State{magnification, visible}; });
+    view.setOnStateChange([this](double magnification, const QRectF& visible) {
+        states << State{magnification, visible};
+    });
     view.setOnDoubleClick([this] { clicks << "double"; });
     view.setOnNavigateClick([this](bool next) { clicks << (next ? "next" : "previous"); });
     view.resize(1000, 800);

@@ -33,14 +33,13 @@ void TestZoomScrollArea::fitsAndCentres_data()
     QTest::addColumn<QPointF>("origin");
     QTest::addColumn<QSizeF>("visible");
     // Never enlarged: a small image is shown at 100 %, centred with equal margins.
-    QTest::newRow("smaller than the view") << QSizeF(400, 300) << 1.0 << QPointF(-300, -250)
-                                           << QSizeF(1000, 800);
+    QTest::newRow("smaller than the view")
+        << QSizeF(400, 300) << 1.0 << QPointF(-300, -250) << QSizeF(1000, 800);
     // Clamped horizontally, centred vertically.
-    QTest::newRow("wide") << QSizeF(4000, 1000) << 0.25 << QPointF(0, -1100)
-                          << QSizeF(4000, 3200);
+    QTest::newRow("wide") << QSizeF(4000, 1000) << 0.25 << QPointF(0, -1100) << QSizeF(4000, 3200);
     // Exactly as wide as the view: the clamp, not the centring, decides x.
-    QTest::newRow("exactly as wide") << QSizeF(1000, 400) << 1.0 << QPointF(0, -200)
-                                     << QSizeF(1000, 800);
+    QTest::newRow("exactly as wide")
+        << QSizeF(1000, 400) << 1.0 << QPointF(0, -200) << QSizeF(1000, 800);
 }
 
 void TestZoomScrollArea::fitsAndCentres()
@@ -69,8 +68,7 @@ void TestZoomScrollArea::constrainsAndReportsInDocumentUnits()
     QCOMPARE(zoom::fittedMagnification({}, {1000, 800}), std::nullopt);
 
     // Margins report as the whole image; the origin is never clamped from above.
-    QCOMPARE(zoom::normalisedVisibleRect({-300, -250, 1000, 800}, {400, 300}),
-             QRectF(0, 0, 1, 1));
+    QCOMPARE(zoom::normalisedVisibleRect({-300, -250, 1000, 800}, {400, 300}), QRectF(0, 0, 1, 1));
     QCOMPARE(zoom::normalisedVisibleRect({3000, 1500, 1000, 750}, document),
              QRectF(0.75, 0.5, 0.25, 0.25));
     QCOMPARE(zoom::normalisedVisibleRect({3800, 0, 400, 3000}, document).x(), 0.95);
