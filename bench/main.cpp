@@ -1,5 +1,7 @@
 // Measures how long the zoom surface takes to repaint a fitted 24-megapixel image and to pan
-// it at 100 %, drawing into the offscreen platform's backing store, and prints a table.
+// it at 100 %, drawing into the offscreen platform's backing store, and prints a table; then
+// times stepping to the next photograph (StepBench).
+#include "StepBench.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
@@ -166,5 +168,8 @@ int main(int argc, char* argv[])
     std::printf("first paint after opening: %.1f ms; smooth fitted copy ready after %.1f ms\n",
                 firstPaintMs, smoothCopyMs);
     printTable(rows);
+    std::fflush(stdout);
+
+    runStepBench();
     return 0;
 }
