@@ -168,21 +168,21 @@ bool addPngExifChunk(const QString& path, const QByteArray& exif)
     return writeFile(path, png.insert(kAfterHeader, chunk));
 }
 
-bool writeHeif(const QString& path, const QImage& source, const HeifSpec& spec)
+bool writeHeif(const QString& path, const QImage& source, const HeifParams& params)
 {
     std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(), heif_context_free);
     heif_encoder* encoder = nullptr;
-    if (heif_context_get_encoder_for_format(context.get(), spec.avif ? heif_compression_AV1 : heif_compression_HEVC,
+    if (heif_context_get_encoder_for_format(context.get(), params.avif ? heif_compression_AV1 : heif_compression_HEVC,
                                             &encoder)
             .code)
         return false;
     heif_encoder_set_lossy_quality(encoder, 95);
-    const bool deep = spec.bitDepth > 8;
+    const bool deep = params.bitDepth > 8;
     const QImage rgb = source.convertToFormat(deep ? QImage::Format_RGBX64 : QImage::Format_RGB888);
     heif_image* image = nullptr;
     heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
                       deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, &image);
-    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), spec.bitDepth);
+    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), params.bitDepth);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < rgb.height(); ++y) {
@@ -193,15 +193,15 @@ bool writeHeif(const QString& path, const QImage& source, const HeifSpec& spec)
         const auto* in = reinterpret_cast<const quint16*>(rgb.constScanLine(y));
         auto* out = reinterpret_cast<quint16*>(plane + y * stride);
         for (int x = 0; x < rgb.width() * 3; ++x)
-            out[x] = qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - spec.bitDepth)));
+            out[x] = qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
     }
-    if (!spec.icc.isEmpty())
-        heif_image_set_raw_color_profile(image, "prof", spec.icc.constData(), size_t(spec.icc.size()));
+    if (!params.icc.isEmpty())
+        heif_image_set_raw_color_profile(image, "prof", params.icc.constData(), size_t(params.icc.size()));
     heif_encoding_options* options = heif_encoding_options_alloc();
-    options->image_orientation = heif_orientation(spec.orientation);
+    options->image_orientation = heif_orientation(params.orientation);
     heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
-    if (spec.nclxPrimaries) {
-        nclx->color_primaries = heif_color_primaries(spec.nclxPrimaries);
+    if (params.nclxPrimaries) {
+        nclx->color_primaries = heif_color_primaries(params.nclxPrimaries);
         nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
         heif_image_set_nclx_color_profile(image, nclx);
         options->output_nclx_profile = nclx;
@@ -213,8 +213,8 @@ bool writeHeif(const QString& path, const QImage& source, const HeifSpec& spec)
     heif_nclx_color_profile_free(nclx);
     heif_encoder_release(encoder);
     heif_image_release(image);
-    if (encoded && !spec.exif.isEmpty())
-        heif_context_add_exif_metadata(context.get(), handle, spec.exif.constData(), int(spec.exif.size()));
+    if (encoded && !params.exif.isEmpty())
+        heif_context_add_exif_metadata(context.get(), handle, params.exif.constData(), int(params.exif.size()));
     heif_image_handle_release(handle);
     return encoded && !heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()).code;
 }
@@ -269,21 +269,21 @@ bool writeDng(const QString& path, const QImage& stored, int orientation, QSize 
     return ok;
 }
 
-QByteArray psdBytes(const QImage& source, const PsdSpec& spec)
+QByteArray psdBytes(const QImage& source, const PsdParams& params)
 {
-    const int base = spec.colorMode <= 2 ? 1 : spec.colorMode == 4 ? 4 : 3;
+    const int base = params.colorMode <= 2 ? 1 : params.colorMode == 4 ? 4 : 3;
     const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
-    const int channels = base + (spec.transparency ? 1 : 0);
+    const int channels = base + (params.transparency ? 1 : 0);
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     QByteArray out("8BPS");
-    put16(out, quint16(spec.version));
+    put16(out, quint16(params.version));
     out.append(6, '\0');
     put16(out, quint16(channels));
     put32(out, quint32(image.height()));
     put32(out, quint32(image.width()));
-    put16(out, quint16(spec.depth));
-    put16(out, quint16(spec.colorMode));
-    if (spec.colorMode == 2) {
+    put16(out, quint16(params.depth));
+    put16(out, quint16(params.colorMode));
+    if (params.colorMode == 2) {
         put32(out, 768);
         for (const int shift : {16, 8, 0}) { // all reds, then greens, then blues
             for (int i = 0; i < 256; ++i)
@@ -293,31 +293,31 @@ QByteArray psdBytes(const QImage& source, const PsdSpec& spec)
         put32(out, 0); // colour mode data
     }
     QByteArray resources;
-    if (!spec.icc.isEmpty()) {
+    if (!params.icc.isEmpty()) {
         resources.append("8BIM");
         put16(resources, 1039);
         put16(resources, 0); // empty name, padded
-        put32(resources, quint32(spec.icc.size()));
-        resources.append(spec.icc);
-        if (spec.icc.size() % 2)
+        put32(resources, quint32(params.icc.size()));
+        resources.append(params.icc);
+        if (params.icc.size() % 2)
             resources.append('\0');
     }
     put32(out, quint32(resources.size()));
     out.append(resources);
     // Lengths in the layer section are 64-bit in PSB files.
-    const auto putLength = [&out, &spec](quint32 v) {
-        if (spec.version == 2)
+    const auto putLength = [&out, &params](quint32 v) {
+        if (params.version == 2)
             put32(out, 0);
         put32(out, v);
     };
-    if (spec.transparency) {
-        putLength(spec.version == 2 ? 10 : 6);
+    if (params.transparency) {
+        putLength(params.version == 2 ? 10 : 6);
         putLength(2);
         put16(out, quint16(-1));
     } else {
         putLength(0);
     }
-    put16(out, spec.rle ? 1 : 0);
+    put16(out, params.rle ? 1 : 0);
     QList<QByteArray> rows;
     for (int c = 0; c < channels; ++c) {
         for (int y = 0; y < image.height(); ++y) {
@@ -326,20 +326,20 @@ QByteArray psdBytes(const QImage& source, const PsdSpec& spec)
                 const QRgb p = image.pixel(x, y);
                 const int grey = qGray(p);
                 // CMYK as stored: 255 is no ink; this picture needs no black.
-                const int first = spec.colorMode == 2 ? int(palette.indexOf(p | 0xFF000000)) : base == 1 ? grey : qRed(p);
+                const int first = params.colorMode == 2 ? int(palette.indexOf(p | 0xFF000000)) : base == 1 ? grey : qRed(p);
                 const int values[] = {first, qGreen(p), qBlue(p), 255};
                 const int v = c == base ? qAlpha(p) : values[c];
-                if (spec.depth == 16)
+                if (params.depth == 16)
                     put16(row, quint16(v * 257));
                 else
                     row.append(char(v));
             }
-            rows.append(spec.rle ? packBits(row) : row);
+            rows.append(params.rle ? packBits(row) : row);
         }
     }
-    if (spec.rle) {
+    if (params.rle) {
         for (const QByteArray& row : rows)
-            spec.version == 2 ? put32(out, quint32(row.size())) : put16(out, quint16(row.size()));
+            params.version == 2 ? put32(out, quint32(row.size())) : put16(out, quint16(row.size()));
     }
     for (const QByteArray& row : rows)
         out.append(row);
@@ -470,7 +470,7 @@ QMap<QString, QString> writeEveryFormat(const QString& folder, const QImage& pic
     saveWithQt(picture, path("ico"), "ico");
     writeFile(path("gif"), gif({picture}, 100));
     writeHeif(path("heic"), picture, {});
-    HeifSpec avif;
+    HeifParams avif;
     avif.avif = true;
     writeHeif(path("avif"), picture, avif);
     writeFile(path("psd"), psdBytes(picture, {}));

@@ -45,7 +45,7 @@ ExifEdit orientationEdit(int orientation);
 // Puts an eXIf chunk, as phones and browsers write it, after a PNG's header.
 bool addPngExifChunk(const QString& path, const QByteArray& exif);
 
-struct HeifSpec {
+struct HeifParams {
     bool avif = false;
     int orientation = 1; // written as the container's own rotate/mirror boxes
     QByteArray exif;
@@ -53,13 +53,13 @@ struct HeifSpec {
     int nclxPrimaries = 0; // when non-zero, an nclx colour box with these primaries
     int bitDepth = 8;
 };
-bool writeHeif(const QString& path, const QImage& image, const HeifSpec& spec);
+bool writeHeif(const QString& path, const QImage& image, const HeifParams& params);
 
 // A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
 // declares that size while holding only the stored rows' data.
 bool writeDng(const QString& path, const QImage& stored, int orientation = 1, QSize claimedSize = {});
 
-struct PsdSpec {
+struct PsdParams {
     int depth = 8;
     int colorMode = 3; // 1 grey, 2 indexed (red, green, blue, white), 3 RGB, 4 CMYK
     bool rle = false;
@@ -67,7 +67,7 @@ struct PsdSpec {
     QByteArray icc;
     int version = 1;
 };
-QByteArray psdBytes(const QImage& image, const PsdSpec& spec);
+QByteArray psdBytes(const QImage& image, const PsdParams& params);
 
 // A GIF with these frames, each shown for delayMs; pixels must be red, green, blue or white.
 QByteArray gif(const QList<QImage>& frames, int delayMs);

@@ -34,15 +34,15 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         m_files = writeEveryFormat(m_dir.path(), m_picture);
-        const QList<std::pair<QString, PsdSpec>> psds{
+        const QList<std::pair<QString, PsdParams>> psds{
             {"rle16.psd", {16, 3, true, false, {}, 1}},
             {"cmyk.psd", {8, 4, true, false, {}, 1}},
             {"indexed.psd", {8, 2, false, false, {}, 1}},
             {"alpha.psd", {8, 3, false, true, {}, 1}},
             {"large.psd", {8, 3, true, true, {}, 2}},
         };
-        for (const auto& [name, spec] : psds) {
-            QVERIFY(writeFile(path(name), psdBytes(m_picture, spec)));
+        for (const auto& [name, params] : psds) {
+            QVERIFY(writeFile(path(name), psdBytes(m_picture, params)));
             m_files[name] = path(name);
         }
     }
@@ -126,13 +126,13 @@ private Q_SLOTS:
     void heifAppliesItsOwnTransformsButNeverExif()
     {
         for (const bool avif : {false, true}) {
-            HeifSpec spec;
-            spec.avif = avif;
-            spec.orientation = avif ? 8 : 6;
+            HeifParams params;
+            params.avif = avif;
+            params.orientation = avif ? 8 : 6;
             // An Exif orientation that would spoil the picture if applied on top.
-            spec.exif = exifBlock(orientationEdit(3));
+            params.exif = exifBlock(orientationEdit(3));
             const QString file = path(avif ? "turned.avif" : "turned.heic");
-            QVERIFY(writeHeif(file, storedFor(m_picture, spec.orientation), spec));
+            QVERIFY(writeHeif(file, storedFor(m_picture, params.orientation), params));
             const std::optional<QImage> image = imaging::decodeImage(file);
             QVERIFY(image);
             QCOMPARE(image->size(), m_picture.size());
@@ -158,13 +158,13 @@ private Q_SLOTS:
         p3.fill(p3Colour());
         p3.setColorSpace(QColorSpace::DisplayP3);
         QVERIFY(saveWithQt(p3, path("p3.png"), "png"));
-        HeifSpec icc;
+        HeifParams icc;
         icc.icc = QColorSpace(QColorSpace::DisplayP3).iccProfile();
         QVERIFY(writeHeif(path("p3-icc.heic"), p3, icc));
-        HeifSpec nclx;
+        HeifParams nclx;
         nclx.nclxPrimaries = 12; // Display P3
         QVERIFY(writeHeif(path("p3-nclx.heic"), p3, nclx));
-        PsdSpec psd;
+        PsdParams psd;
         psd.icc = icc.icc;
         QVERIFY(writeFile(path("p3.psd"), psdBytes(p3, psd)));
 
@@ -178,9 +178,9 @@ private Q_SLOTS:
 
     void tenBitHeifDecodesToEightBits()
     {
-        HeifSpec spec;
-        spec.bitDepth = 10;
-        QVERIFY(writeHeif(path("deep.heic"), m_picture, spec));
+        HeifParams params;
+        params.bitDepth = 10;
+        QVERIFY(writeHeif(path("deep.heic"), m_picture, params));
         const std::optional<QImage> image = imaging::decodeImage(path("deep.heic"));
         QVERIFY(image);
         QCOMPARE(quadrantColours(*image), QStringLiteral("RGBW"));

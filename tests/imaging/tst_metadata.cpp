@@ -135,7 +135,7 @@ private Q_SLOTS:
 
     void everyFamilyReportsItsProperties()
     {
-        HeifSpec heif;
+        HeifParams heif;
         heif.exif = exifBlock([](Exiv2::ExifData& exif) { exif["Exif.Image.Make"] = "Pelu"; });
         QVERIFY(writeHeif(path("p.heic"), quadrants(64, 48), heif));
         QVERIFY(writeDng(path("p.dng"), quadrants(48, 64), 6));
