@@ -91,11 +91,8 @@ void ImageViewer::wireZoomSurface()
     });
 }
 
-void ImageViewer::setOverlayWidget(OverlayMode mode, QWidget* widget)
+void ImageViewer::plugIn(QWidget*& slot, QWidget* widget)
 {
-    QWidget*& slot = mode == OverlayMode::metadata ? m_metadataPanel : m_histogram;
-    if (mode == OverlayMode::none)
-        return;
     delete slot;
     slot = widget;
     if (widget)
@@ -103,22 +100,20 @@ void ImageViewer::setOverlayWidget(OverlayMode mode, QWidget* widget)
     refresh();
 }
 
+void ImageViewer::setOverlayWidget(OverlayMode mode, QWidget* widget)
+{
+    if (mode != OverlayMode::none)
+        plugIn(mode == OverlayMode::metadata ? m_metadataPanel : m_histogram, widget);
+}
+
 void ImageViewer::setNavigator(QWidget* navigator)
 {
-    delete m_navigator;
-    m_navigator = navigator;
-    if (navigator)
-        navigator->setParent(this);
-    refresh();
+    plugIn(m_navigator, navigator);
 }
 
 void ImageViewer::setThumbnailBar(QWidget* bar)
 {
-    delete m_thumbnailBar;
-    m_thumbnailBar = bar;
-    if (bar)
-        bar->setParent(this);
-    refresh();
+    plugIn(m_thumbnailBar, bar);
 }
 
 bool ImageViewer::isThumbnailStripShown() const

@@ -44,6 +44,8 @@ protected:
 
 private:
     void wireZoomSurface();
+    // Replaces what a slot holds; the viewer owns the new widget.
+    void plugIn(QWidget*& slot, QWidget* widget);
     bool isThumbnailStripShown() const;
     void handleEscape();
     void toggleFullScreen();
