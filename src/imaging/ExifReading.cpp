@@ -38,8 +38,9 @@ std::optional<double> realAt(const Exiv2::Exifdatum& datum, long index)
         const Exiv2::Rational r = datum.toRational(index);
         // exiv2 hands unsigned rationals over as signed pairs; take the bits back.
         if (r.second != 0)
-            value = type == Exiv2::unsignedRational ? double(quint32(r.first)) / double(quint32(r.second))
-                                                    : double(r.first) / double(r.second);
+            value = type == Exiv2::unsignedRational
+                        ? double(quint32(r.first)) / double(quint32(r.second))
+                        : double(r.first) / double(r.second);
     } else if (isIntegerType(type)) {
         value = double(datum.toLong(index));
     } else if (type == Exiv2::tiffFloat || type == Exiv2::tiffDouble) {
@@ -105,17 +106,21 @@ void readExifDictionaries(const Exiv2::ExifData& exif, ImageProperties& properti
             hasGps = hasGps || group == "GPSInfo";
         }
         if (hasTiff)
-            properties.tiff = TiffProperties{text(exif, "Exif.Image.Make"), text(exif, "Exif.Image.Model")};
+            properties.tiff =
+                TiffProperties{text(exif, "Exif.Image.Make"), text(exif, "Exif.Image.Model")};
         if (hasExif) {
-            properties.exif = ExifProperties{
-                text(exif, "Exif.Photo.DateTimeOriginal"), real(exif, "Exif.Photo.FocalLength"),
-                real(exif, "Exif.Photo.FNumber"),          real(exif, "Exif.Photo.ExposureTime"),
-                integers(exif, "Exif.Photo.ISOSpeedRatings"), text(exif, "Exif.Photo.LensModel")};
+            properties.exif = ExifProperties{text(exif, "Exif.Photo.DateTimeOriginal"),
+                                             real(exif, "Exif.Photo.FocalLength"),
+                                             real(exif, "Exif.Photo.FNumber"),
+                                             real(exif, "Exif.Photo.ExposureTime"),
+                                             integers(exif, "Exif.Photo.ISOSpeedRatings"),
+                                             text(exif, "Exif.Photo.LensModel")};
         }
         if (hasGps) {
-            properties.gps = GpsProperties{
-                coordinate(exif, "Exif.GPSInfo.GPSLatitude"), text(exif, "Exif.GPSInfo.GPSLatitudeRef"),
-                coordinate(exif, "Exif.GPSInfo.GPSLongitude"), text(exif, "Exif.GPSInfo.GPSLongitudeRef")};
+            properties.gps = GpsProperties{coordinate(exif, "Exif.GPSInfo.GPSLatitude"),
+                                           text(exif, "Exif.GPSInfo.GPSLatitudeRef"),
+                                           coordinate(exif, "Exif.GPSInfo.GPSLongitude"),
+                                           text(exif, "Exif.GPSInfo.GPSLongitudeRef")};
         }
         return true;
     });

@@ -10,7 +10,8 @@ MetadataImage openMetadata(const QString& path)
     MetadataImage image;
     guarded([&] {
         // No network fetches for a path that happens to look like a URL.
-        Exiv2::Image::AutoPtr opened = Exiv2::ImageFactory::open(nativePath(path).toStdString(), false);
+        Exiv2::Image::AutoPtr opened =
+            Exiv2::ImageFactory::open(nativePath(path).toStdString(), false);
         if (!opened.get())
             return false;
         opened->readMetadata();

@@ -21,8 +21,7 @@ std::optional<int> orientationTag(const Exiv2::ExifData& exif);
 std::optional<int> orientationTag(const QString& path);
 
 // Runs f, turning any exception into false.
-template <typename F>
-bool guarded(F&& f) noexcept
+template <typename F> bool guarded(F&& f) noexcept
 {
     try {
         return f();

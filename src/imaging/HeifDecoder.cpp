@@ -36,7 +36,8 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
         return std::nullopt;
     heif_context* context = primary.context.get();
     heif_context_set_maximum_image_size_limit(context, kMaxSide);
-    if (heif_context_read_from_file(context, nativePath(path).constData(), nullptr).code != heif_error_Ok)
+    if (heif_context_read_from_file(context, nativePath(path).constData(), nullptr).code !=
+        heif_error_Ok)
         return std::nullopt;
     heif_image_handle* handle = nullptr;
     if (heif_context_get_primary_image_handle(context, &handle).code != heif_error_Ok || !handle)
@@ -44,14 +45,16 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
     primary.handle.reset(handle);
     const int ispeWidth = heif_image_handle_get_ispe_width(handle);
     const int ispeHeight = heif_image_handle_get_ispe_height(handle);
-    if (!withinPixelBudget(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle))
-        || !withinPixelBudget(ispeWidth, ispeHeight))
+    if (!withinPixelBudget(heif_image_handle_get_width(handle),
+                           heif_image_handle_get_height(handle)) ||
+        !withinPixelBudget(ispeWidth, ispeHeight))
         return std::nullopt;
     // A grid is allocated at the size its own box declares, which may lie about the 'ispe'
     // we checked: hold every side near the checked one, leaving room for the codec's padding
     // of coded images to whole blocks.
     constexpr int kCodedPadding = 256;
-    heif_context_set_maximum_image_size_limit(context, std::max(ispeWidth, ispeHeight) + kCodedPadding);
+    heif_context_set_maximum_image_size_limit(context,
+                                              std::max(ispeWidth, ispeHeight) + kCodedPadding);
     return primary;
 }
 
@@ -155,9 +158,9 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     decoding->ignore_transformations = options.upright ? 0 : 1;
     decoding->convert_hdr_to_8bit = 1;
     heif_image* decoded = nullptr;
-    const heif_error error = heif_decode_image(handle, &decoded, heif_colorspace_RGB,
-                                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                                               decoding.get());
+    const heif_error error = heif_decode_image(
+        handle, &decoded, heif_colorspace_RGB,
+        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, decoding.get());
     const ImagePtr result(decoded, heif_image_release);
     if (error.code != heif_error_Ok || !decoded)
         return std::nullopt;
@@ -170,8 +173,9 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     if (!data || !withinPixelBudget(width, height) || stride < rowBytes)
         return std::nullopt;
     const QImage::Format format = !alpha ? QImage::Format_RGB888
-        : heif_image_handle_is_premultiplied_alpha(handle) ? QImage::Format_RGBA8888_Premultiplied
-                                                          : QImage::Format_RGBA8888;
+                                  : heif_image_handle_is_premultiplied_alpha(handle)
+                                      ? QImage::Format_RGBA8888_Premultiplied
+                                      : QImage::Format_RGBA8888;
     QImage image(width, height, format);
     if (image.isNull())
         return std::nullopt;

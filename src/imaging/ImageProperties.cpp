@@ -44,7 +44,8 @@ void describeFormat(QImage::Format format, ImageProperties& properties)
     properties.colorModel = QStringLiteral("RGB");
 }
 
-void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 depth, const QString& colorModel)
+void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 depth,
+               const QString& colorModel)
 {
     properties.pixelWidth = width;
     properties.pixelHeight = height;
@@ -66,7 +67,8 @@ bool readQtHeader(const QString& path, ImageProperties& properties)
     }
     describeFormat(reader.imageFormat(), properties);
     // These always hold 8-bit RGB(A) even when the handler does not say.
-    if (!properties.depth && (properties.type == ImageType::Webp || properties.type == ImageType::Gif)) {
+    if (!properties.depth &&
+        (properties.type == ImageType::Webp || properties.type == ImageType::Gif)) {
         properties.depth = 8;
         properties.colorModel = QStringLiteral("RGB");
     }

@@ -56,8 +56,8 @@ ImageType heifBrand(const QByteArray& brand)
 {
     if (brand == "avif" || brand == "avis")
         return ImageType::Avif;
-    if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis" || brand == "hevc"
-        || brand == "hevx")
+    if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis" ||
+        brand == "hevc" || brand == "hevx")
         return ImageType::Heic;
     if (brand == "mif1" || brand == "msf1" || brand == "miaf")
         return ImageType::Heif;
@@ -110,12 +110,12 @@ ImageType typeForExtension(const QString& extension)
 {
     const QString ext = extension.toLower();
     static const QList<QPair<QString, ImageType>> kExtensions{
-        {"jpg", ImageType::Jpeg}, {"jpeg", ImageType::Jpeg}, {"png", ImageType::Png},
-        {"gif", ImageType::Gif},  {"bmp", ImageType::Bmp},   {"tif", ImageType::Tiff},
+        {"jpg", ImageType::Jpeg},  {"jpeg", ImageType::Jpeg}, {"png", ImageType::Png},
+        {"gif", ImageType::Gif},   {"bmp", ImageType::Bmp},   {"tif", ImageType::Tiff},
         {"tiff", ImageType::Tiff}, {"webp", ImageType::Webp}, {"ico", ImageType::Ico},
         {"heic", ImageType::Heic}, {"heif", ImageType::Heif}, {"avif", ImageType::Avif},
-        {"psd", ImageType::Psd},  {"cr2", ImageType::Cr2},   {"nef", ImageType::Nef},
-        {"arw", ImageType::Arw},  {"dng", ImageType::Dng},   {"orf", ImageType::Orf},
+        {"psd", ImageType::Psd},   {"cr2", ImageType::Cr2},   {"nef", ImageType::Nef},
+        {"arw", ImageType::Arw},   {"dng", ImageType::Dng},   {"orf", ImageType::Orf},
         {"rw2", ImageType::Rw2},
     };
     for (const auto& [name, type] : kExtensions) {
@@ -170,7 +170,7 @@ ImageType detectImageType(const QString& path)
         if (isRawType(byName))
             return byName;
         return file.seek(0) && tiffHasDngVersion(file, head.startsWith("II")) ? ImageType::Dng
-                                                                             : ImageType::Tiff;
+                                                                              : ImageType::Tiff;
     }
     if (content != ImageType::Unknown)
         return content;
@@ -207,10 +207,9 @@ QByteArray qtFormat(ImageType type)
 
 const QList<ImageType>& losslessRotationTypes()
 {
-    static const QList<ImageType> kTypes{ImageType::Jpeg, ImageType::Heic, ImageType::Heif,
-                                         ImageType::Tiff, ImageType::Cr2,  ImageType::Nef,
-                                         ImageType::Arw,  ImageType::Dng,  ImageType::Orf,
-                                         ImageType::Rw2};
+    static const QList<ImageType> kTypes{
+        ImageType::Jpeg, ImageType::Heic, ImageType::Heif, ImageType::Tiff, ImageType::Cr2,
+        ImageType::Nef,  ImageType::Arw,  ImageType::Dng,  ImageType::Orf,  ImageType::Rw2};
     return kTypes;
 }
 

@@ -71,7 +71,8 @@ std::optional<QString> formatShutter(double seconds)
     return QStringLiteral("1/%1s").arg(*denominator);
 }
 
-QString formatPosition(double latitude, const QString& latitudeRef, double longitude, const QString& longitudeRef)
+QString formatPosition(double latitude, const QString& latitudeRef, double longitude,
+                       const QString& longitudeRef)
 {
     if (latitudeRef == QLatin1String("S"))
         latitude = -latitude;
@@ -80,7 +81,8 @@ QString formatPosition(double latitude, const QString& latitudeRef, double longi
     return QString::asprintf("%.6f, %.6f", latitude, longitude);
 }
 
-MetadataRows metadataRows(std::optional<qint64> fileSize, const std::optional<ImageProperties>& properties)
+MetadataRows metadataRows(std::optional<qint64> fileSize,
+                          const std::optional<ImageProperties>& properties)
 {
     MetadataRows rows;
     if (fileSize)
@@ -88,8 +90,9 @@ MetadataRows metadataRows(std::optional<qint64> fileSize, const std::optional<Im
     if (!properties)
         return rows;
     if (properties->pixelWidth && properties->pixelHeight) {
-        rows.append({label("Dimensions"),
-                     QStringLiteral("%1 \u00D7 %2").arg(*properties->pixelWidth).arg(*properties->pixelHeight)});
+        rows.append({label("Dimensions"), QStringLiteral("%1 \u00D7 %2")
+                                              .arg(*properties->pixelWidth)
+                                              .arg(*properties->pixelHeight)});
     }
     if (properties->depth)
         rows.append({label("Bit Depth"), QStringLiteral("%1 bits").arg(*properties->depth)});
@@ -101,7 +104,8 @@ MetadataRows metadataRows(std::optional<qint64> fileSize, const std::optional<Im
         appendExifRows(*properties->exif, rows);
     if (const auto& gps = properties->gps;
         gps && gps->latitude && gps->latitudeRef && gps->longitude && gps->longitudeRef) {
-        rows.append({label("GPS"), formatPosition(*gps->latitude, *gps->latitudeRef, *gps->longitude, *gps->longitudeRef)});
+        rows.append({label("GPS"), formatPosition(*gps->latitude, *gps->latitudeRef,
+                                                  *gps->longitude, *gps->longitudeRef)});
     }
     return rows;
 }

@@ -9,7 +9,8 @@
 namespace imaging {
 
 // The rows in panel order; a row appears only when every value it needs is present.
-MetadataRows metadataRows(std::optional<qint64> fileSize, const std::optional<ImageProperties>& properties);
+MetadataRows metadataRows(std::optional<qint64> fileSize,
+                          const std::optional<ImageProperties>& properties);
 
 // A byte count in decimal units, e.g. "4.4 MB".
 QString formatFileSize(qint64 bytes);
@@ -18,6 +19,7 @@ QString formatFileSize(qint64 bytes);
 std::optional<QString> formatShutter(double seconds);
 
 // "48.858400, -2.294500": S and W (exactly) negate the stored magnitudes.
-QString formatPosition(double latitude, const QString& latitudeRef, double longitude, const QString& longitudeRef);
+QString formatPosition(double latitude, const QString& latitudeRef, double longitude,
+                       const QString& longitudeRef);
 
 } // namespace imaging

@@ -59,7 +59,8 @@ QImage turnedClockwise(const QImage& source, int quarterTurns)
                 tx = y;
                 ty = w - 1 - x;
             }
-            std::memcpy(target + ty * stride + qsizetype(tx) * bytes, line + qsizetype(x) * bytes, bytes);
+            std::memcpy(target + ty * stride + qsizetype(tx) * bytes, line + qsizetype(x) * bytes,
+                        bytes);
         }
     }
     return out;

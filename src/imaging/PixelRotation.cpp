@@ -39,7 +39,7 @@ QImage::Format workingFormat(const QImage& image)
 bool isStructuralTag(const Exiv2::Exifdatum& datum)
 {
     static constexpr std::array<quint16, 33> kTags{
-        254, 255, 256, 257, 258, 259, 262, 266, 273, 274, 277, 278, 279, 284, 317, 320, 322,
+        254, 255, 256, 257, 258, 259, 262, 266, 273, 274, 277, 278, 279,   284,   317,   320,  322,
         323, 324, 325, 330, 338, 339, 513, 514, 529, 530, 531, 532, 34665, 34853, 40965, 34675};
     const std::string group = datum.groupName();
     if (group == "Thumbnail" || group.rfind("SubImage", 0) == 0 || group.rfind("SubThumb", 0) == 0)
@@ -61,8 +61,9 @@ bool carryMetadata(const QString& source, const QString& destination, const QSiz
             if (!isStructuralTag(datum))
                 exif.add(datum);
         }
-        const std::pair<const char*, int> dimensions[] = {{"Exif.Photo.PixelXDimension", size.width()},
-                                                          {"Exif.Photo.PixelYDimension", size.height()}};
+        const std::pair<const char*, int> dimensions[] = {
+            {"Exif.Photo.PixelXDimension", size.width()},
+            {"Exif.Photo.PixelYDimension", size.height()}};
         for (const auto& [key, value] : dimensions) {
             const auto it = exif.findKey(Exiv2::ExifKey(key));
             if (it != exif.end())
@@ -123,7 +124,8 @@ QImage rotatePixels(const QImage& image, int quarterTurns)
     if (image.isNull() || quarterTurns < 1 || quarterTurns > 3)
         return {};
     const QImage::Format format = workingFormat(image);
-    return turnedClockwise(image.format() == format ? image : image.convertToFormat(format), quarterTurns);
+    return turnedClockwise(image.format() == format ? image : image.convertToFormat(format),
+                           quarterTurns);
 }
 
 bool writeRotatedPixels(const QString& source, const QString& destination, int quarterTurns)

@@ -44,8 +44,9 @@ std::optional<PsdHeader> parseHeader(QFile& file)
     header.depth = readBigEndian16(bytes, 22);
     header.colorMode = readBigEndian16(bytes, 24);
     const int maxSide = header.version == 2 ? 300000 : 30000;
-    if ((header.version != 1 && header.version != 2) || header.channels < 1 || header.channels > 56
-        || header.width < 1 || header.height < 1 || header.width > maxSide || header.height > maxSide)
+    if ((header.version != 1 && header.version != 2) || header.channels < 1 ||
+        header.channels > 56 || header.width < 1 || header.height < 1 || header.width > maxSide ||
+        header.height > maxSide)
         return std::nullopt;
     return header;
 }
@@ -83,13 +84,15 @@ bool readLayerSection(QFile& file, int version, bool& transparency)
 {
     const int lengthBytes = version == 2 ? 8 : 4;
     const QByteArray lengthField = readExactly(file, lengthBytes);
-    const qint64 length = qint64(version == 2 ? readBigEndian64(lengthField, 0) : readBigEndian32(lengthField, 0));
+    const qint64 length =
+        qint64(version == 2 ? readBigEndian64(lengthField, 0) : readBigEndian32(lengthField, 0));
     if (length < 0 || length > file.size() - file.pos())
         return false;
     const qint64 end = file.pos() + length;
     if (length >= lengthBytes + 2) {
         const QByteArray layerInfo = readExactly(file, lengthBytes + 2);
-        const quint64 infoLength = version == 2 ? readBigEndian64(layerInfo, 0) : readBigEndian32(layerInfo, 0);
+        const quint64 infoLength =
+            version == 2 ? readBigEndian64(layerInfo, 0) : readBigEndian32(layerInfo, 0);
         transparency = infoLength >= 2 && qint16(readBigEndian16(layerInfo, lengthBytes)) < 0;
     }
     return file.seek(end);
@@ -125,7 +128,8 @@ class Composite {
 public:
     Composite(const PsdHeader& header, int channels, QFile& file)
         : m_header(header), m_channels(channels), m_file(file),
-          m_rowBytes(qsizetype(header.width) * (header.depth / 8)), m_row(m_rowBytes, Qt::Uninitialized)
+          m_rowBytes(qsizetype(header.width) * (header.depth / 8)),
+          m_row(m_rowBytes, Qt::Uninitialized)
     {
     }
 
@@ -142,13 +146,15 @@ public:
         const int countBytes = m_header.version == 2 ? 4 : 2;
         const QByteArray table = readExactly(m_file, rows * countBytes);
         // The table lists every channel; skip the entries of those we do not read.
-        if (table.isEmpty() || !skip(m_file, qint64(m_header.channels - m_channels) * m_header.height * countBytes))
+        if (table.isEmpty() ||
+            !skip(m_file, qint64(m_header.channels - m_channels) * m_header.height * countBytes))
             return false;
         const qint64 minimumRow = 2 * ((m_rowBytes + 127) / 128);
         qint64 total = 0;
         m_counts.reserve(rows);
         for (qint64 i = 0; i < rows; ++i) {
-            const qint64 count = countBytes == 4 ? readBigEndian32(table, i * 4) : readBigEndian16(table, i * 2);
+            const qint64 count =
+                countBytes == 4 ? readBigEndian32(table, i * 4) : readBigEndian16(table, i * 2);
             if (count < minimumRow)
                 return false;
             m_counts.push_back(count);
@@ -248,9 +254,9 @@ std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& option
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const std::optional<PsdHeader> header = parseHeader(file);
-    if (!header || (header->depth != 8 && header->depth != 16)
-        || (header->colorMode == Indexed && header->depth != 8)
-        || !withinPixelBudget(header->width, header->height))
+    if (!header || (header->depth != 8 && header->depth != 16) ||
+        (header->colorMode == Indexed && header->depth != 8) ||
+        !withinPixelBudget(header->width, header->height))
         return std::nullopt;
     const int base = colorChannels(header->colorMode);
     if (base == 0 || header->channels < base)
@@ -275,7 +281,8 @@ std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& option
     Composite composite(*header, channels, file);
     if (!composite.prepare())
         return std::nullopt;
-    QImage image(header->width, header->height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    QImage image(header->width, header->height,
+                 alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
     if (image.isNull())
         return std::nullopt;
     image.fill(0xFFFFFFFFu);

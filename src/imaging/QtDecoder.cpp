@@ -1,8 +1,8 @@
 #include "imaging/QtDecoder.h"
 
-#include "imaging/TruncationChecks.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/Orientation.h"
+#include "imaging/TruncationChecks.h"
 
 #include <QImageReader>
 
@@ -28,7 +28,8 @@ void selectLargestImage(QImageReader& reader, ImageType type)
     reader.jumpToImage(best);
 }
 
-std::optional<QImage> decodeWithQt(const QString& path, ImageType type, const DecodeOptions& options)
+std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
+                                   const DecodeOptions& options)
 {
     QImageReader reader(path, qtFormat(type));
     selectLargestImage(reader, type);
@@ -40,7 +41,8 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type, const De
     reader.setAutoTransform(options.upright);
     if (options.boundingSize > 0 && type == ImageType::Jpeg && stored.isValid()) {
         // libjpeg scales by powers of two while decoding; the size refers to the stored image.
-        const QSize target = stored.scaled(options.boundingSize, options.boundingSize, Qt::KeepAspectRatio);
+        const QSize target =
+            stored.scaled(options.boundingSize, options.boundingSize, Qt::KeepAspectRatio);
         if (target.width() < stored.width() && !target.isEmpty())
             reader.setScaledSize(target);
     }

@@ -46,7 +46,8 @@ std::unique_ptr<OpenRaw> openRawWithinBudget(const QString& path)
     if (!open)
         return nullptr;
     const libraw_image_sizes_t& sizes = open->raw->imgdata.sizes;
-    if (!withinPixelBudget(sizes.raw_width, sizes.raw_height) || !withinPixelBudget(sizes.width, sizes.height))
+    if (!withinPixelBudget(sizes.raw_width, sizes.raw_height) ||
+        !withinPixelBudget(sizes.width, sizes.height))
         return nullptr;
     return open;
 }
@@ -55,14 +56,22 @@ std::unique_ptr<OpenRaw> openRawWithinBudget(const QString& path)
 int orientationOfFlip(int flip)
 {
     switch (flip) {
-    case 1: return 2;
-    case 2: return 4;
-    case 3: return 3;
-    case 4: return 5;
-    case 5: return 8;
-    case 6: return 6;
-    case 7: return 7;
-    default: return 1;
+    case 1:
+        return 2;
+    case 2:
+        return 4;
+    case 3:
+        return 3;
+    case 4:
+        return 5;
+    case 5:
+        return 8;
+    case 6:
+        return 6;
+    case 7:
+        return 7;
+    default:
+        return 1;
     }
 }
 
@@ -106,8 +115,8 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     int error = 0;
     const std::unique_ptr<libraw_processed_image_t, decltype(&LibRaw::dcraw_clear_mem)> developed(
         raw.dcraw_make_mem_image(&error), LibRaw::dcraw_clear_mem);
-    if (!developed || error != LIBRAW_SUCCESS || developed->type != LIBRAW_IMAGE_BITMAP
-        || developed->colors != 3 || developed->bits != 8)
+    if (!developed || error != LIBRAW_SUCCESS || developed->type != LIBRAW_IMAGE_BITMAP ||
+        developed->colors != 3 || developed->bits != 8)
         return std::nullopt;
     const int width = developed->width, height = developed->height;
     const qsizetype rowBytes = qsizetype(width) * 3;

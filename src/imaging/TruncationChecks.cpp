@@ -56,16 +56,14 @@ bool jpegIsComplete(QFile& file)
         const char* data = chunk.constData();
         if (previousWasFF && quint8(data[0]) == 0xD9)
             return true;
-        for (const char* p = data; (p = static_cast<const char*>(
-                                        std::memchr(p, 0xFF, chunk.size() - (p - data))));
-             ++p) {
+        for (const char* p = data;
+             (p = static_cast<const char*>(std::memchr(p, 0xFF, chunk.size() - (p - data)))); ++p) {
             if (p + 1 < data + chunk.size() && quint8(p[1]) == 0xD9)
                 return true;
         }
         previousWasFF = quint8(chunk.back()) == 0xFF;
     }
 }
-
 
 bool skipGifSubBlocks(QFile& file)
 {
@@ -101,8 +99,8 @@ bool gifFirstFrameIsComplete(QFile& file)
         } else if (quint8(introducer) == 0x2C) {
             const QByteArray descriptor = file.read(9);
             char minimumCodeSize = 0;
-            return descriptor.size() == 9 && skipColourTable(readByte(descriptor, 8))
-                && file.getChar(&minimumCodeSize) && skipGifSubBlocks(file);
+            return descriptor.size() == 9 && skipColourTable(readByte(descriptor, 8)) &&
+                   file.getChar(&minimumCodeSize) && skipGifSubBlocks(file);
         } else {
             return false;
         }
@@ -117,7 +115,9 @@ bool bmpIsComplete(QFile& file)
     if (header.size() < 26)
         return false;
     const auto le16 = [&header](qsizetype at) { return qint64(readEndian16(header, at, true)); };
-    const auto le32 = [&header](qsizetype at) { return qint64(qint32(readEndian32(header, at, true))); };
+    const auto le32 = [&header](qsizetype at) {
+        return qint64(qint32(readEndian32(header, at, true)));
+    };
     const bool core = le32(14) == 12;
     const qint64 width = core ? le16(18) : le32(18);
     const qint64 height = core ? le16(20) : le32(22);

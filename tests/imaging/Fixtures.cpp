@@ -67,8 +67,8 @@ QByteArray packBits(const QByteArray& row)
             out.append(char(1 - run)).append(row[i]);
         } else {
             run = 1;
-            while (i + run < row.size() && run < 128
-                   && (i + run + 1 >= row.size() || row[i + run] != row[i + run + 1]))
+            while (i + run < row.size() && run < 128 &&
+                   (i + run + 1 >= row.size() || row[i + run] != row[i + run + 1]))
                 ++run;
             out.append(char(run - 1)).append(row.mid(i, run));
         }
@@ -85,8 +85,9 @@ QImage quadrants(int width, int height)
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const bool right = x >= width / 2, bottom = y >= height / 2;
-            image.setPixel(x, y, !bottom ? (right ? qRgb(0, 255, 0) : qRgb(255, 0, 0))
-                                         : (right ? qRgb(255, 255, 255) : qRgb(0, 0, 255)));
+            image.setPixel(x, y,
+                           !bottom ? (right ? qRgb(0, 255, 0) : qRgb(255, 0, 0))
+                                   : (right ? qRgb(255, 255, 255) : qRgb(0, 0, 255)));
         }
     }
     return image;
@@ -117,7 +118,8 @@ QByteArray readFile(const QString& path)
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 bool saveWithQt(const QImage& image, const QString& path, const char* format, int quality)
@@ -151,7 +153,9 @@ QByteArray exifBlock(const ExifEdit& edit)
 
 ExifEdit orientationEdit(int orientation)
 {
-    return [orientation](Exiv2::ExifData& exif) { exif["Exif.Image.Orientation"] = uint16_t(orientation); };
+    return [orientation](Exiv2::ExifData& exif) {
+        exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    };
 }
 
 bool addPngExifChunk(const QString& path, const QByteArray& exif)
@@ -170,10 +174,11 @@ bool addPngExifChunk(const QString& path, const QByteArray& exif)
 
 bool writeHeif(const QString& path, const QImage& source, const HeifParams& params)
 {
-    std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(), heif_context_free);
+    std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(),
+                                                                        heif_context_free);
     heif_encoder* encoder = nullptr;
-    if (heif_context_get_encoder_for_format(context.get(), params.avif ? heif_compression_AV1 : heif_compression_HEVC,
-                                            &encoder)
+    if (heif_context_get_encoder_for_format(
+            context.get(), params.avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder)
             .code)
         return false;
     heif_encoder_set_lossy_quality(encoder, 95);
@@ -181,8 +186,10 @@ bool writeHeif(const QString& path, const QImage& source, const HeifParams& para
     const QImage rgb = source.convertToFormat(deep ? QImage::Format_RGBX64 : QImage::Format_RGB888);
     heif_image* image = nullptr;
     heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
-                      deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, &image);
-    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), params.bitDepth);
+                      deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
+                      &image);
+    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(),
+                         params.bitDepth);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < rgb.height(); ++y) {
@@ -196,7 +203,8 @@ bool writeHeif(const QString& path, const QImage& source, const HeifParams& para
             out[x] = qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
     }
     if (!params.icc.isEmpty())
-        heif_image_set_raw_color_profile(image, "prof", params.icc.constData(), size_t(params.icc.size()));
+        heif_image_set_raw_color_profile(image, "prof", params.icc.constData(),
+                                         size_t(params.icc.size()));
     heif_encoding_options* options = heif_encoding_options_alloc();
     options->image_orientation = heif_orientation(params.orientation);
     heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
@@ -208,15 +216,18 @@ bool writeHeif(const QString& path, const QImage& source, const HeifParams& para
         options->macOS_compatibility_workaround_no_nclx_profile = 0;
     }
     heif_image_handle* handle = nullptr;
-    const bool encoded = !heif_context_encode_image(context.get(), image, encoder, options, &handle).code;
+    const bool encoded =
+        !heif_context_encode_image(context.get(), image, encoder, options, &handle).code;
     heif_encoding_options_free(options);
     heif_nclx_color_profile_free(nclx);
     heif_encoder_release(encoder);
     heif_image_release(image);
     if (encoded && !params.exif.isEmpty())
-        heif_context_add_exif_metadata(context.get(), handle, params.exif.constData(), int(params.exif.size()));
+        heif_context_add_exif_metadata(context.get(), handle, params.exif.constData(),
+                                       int(params.exif.size()));
     heif_image_handle_release(handle);
-    return encoded && !heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()).code;
+    return encoded &&
+           !heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()).code;
 }
 
 bool writeDng(const QString& path, const QImage& stored, int orientation, QSize claimedSize)
@@ -231,7 +242,8 @@ bool writeDng(const QString& path, const QImage& stored, int orientation, QSize 
     const uint8_t pattern[4] = {0, 1, 1, 2};
     const uint8_t version[4] = {1, 4, 0, 0};
     // Camera space is linear sRGB, so the developed colours are the ones we stored.
-    const float xyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f, 0.0415f, 0.0557f, -0.2040f, 1.0570f};
+    const float xyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
+                                  0.0415f, 0.0557f,  -0.2040f, 1.0570f};
     const float neutral[3] = {1, 1, 1};
     const uint32_t white = 4095;
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
@@ -272,7 +284,8 @@ bool writeDng(const QString& path, const QImage& stored, int orientation, QSize 
 QByteArray psdBytes(const QImage& source, const PsdParams& params)
 {
     const int base = params.colorMode <= 2 ? 1 : params.colorMode == 4 ? 4 : 3;
-    const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                              qRgb(255, 255, 255)};
     const int channels = base + (params.transparency ? 1 : 0);
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     QByteArray out("8BPS");
@@ -326,7 +339,9 @@ QByteArray psdBytes(const QImage& source, const PsdParams& params)
                 const QRgb p = image.pixel(x, y);
                 const int grey = qGray(p);
                 // CMYK as stored: 255 is no ink; this picture needs no black.
-                const int first = params.colorMode == 2 ? int(palette.indexOf(p | 0xFF000000)) : base == 1 ? grey : qRed(p);
+                const int first = params.colorMode == 2 ? int(palette.indexOf(p | 0xFF000000))
+                                  : base == 1           ? grey
+                                                        : qRed(p);
                 const int values[] = {first, qGreen(p), qBlue(p), 255};
                 const int v = c == base ? qAlpha(p) : values[c];
                 if (params.depth == 16)
@@ -348,7 +363,8 @@ QByteArray psdBytes(const QImage& source, const PsdParams& params)
 
 QByteArray gif(const QList<QImage>& frames, int delayMs)
 {
-    const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                              qRgb(255, 255, 255)};
     const int width = frames.value(0).width(), height = frames.value(0).height();
     QByteArray out("GIF89a");
     const auto le16 = [&out](int v) { out.append(char(v & 0xFF)).append(char(v >> 8)); };
@@ -380,7 +396,8 @@ QByteArray gif(const QList<QImage>& frames, int delayMs)
         for (int i = 0; i < width * height; ++i) {
             if (i % 2 == 0)
                 putCode(4);
-            putCode(int(std::max<qsizetype>(palette.indexOf(frame.pixel(i % width, i / width)), 0)));
+            putCode(
+                int(std::max<qsizetype>(palette.indexOf(frame.pixel(i % width, i / width)), 0)));
         }
         putCode(5);
         if (count > 0)
@@ -437,16 +454,20 @@ QByteArray pngClaiming(int width, int height)
     header.append("\x08\x02\x00\x00\x00", 5);
     // qCompress prefixes the zlib stream with its length.
     const QByteArray row = qCompress(QByteArray(1 + 3 * 16, '\0')).mid(4);
-    return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", row) + chunk("IEND", {});
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", row) +
+           chunk("IEND", {});
 }
 
 bool patchTiffEntry(QByteArray& tiff, quint16 tag, quint32 value)
 {
-    const auto at16 = [&tiff](qsizetype at) { return qFromLittleEndian<quint16>(tiff.constData() + at); };
+    const auto at16 = [&tiff](qsizetype at) {
+        return qFromLittleEndian<quint16>(tiff.constData() + at);
+    };
     const qsizetype ifd = qFromLittleEndian<quint32>(tiff.constData() + 4);
     if (!tiff.startsWith("II") || ifd + 2 > tiff.size())
         return false;
-    for (qsizetype entry = ifd + 2; entry + 12 <= tiff.size() && entry < ifd + 2 + 12 * at16(ifd); entry += 12) {
+    for (qsizetype entry = ifd + 2; entry + 12 <= tiff.size() && entry < ifd + 2 + 12 * at16(ifd);
+         entry += 12) {
         if (at16(entry) != tag)
             continue;
         if (at16(entry + 2) == 3) // SHORT

@@ -57,7 +57,8 @@ bool writeHeif(const QString& path, const QImage& image, const HeifParams& param
 
 // A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
 // declares that size while holding only the stored rows' data.
-bool writeDng(const QString& path, const QImage& stored, int orientation = 1, QSize claimedSize = {});
+bool writeDng(const QString& path, const QImage& stored, int orientation = 1,
+              QSize claimedSize = {});
 
 struct PsdParams {
     int depth = 8;

@@ -17,16 +17,22 @@ private:
     static QColor p3Colour() { return QColor(200, 100, 50); }
     static QColor p3ColourInSrgb()
     {
-        return QColorSpace(QColorSpace::DisplayP3).transformationToColorSpace(QColorSpace::SRgb).map(p3Colour());
+        return QColorSpace(QColorSpace::DisplayP3)
+            .transformationToColorSpace(QColorSpace::SRgb)
+            .map(p3Colour());
     }
     static void compareColour(QRgb actual, const QColor& expected, int tolerance)
     {
-        QVERIFY2(std::abs(qRed(actual) - expected.red()) <= tolerance
-                     && std::abs(qGreen(actual) - expected.green()) <= tolerance
-                     && std::abs(qBlue(actual) - expected.blue()) <= tolerance,
+        QVERIFY2(std::abs(qRed(actual) - expected.red()) <= tolerance &&
+                     std::abs(qGreen(actual) - expected.green()) <= tolerance &&
+                     std::abs(qBlue(actual) - expected.blue()) <= tolerance,
                  qPrintable(QStringLiteral("got %1,%2,%3 want %4,%5,%6")
-                                .arg(qRed(actual)).arg(qGreen(actual)).arg(qBlue(actual))
-                                .arg(expected.red()).arg(expected.green()).arg(expected.blue())));
+                                .arg(qRed(actual))
+                                .arg(qGreen(actual))
+                                .arg(qBlue(actual))
+                                .arg(expected.red())
+                                .arg(expected.green())
+                                .arg(expected.blue())));
     }
 
 private Q_SLOTS:
@@ -35,10 +41,8 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         m_files = writeEveryFormat(m_dir.path(), m_picture);
         const QList<std::pair<QString, PsdParams>> psds{
-            {"rle16.psd", {16, 3, true, false, {}, 1}},
-            {"cmyk.psd", {8, 4, true, false, {}, 1}},
-            {"indexed.psd", {8, 2, false, false, {}, 1}},
-            {"alpha.psd", {8, 3, false, true, {}, 1}},
+            {"rle16.psd", {16, 3, true, false, {}, 1}},   {"cmyk.psd", {8, 4, true, false, {}, 1}},
+            {"indexed.psd", {8, 2, false, false, {}, 1}}, {"alpha.psd", {8, 3, false, true, {}, 1}},
             {"large.psd", {8, 3, true, true, {}, 2}},
         };
         for (const auto& [name, params] : psds) {
@@ -201,7 +205,8 @@ private Q_SLOTS:
         imaging::AnimatedImage animation(path("three.png"));
         QVERIFY(animation.isAnimated());
         QCOMPARE(animation.frameCount(), 3);
-        for (const QColor expected : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue), QColor(Qt::red)}) {
+        for (const QColor expected :
+             {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue), QColor(Qt::red)}) {
             const QImage frame = animation.nextFrame();
             QCOMPARE(frame.pixelColor(4, 4), expected);
             QCOMPARE(animation.currentDelayMs(), 50);

@@ -77,13 +77,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("real");
         QTest::addColumn<QString>("claimed");
-        QTest::newRow("png as jpg") << "png" << "jpg";
-        QTest::newRow("jpg as png") << "jpg" << "png";
-        QTest::newRow("gif as bmp") << "gif" << "bmp";
-        QTest::newRow("heic as jpg") << "heic" << "jpg";
-        QTest::newRow("psd as png") << "psd" << "png";
-        QTest::newRow("tiff as nef") << "tif" << "nef";
-        QTest::newRow("dng as tif") << "dng" << "tif";
+        QTest::newRow("png as jpg") << "png"
+                                    << "jpg";
+        QTest::newRow("jpg as png") << "jpg"
+                                    << "png";
+        QTest::newRow("gif as bmp") << "gif"
+                                    << "bmp";
+        QTest::newRow("heic as jpg") << "heic"
+                                     << "jpg";
+        QTest::newRow("psd as png") << "psd"
+                                    << "png";
+        QTest::newRow("tiff as nef") << "tif"
+                                     << "nef";
+        QTest::newRow("dng as tif") << "dng"
+                                    << "tif";
     }
 
     void mislabelledFilesDecodeByContent()
@@ -115,7 +122,8 @@ private Q_SLOTS:
         add("bomb.jpg", jpeg);
 
         QByteArray gif = readFile(m_files["gif"]);
-        for (const qsizetype at : {qsizetype(6), qsizetype(8), gif.indexOf('\x2C') + 5, gif.indexOf('\x2C') + 7})
+        for (const qsizetype at :
+             {qsizetype(6), qsizetype(8), gif.indexOf('\x2C') + 5, gif.indexOf('\x2C') + 7})
             qToLittleEndian<quint16>(65535, gif.data() + at);
         add("bomb.gif", gif);
 
@@ -130,7 +138,8 @@ private Q_SLOTS:
 
         QByteArray heic = readFile(m_files["heic"]);
         QVERIFY(heic.contains("ispe"));
-        for (qsizetype ispe = heic.indexOf("ispe"); ispe > 0; ispe = heic.indexOf("ispe", ispe + 4)) {
+        for (qsizetype ispe = heic.indexOf("ispe"); ispe > 0;
+             ispe = heic.indexOf("ispe", ispe + 4)) {
             qToBigEndian<quint32>(60000, heic.data() + ispe + 8);
             qToBigEndian<quint32>(60000, heic.data() + ispe + 12);
         }

@@ -20,7 +20,8 @@ private:
         return std::nullopt;
     }
 
-    static void addValue(Exiv2::ExifData& exif, const char* key, Exiv2::TypeId type, const char* text)
+    static void addValue(Exiv2::ExifData& exif, const char* key, Exiv2::TypeId type,
+                         const char* text)
     {
         Exiv2::Value::AutoPtr value = Exiv2::Value::create(type);
         value->read(text);
@@ -43,9 +44,11 @@ private Q_SLOTS:
             exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 250);
             addValue(exif, "Exif.Photo.ISOSpeedRatings", Exiv2::unsignedShort, "100 200");
             exif["Exif.Photo.LensModel"] = "Pelu 17mm";
-            addValue(exif, "Exif.GPSInfo.GPSLatitude", Exiv2::unsignedRational, "48/1 51/1 3024/100");
+            addValue(exif, "Exif.GPSInfo.GPSLatitude", Exiv2::unsignedRational,
+                     "48/1 51/1 3024/100");
             exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
-            addValue(exif, "Exif.GPSInfo.GPSLongitude", Exiv2::unsignedRational, "2/1 17/1 4020/100");
+            addValue(exif, "Exif.GPSInfo.GPSLongitude", Exiv2::unsignedRational,
+                     "2/1 17/1 4020/100");
             exif["Exif.GPSInfo.GPSLongitudeRef"] = "W";
         }));
         const MetadataRows expected{
@@ -88,7 +91,8 @@ private Q_SLOTS:
         // No integer reciprocal: no row rather than a nonsense one.
         QCOMPARE(imaging::formatShutter(0), std::nullopt);
         QCOMPARE(imaging::formatShutter(1e-300), std::nullopt);
-        QCOMPARE(imaging::formatPosition(48.8584, "N", 2.2945, "W"), QStringLiteral("48.858400, -2.294500"));
+        QCOMPARE(imaging::formatPosition(48.8584, "N", 2.2945, "W"),
+                 QStringLiteral("48.858400, -2.294500"));
         QCOMPARE(imaging::formatPosition(1, "s", 2, "S"), QStringLiteral("1.000000, 2.000000"));
 
         imaging::ImageProperties properties;
@@ -139,10 +143,14 @@ private Q_SLOTS:
         heif.exif = exifBlock([](Exiv2::ExifData& exif) { exif["Exif.Image.Make"] = "Pelu"; });
         QVERIFY(writeHeif(path("p.heic"), quadrants(64, 48), heif));
         QVERIFY(writeDng(path("p.dng"), quadrants(48, 64), 6));
-        QVERIFY(writeFile(path("grey16.psd"), psdBytes(quadrants(40, 30), {16, 1, false, false, {}, 1})));
-        QVERIFY(writeFile(path("cmyk.psd"), psdBytes(quadrants(40, 30), {8, 4, false, false, {}, 1})));
-        QVERIFY(saveWithQt(quadrants(40, 30).convertToFormat(QImage::Format_RGBX64), path("deep.png"), "png"));
-        QVERIFY(saveWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8), path("grey.jpg"), "jpeg"));
+        QVERIFY(writeFile(path("grey16.psd"),
+                          psdBytes(quadrants(40, 30), {16, 1, false, false, {}, 1})));
+        QVERIFY(
+            writeFile(path("cmyk.psd"), psdBytes(quadrants(40, 30), {8, 4, false, false, {}, 1})));
+        QVERIFY(saveWithQt(quadrants(40, 30).convertToFormat(QImage::Format_RGBX64),
+                           path("deep.png"), "png"));
+        QVERIFY(saveWithQt(quadrants(40, 30).convertToFormat(QImage::Format_Grayscale8),
+                           path("grey.jpg"), "jpeg"));
         QVERIFY(saveWithQt(quadrants(40, 30), path("turned.tif"), "tiff"));
         QVERIFY(editExif(path("turned.tif"), orientationEdit(3)));
 
@@ -162,7 +170,8 @@ private Q_SLOTS:
             {"turned.tif", 40, 30, 8, "RGB", 3},
         };
         for (const Expected& expected : cases) {
-            const std::optional<imaging::ImageProperties> properties = imaging::readImageProperties(path(expected.file));
+            const std::optional<imaging::ImageProperties> properties =
+                imaging::readImageProperties(path(expected.file));
             QVERIFY2(properties, expected.file);
             QCOMPARE(properties->pixelWidth, expected.width);
             QCOMPARE(properties->pixelHeight, expected.height);
@@ -170,14 +179,17 @@ private Q_SLOTS:
             QCOMPARE(properties->colorModel, QString(expected.model));
             QCOMPARE(properties->orientation, expected.orientation);
         }
-        QCOMPARE(valueOf(imaging::extractMetadata(path("p.heic")), "Camera"), QStringLiteral("Pelu"));
-        QCOMPARE(valueOf(imaging::extractMetadata(path("p.dng")), "Model"), QStringLiteral("Test Camera"));
+        QCOMPARE(valueOf(imaging::extractMetadata(path("p.heic")), "Camera"),
+                 QStringLiteral("Pelu"));
+        QCOMPARE(valueOf(imaging::extractMetadata(path("p.dng")), "Model"),
+                 QStringLiteral("Test Camera"));
     }
 
     void filesWithoutImagePropertiesKeepTheirSizeRow()
     {
         QVERIFY(writeFile(path("notes.jpg"), "not an image at all"));
-        QCOMPARE(imaging::extractMetadata(path("notes.jpg")), (MetadataRows{{"File Size", "19 bytes"}}));
+        QCOMPARE(imaging::extractMetadata(path("notes.jpg")),
+                 (MetadataRows{{"File Size", "19 bytes"}}));
         QVERIFY(imaging::extractMetadata(path("missing.jpg")).isEmpty());
     }
 

@@ -82,8 +82,9 @@ private Q_SLOTS:
         QCOMPARE(imaging::detectImageType(m_dir.path()), ImageType::Unknown);
 
         QCOMPARE(imaging::losslessRotationTypes(),
-                 (QList<ImageType>{ImageType::Jpeg, ImageType::Heic, ImageType::Heif, ImageType::Tiff, ImageType::Cr2,
-                                   ImageType::Nef, ImageType::Arw, ImageType::Dng, ImageType::Orf, ImageType::Rw2}));
+                 (QList<ImageType>{ImageType::Jpeg, ImageType::Heic, ImageType::Heif,
+                                   ImageType::Tiff, ImageType::Cr2, ImageType::Nef, ImageType::Arw,
+                                   ImageType::Dng, ImageType::Orf, ImageType::Rw2}));
         QVERIFY(!imaging::supportsLosslessRotation(ImageType::Avif));
         QVERIFY(imaging::hasPixelWriter(ImageType::Webp));
         QVERIFY(!imaging::hasPixelWriter(ImageType::Gif));
@@ -91,7 +92,8 @@ private Q_SLOTS:
 
     void rotatedOrientationFollowsTheTable()
     {
-        const int table[8][3] = {{1, 6, 8}, {2, 5, 7}, {3, 8, 6}, {4, 7, 5}, {5, 4, 2}, {6, 3, 1}, {7, 2, 4}, {8, 1, 3}};
+        const int table[8][3] = {{1, 6, 8}, {2, 5, 7}, {3, 8, 6}, {4, 7, 5},
+                                 {5, 4, 2}, {6, 3, 1}, {7, 2, 4}, {8, 1, 3}};
         for (const auto& [value, clockwise, counterClockwise] : table) {
             QCOMPARE(imaging::rotatedOrientation(value, 1), clockwise);
             QCOMPARE(imaging::rotatedOrientation(value, -1), counterClockwise);
@@ -150,9 +152,10 @@ private Q_SLOTS:
     void orientationRewriteRefusesWhatItCannotWrite()
     {
         QVERIFY(QFile::copy(m_files["tif"], path("tiff-named.rw2")));
-        for (const QString& source : {m_files["heic"], m_files["avif"], m_files["png"], path("tiff-named.rw2"),
-                                      path("missing.jpg")}) {
-            QVERIFY2(!imaging::writeRotatedOrientation(source, path("refused"), 1), qPrintable(source));
+        for (const QString& source : {m_files["heic"], m_files["avif"], m_files["png"],
+                                      path("tiff-named.rw2"), path("missing.jpg")}) {
+            QVERIFY2(!imaging::writeRotatedOrientation(source, path("refused"), 1),
+                     qPrintable(source));
             QVERIFY(!QFile::exists(path("refused")));
         }
         QVERIFY(writeFile(path("taken.jpg"), "keep me"));
@@ -182,7 +185,8 @@ private Q_SLOTS:
         QVERIFY(properties && properties->tiff && properties->exif);
         QCOMPARE(properties->tiff->make, QStringLiteral("Pelu"));
         QCOMPARE(properties->orientation, std::nullopt);
-        auto metadata = Exiv2::ImageFactory::open(QFile::encodeName(path("alpha-cw.png")).toStdString());
+        auto metadata =
+            Exiv2::ImageFactory::open(QFile::encodeName(path("alpha-cw.png")).toStdString());
         metadata->readMetadata();
         QCOMPARE(metadata->exifData()["Exif.Photo.PixelXDimension"].toLong(), 48L);
     }
@@ -207,8 +211,9 @@ private Q_SLOTS:
     {
         QVERIFY(writeFile(path("two-sizes.ico"), icon({16, 32})));
         QVERIFY(writeFile(path("animated.gif"), gif({m_picture, m_picture.mirrored()}, 100)));
-        for (const QString& source : {m_files["gif"], m_files["psd"], m_files["avif"], m_files["heic"],
-                                      m_files["dng"], path("two-sizes.ico"), path("animated.gif")}) {
+        for (const QString& source :
+             {m_files["gif"], m_files["psd"], m_files["avif"], m_files["heic"], m_files["dng"],
+              path("two-sizes.ico"), path("animated.gif")}) {
             QVERIFY2(!imaging::writeRotatedPixels(source, path("refused"), 1), qPrintable(source));
             QVERIFY(!QFile::exists(path("refused")));
         }
@@ -222,8 +227,10 @@ private Q_SLOTS:
 
     void pixelPathKeepsDepthAndKind()
     {
-        QVERIFY(saveWithQt(m_picture.convertToFormat(QImage::Format_RGBX64), path("deep.png"), "png"));
-        QVERIFY(saveWithQt(m_picture.convertToFormat(QImage::Format_Grayscale8), path("grey.png"), "png"));
+        QVERIFY(
+            saveWithQt(m_picture.convertToFormat(QImage::Format_RGBX64), path("deep.png"), "png"));
+        QVERIFY(saveWithQt(m_picture.convertToFormat(QImage::Format_Grayscale8), path("grey.png"),
+                           "png"));
         QVERIFY(imaging::writeRotatedPixels(path("deep.png"), path("deep-cw.png"), 1));
         QVERIFY(imaging::writeRotatedPixels(path("grey.png"), path("grey-cw.png"), 1));
         QCOMPARE(QImageReader(path("deep-cw.png")).imageFormat(), QImage::Format_RGBX64);
