@@ -5,7 +5,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTest>
 
 namespace {
@@ -169,11 +168,6 @@ private Q_SLOTS:
         QCOMPARE(state.currentURL(), urls[0]);
         QVERIFY(state.currentImage());
 
-        // A file that does not exist at all is still "opened".
-        const QUrl gone = QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.jpg")));
-        state.openFile(gone);
-        QCOMPARE(state.currentURL(), gone);
-        QVERIFY(!state.currentImage());
     }
 
     void reloadKeepsRotationAndDropsStaleCacheEntry()
@@ -209,18 +203,6 @@ private Q_SLOTS:
         QVERIFY(!cached.contains(a[1]) && !cached.contains(a[4]));
     }
 
-    void resultArrivingAfterTheModelIsGoneIsDropped()
-    {
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 5);
-        {
-            AppState state;
-            state.openFile(urls[0]);
-        }
-        // The background decodes finish with nobody to hand their result to.
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::processEvents();
-    }
 };
 
 QTEST_MAIN(TestNavigation)
