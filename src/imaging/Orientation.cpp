@@ -10,8 +10,9 @@ namespace imaging {
 
 int rotatedOrientation(int orientation, int quarterTurns)
 {
+    // Mirrored values cycle 2 → 7 → 4 → 5: the picture as shown must turn clockwise too.
     static constexpr std::array<std::pair<int, int>, 8> kClockwise{
-        {{1, 6}, {2, 5}, {3, 8}, {4, 7}, {5, 4}, {6, 3}, {7, 2}, {8, 1}}};
+        {{1, 6}, {2, 7}, {3, 8}, {4, 5}, {5, 2}, {6, 3}, {7, 4}, {8, 1}}};
     const int turns = ((quarterTurns % 4) + 4) % 4;
     for (int i = 0; i < turns; ++i) {
         for (const auto& [from, to] : kClockwise) {
