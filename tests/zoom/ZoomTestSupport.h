@@ -1,38 +1,106 @@
 #pragma once
 
-#include <QColor>
-#include <QImage>
-#include <QPointF>
+#include "zoom/PannableImageView.h"
+#include "zoom/ZoomScrollArea.h"
+#include "zoom/ZoomableImageView.h"
 
-class QWidget;
-class PannableImageView;
-class ZoomScrollArea;
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPainter>
+#include <QTest>
 
 namespace zoomtest {
 
-QImage solidImage(int width, int height, const QColor& colour = Qt::darkGreen);
-// Left half red, right half blue: shows where the image sits and which way it is turned.
-QImage twoToneImage(int width, int height);
+inline QImage solidImage(int width, int height, const QColor& colour = Qt::darkGreen)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
 
-// A shown scroll area of exactly this size holding an image view with a document of docSize.
-struct Surface {
-    ZoomScrollArea* area = nullptr;
-    PannableImageView* view = nullptr;
-    ~Surface();
-};
-void makeSurface(Surface& surface, const QSize& viewSize, const QSizeF& docSize);
+// Left half red, right half blue: shows where the image sits and which way it is turned.
+inline QImage twoToneImage(int width, int height)
+{
+    QImage image = solidImage(width, height, Qt::red);
+    QPainter(&image).fillRect(QRect(width / 2, 0, width - width / 2, height), Qt::blue);
+    return image;
+}
 
 // Lets queued calls (update steps, follow-ups) run.
-void settle();
+inline void settle()
+{
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+}
 
-void wheel(QWidget* target, const QPointF& pos, const QPoint& angleDelta,
-           const QPoint& pixelDelta = {});
-void press(QWidget* target, const QPointF& pos);
-void dragTo(QWidget* target, const QPointF& pos);
-void release(QWidget* target, const QPointF& pos);
-void doubleClickPress(QWidget* target, const QPointF& pos);
-void click(QWidget* target, const QPointF& pos);
-// A touchpad gesture event; value is the zoom factor's change for a zoom gesture.
-void pinch(QWidget* target, Qt::NativeGestureType type, double value, const QPointF& pos);
+// Synthetic input, sent straight to the widget.
+inline void wheel(QWidget* target, const QPointF& pos, const QPoint& angle,
+                  const QPoint& pixels = {})
+{
+    QWheelEvent event(pos, target->mapToGlobal(pos), pixels, angle, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// Of the left button: a move holds it down, a release lets it go.
+inline void mouse(QWidget* target, QEvent::Type type, const QPointF& pos)
+{
+    const auto button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const auto held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// value is the zoom factor's change for a zoom gesture.
+inline void pinch(QWidget* target, Qt::NativeGestureType type, double value, const QPointF& pos)
+{
+    QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, pos, pos,
+                              target->mapToGlobal(pos), value, {});
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// A shown zoom surface of 1000 × 800 wired like the viewer window wires it: requests are
+// cleared when consumed, and every callback is recorded. An image given is shown fitted.
+struct SurfaceHarness {
+    struct State {
+        double magnification;
+        QRectF visible;
+    };
+    ZoomableImageView view;
+    int zoomConsumed = 0;
+    int scrollConsumed = 0;
+    QList<State> states;
+    QStringList clicks;
+
+    explicit SurfaceHarness(const std::optional<QImage>& image)
+    {
+        view.setOnZoomActionConsumed([this] {
+            ++zoomConsumed;
+            view.setZoomAction(std::nullopt);
+        });
+        view.setOnScrollTargetConsumed([this] {
+            ++scrollConsumed;
+            view.setScrollTarget(std::nullopt);
+        });
+        view.setOnStateChange([this](double m, const QRectF& r) { states << State{m, r}; });
+        view.setOnDoubleClick([this] { clicks << "double"; });
+        view.setOnNavigateClick([this](bool next) { clicks << (next ? "next" : "previous"); });
+        view.resize(1000, 800);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        if (image) {
+            view.setImage(image);
+            view.setZoomAction(ZoomAction::fit);
+            settle();
+        }
+    }
+    ZoomScrollArea* area() const { return view.scrollArea(); }
+    PannableImageView* image() const { return view.imageView(); }
+    void zoomTo(double magnification) // out of fit mode
+    {
+        area()->setFitMode(false);
+        area()->setMagnification(magnification);
+    }
+};
 
 } // namespace zoomtest

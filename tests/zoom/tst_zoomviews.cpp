@@ -1,0 +1,254 @@
+#include "ZoomTestSupport.h"
+
+#include <QScrollBar>
+
+using namespace zoomtest;
+
+namespace {
+
+// Black and white pixels in turn, like a chessboard.
+QImage checkerboard(int width, int height)
+{
+    QImage image = solidImage(width, height, Qt::black);
+    QPainter(&image).fillRect(image.rect(), QBrush(Qt::white, Qt::Dense4Pattern));
+    return image;
+}
+
+} // namespace
+
+// The views of a 1000 × 800 surface: the scroll area (fitting, the wheel, the scroll bars and
+// pinches) and the image view in it (pointer input and painting). 4000 × 3000 fits at 0.25 and
+// covers (0, 25)–(1000, 775).
+class TestZoomViews : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fitsAndCentres()
+    {
+        // Never enlarged: a small image is shown at 100 %, centred with equal margins.
+        SurfaceHarness small(solidImage(400, 300));
+        QCOMPARE(small.area()->minMagnification(), 1.0);
+        QCOMPARE(small.area()->bounds(), QRectF(-300, -250, 1000, 800));
+        SurfaceHarness wide(solidImage(4000, 1000));
+        QCOMPARE(wide.area()->minMagnification(), 0.25);
+        QCOMPARE(wide.area()->magnification(), 0.25);
+        QCOMPARE(wide.area()->bounds(), QRectF(0, -1100, 4000, 3200));
+    }
+
+    void wheelZoomsAboutThePointer_data()
+    {
+        // 0.25 is the fitted view of 4000 × 3000, and the wheel is in fit mode exactly there.
+        QTest::addColumn<double>("start");
+        QTest::addColumn<QPoint>("angle");
+        QTest::addColumn<QPoint>("pixels");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("notch in") << 1.0 << QPoint(0, 120) << QPoint() << 1.1;
+        QTest::newRow("notch out") << 1.0 << QPoint(0, -120) << QPoint() << 0.9;
+        QTest::newRow("touchpad") << 1.0 << QPoint(0, 120) << QPoint(0, 1) << 1.005;
+        QTest::newRow("sideways") << 1.0 << QPoint(120, 0) << QPoint() << 1.0;
+        QTest::newRow("touchpad sideways") << 1.0 << QPoint() << QPoint(8, 0) << 1.0;
+        QTest::newRow("at the maximum") << 20.0 << QPoint(0, 120) << QPoint() << 20.0;
+        QTest::newRow("near the maximum") << 19.0 << QPoint(0, 240) << QPoint() << 20.0;
+        QTest::newRow("out of the fit") << 0.25 << QPoint(0, 120) << QPoint() << 0.275;
+        QTest::newRow("down to the fit") << 0.3 << QPoint(0, -360) << QPoint() << 0.25;
+    }
+    void wheelZoomsAboutThePointer()
+    {
+        QFETCH(double, start);
+        QFETCH(QPoint, angle);
+        QFETCH(QPoint, pixels);
+        QFETCH(double, expected);
+        SurfaceHarness h(solidImage(4000, 3000));
+        if (start != 0.25) {
+            h.zoomTo(start);
+            h.area()->scrollToPoint({1000, 1000});
+            settle();
+        }
+        const QPointF pointer(200, 150);
+        const QPointF under = h.area()->mapToDocument(pointer);
+        const qsizetype reports = h.states.size();
+
+        wheel(h.image(), pointer, angle, pixels);
+        QCOMPARE(h.area()->magnification(), expected);
+        QCOMPARE(h.area()->isFitMode(), expected == 0.25);
+        // The wheel never scrolls: nothing moves, so nothing is reported, unless it zoomed.
+        QCOMPARE(h.states.size() == reports, expected == start);
+        if (start >= 1.0) // on a zoomed image the point under the pointer stays there
+            QVERIFY((h.area()->mapToDocument(pointer) - under).manhattanLength() < 1e-6);
+    }
+
+    void layoutRefitsOnlyInFitModeAndNotWhileAutoSizing()
+    {
+        SurfaceHarness h(solidImage(4000, 3000));
+        h.area()->setAutoSizing(true);
+        h.area()->resize(500, 400);
+        QCOMPARE(h.area()->minMagnification(), 0.125);
+        QCOMPARE(h.area()->magnification(), 0.25);
+        h.area()->setAutoSizing(false);
+        h.area()->resize(800, 600);
+        QCOMPARE(h.area()->magnification(), 0.2);
+        h.area()->setFitMode(false);
+        h.area()->resize(500, 400);
+        QCOMPARE(h.area()->minMagnification(), 0.125);
+        QCOMPARE(h.area()->magnification(), 0.2);
+    }
+
+    void scrollBarsFollowAndMoveTheBounds()
+    {
+        SurfaceHarness h(solidImage(4000, 3000));
+        h.zoomTo(1.0);
+        QScrollBar* across = h.area()->horizontalScrollBar();
+        QScrollBar* down = h.area()->verticalScrollBar();
+        settle(); // the bars show themselves on the next turn of the event loop
+        QVERIFY(across->isVisible() && down->isVisible());
+        QCOMPARE(across->maximum(), 4000 - h.image()->width());
+        QCOMPARE(down->maximum(), 3000 - h.image()->height());
+        across->setValue(700);
+        QCOMPARE(h.area()->bounds().x(), 700.0);
+        QCOMPARE(h.states.last().visible.x(), 700.0 / 4000);
+        // The vertical bar counts from the top; the bounds from the bottom.
+        down->setValue(0);
+        QCOMPARE(h.area()->bounds().bottom(), 3000.0);
+        // The wheel over a scroll bar zooms instead of scrolling.
+        wheel(down, {5, 5}, {0, -120});
+        QCOMPARE(h.area()->magnification(), 0.9);
+
+        h.view.setZoomAction(ZoomAction::fit);
+        settle();
+        QVERIFY(!across->isVisible() && !down->isVisible());
+    }
+
+    void pinchLeavesTheFitAndReportsAtItsEnd()
+    {
+        SurfaceHarness h(solidImage(4000, 3000));
+        auto gesture = [&](Qt::NativeGestureType type, double value) {
+            pinch(h.image(), type, value, {500, 400});
+        };
+        for (int round = 0; round < 2; ++round) { // the end readies the next gesture's start
+            h.view.setZoomAction(ZoomAction::fit);
+            settle();
+            gesture(Qt::BeginNativeGesture, 0);
+            gesture(Qt::ZoomNativeGesture, 0.5);
+            gesture(Qt::ZoomNativeGesture, 1.0);
+            QCOMPARE(h.area()->magnification(), 0.25 * 1.5 * 2.0);
+            QVERIFY(!h.area()->isFitMode());
+            const qsizetype reports = h.states.size();
+            gesture(Qt::EndNativeGesture, 0);
+            QCOMPARE(h.states.size(), reports + 1);
+        }
+        // Pinching past the limits stops at them.
+        gesture(Qt::ZoomNativeGesture, -0.99);
+        QCOMPARE(h.area()->magnification(), 0.25);
+    }
+
+    void clicksStepOnlyOnAFittedImage_data()
+    {
+        QTest::addColumn<QPointF>("at");
+        QTest::addColumn<QPointF>("moved"); // between press and release
+        QTest::addColumn<bool>("fitted");
+        QTest::addColumn<bool>("triple"); // then a double click and a third click
+        QTest::addColumn<QStringList>("calls");
+        auto row = [](const char* name, QPointF at, QPointF moved, bool fitted, bool triple,
+                      const QStringList& calls) {
+            QTest::newRow(name) << at << moved << fitted << triple << calls;
+        };
+        row("right half", {750, 400}, {}, true, false, {"next"});
+        row("left half", {250, 400}, {}, true, false, {"previous"});
+        row("exact middle", {500, 400}, {}, true, false, {"previous"});
+        row("right edge", {1000, 30}, {}, true, false, {"next"});
+        row("moved 3 points", {500, 400}, {3, 3}, true, false, {"next"});
+        row("dragged 3.5 points", {500, 400}, {3.5, 0}, true, false, {});
+        row("zoomed", {750, 400}, {}, false, false, {});
+        row("margin", {750, 10}, {}, true, false, {});
+        // The double click undoes the step and asks for the fit; the third is a new first click.
+        row("triple", {750, 400}, {}, true, true, {"next", "previous", "double", "next"});
+        row("triple when zoomed", {250, 400}, {}, false, true, {"double"});
+        row("triple on the margin", {750, 10}, {}, true, true, {});
+    }
+    void clicksStepOnlyOnAFittedImage()
+    {
+        QFETCH(QPointF, at);
+        QFETCH(QPointF, moved);
+        QFETCH(bool, fitted);
+        QFETCH(bool, triple);
+        QFETCH(QStringList, calls);
+        SurfaceHarness h(solidImage(4000, 3000));
+        h.area()->setFitMode(fitted);
+        const QRectF bounds = h.area()->bounds();
+        mouse(h.image(), QEvent::MouseButtonPress, at);
+        mouse(h.image(), QEvent::MouseMove, at + moved);
+        mouse(h.image(), QEvent::MouseButtonRelease, at + moved);
+        if (triple) {
+            for (auto type : {QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                mouse(h.image(), type, at);
+        }
+        QCOMPARE(h.clicks, calls);
+        QCOMPARE(h.area()->bounds(), bounds); // a drag of a fitted image moves nothing
+    }
+
+    void dragKeepsTheGrabbedPointUnderThePointer()
+    {
+        SurfaceHarness h(solidImage(4000, 3000));
+        h.zoomTo(1.0);
+        h.area()->scrollToPoint({1000, 1000});
+        const QPointF grabbed = h.area()->mapToDocument({400, 300});
+        mouse(h.image(), QEvent::MouseMove, {400, 300});
+        QCOMPARE(h.image()->cursor().shape(), Qt::OpenHandCursor);
+
+        mouse(h.image(), QEvent::MouseButtonPress, {400, 300});
+        mouse(h.image(), QEvent::MouseMove, {350, 250});
+        mouse(h.image(), QEvent::MouseMove, {300, 200});
+        QCOMPARE(h.area()->mapToDocument({300, 200}), grabbed);
+        QCOMPARE(h.area()->bounds().topLeft(), QPointF(1100, 900));
+        QCOMPARE(h.image()->cursor().shape(), Qt::ClosedHandCursor);
+        // Against the edge the image stops.
+        mouse(h.image(), QEvent::MouseMove, {5000, 300});
+        QCOMPARE(h.area()->bounds().x(), 0.0);
+        mouse(h.image(), QEvent::MouseButtonRelease, {5000, 300});
+        QCOMPARE(h.clicks, QStringList());
+        QCOMPARE(h.image()->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void actualSizeIsPixelExactAndCentred()
+    {
+        SurfaceHarness h(twoToneImage(400, 300));
+        const QImage shot = h.image()->grab().toImage();
+        QCOMPARE(shot.pixel(299, 250), qRgb(0, 0, 0));
+        QCOMPARE(shot.pixel(300, 250), qRgb(255, 0, 0));
+        QCOMPARE(shot.pixel(699, 549), qRgb(0, 0, 255));
+        QCOMPARE(shot.pixel(700, 550), qRgb(0, 0, 0));
+    }
+
+    void fittedImageIsSmoothlyDownscaled()
+    {
+        // A chessboard averaged at a quarter: grey, not a moiré of black and white.
+        SurfaceHarness h(checkerboard(4000, 3000));
+        QTRY_VERIFY(h.image()->isScaledCopyReady());
+        const QImage shot = h.image()->grab().toImage();
+        for (const QPoint p : {QPoint(500, 400), QPoint(10, 30), QPoint(990, 770)})
+            QCOMPARE_LT(qAbs(qGray(shot.pixel(p)) - 128), 28);
+        QCOMPARE(shot.pixel(500, 10), qRgb(0, 0, 0));
+        QCOMPARE(shot.pixel(500, 790), qRgb(0, 0, 0));
+    }
+
+    void drawsSharplyAtDevicePixelRatioTwo()
+    {
+        // Fitted at 0.5 on two device pixels per point: one image pixel per device pixel. The
+        // image is small enough for a smoothed copy to be made at once, and to show as grey.
+        const QImage image = checkerboard(1000, 800);
+        SurfaceHarness h(image);
+        if (h.image()->devicePixelRatioF() != 2)
+            QSKIP("Runs with QT_SCALE_FACTOR=2 only");
+        h.view.resize(500, 400);
+        settle();
+        QCOMPARE(h.area()->magnification(), 0.5);
+        const QImage shot = h.image()->grab().toImage();
+        for (int x = 400; x < 404; ++x)
+            for (int y = 400; y < 402; ++y)
+                QCOMPARE(shot.pixel(x, y), image.pixel(x, y));
+    }
+};
+
+QTEST_MAIN(TestZoomViews)
+#include "tst_zoomviews.moc"
