@@ -47,7 +47,7 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     wireZoomSurface();
 
     connect(&m_state, &AppState::currentImageChanged, this, [this] {
-        m_zoom->setImage(m_state.currentImage(), m_state.currentURL() ? m_state.currentURL()->toLocalFile() : QString());
+        passImageToZoomSurface();
         setFocus(Qt::OtherFocusReason);
         m_state.showStatusBarTemporarily();
         refresh();
@@ -60,13 +60,17 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
             [this] { m_zoom->setScrollTarget(m_state.scrollTarget()); });
     connect(&m_state, &AppState::showStatusBarChanged, this,
             [this] { m_statusBar->setShown(m_state.showStatusBar()); });
-    for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged, &AppState::magnificationChanged,
-                        &AppState::visibleRectChanged, &AppState::isNavigatorDraggingChanged,
-                        &AppState::overlayModeChanged, &AppState::showThumbnailBarChanged})
+    // Scrolling and zooming report on every frame: they touch only the status text and
+    // the navigator's visibility, not the whole layout.
+    connect(&m_state, &AppState::magnificationChanged, this, &ImageViewer::refreshStatusBar);
+    connect(&m_state, &AppState::visibleRectChanged, this, &ImageViewer::refreshNavigator);
+    connect(&m_state, &AppState::isNavigatorDraggingChanged, this, &ImageViewer::refreshNavigator);
+    for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged, &AppState::overlayModeChanged,
+                        &AppState::showThumbnailBarChanged})
         connect(&m_state, signal, this, &ImageViewer::refresh);
 
     m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
-    m_zoom->setImage(m_state.currentImage(), m_state.currentURL() ? m_state.currentURL()->toLocalFile() : QString());
+    passImageToZoomSurface();
     m_zoom->setRotation(m_state.rotation());
     m_zoom->setZoomAction(m_state.zoomAction());
     refresh();
@@ -121,25 +125,41 @@ bool ImageViewer::isThumbnailStripShown() const
     return m_state.showThumbnailBar() && m_state.currentImage() && m_state.imageFiles().size() >= 2;
 }
 
+void ImageViewer::passImageToZoomSurface()
+{
+    const auto& url = m_state.currentURL();
+    m_zoom->setImage(m_state.currentImage(), url ? url->toLocalFile() : QString());
+}
+
+void ImageViewer::refreshStatusBar()
+{
+    const qint64 count = m_state.imageFiles().size();
+    m_statusBar->setTexts(count >= 2 ? viewer::positionText(m_state.currentIndex(), count) : QString(),
+                          viewer::zoomText(m_state.magnification()));
+    const QSize size = m_statusBar->sizeHint();
+    m_statusBar->setGeometry(width() - kStatusMargin - size.width(), kStatusMargin, size.width(), size.height());
+}
+
+void ImageViewer::refreshNavigator()
+{
+    if (m_navigator) {
+        m_navigator->setVisible(viewer::isNavigatorVisible(m_state.currentImage().has_value(), m_state.visibleRect(),
+                                                           m_state.isNavigatorDragging()));
+    }
+}
+
 void ImageViewer::refresh()
 {
     const bool hasImage = m_state.currentImage().has_value();
     m_zoom->setVisible(hasImage);
     m_empty->setVisible(!hasImage);
-
-    const qint64 count = m_state.imageFiles().size();
-    m_statusBar->setTexts(count >= 2 ? viewer::positionText(m_state.currentIndex(), count) : QString(),
-                          viewer::zoomText(m_state.magnification()));
     m_statusBar->setVisible(hasImage);
+    refreshNavigator();
 
     if (m_metadataPanel)
         m_metadataPanel->setVisible(hasImage && m_state.overlayMode() == OverlayMode::metadata);
     if (m_histogram)
         m_histogram->setVisible(hasImage && m_state.overlayMode() == OverlayMode::histogram);
-    if (m_navigator) {
-        m_navigator->setVisible(
-            viewer::isNavigatorVisible(hasImage, m_state.visibleRect(), m_state.isNavigatorDragging()));
-    }
     if (m_thumbnailBar)
         m_thumbnailBar->setVisible(isThumbnailStripShown());
     layoutChildren();
@@ -151,9 +171,7 @@ void ImageViewer::layoutChildren()
     m_zoom->setGeometry(area);
     m_empty->setGeometry(area);
 
-    const QSize statusSize = m_statusBar->sizeHint();
-    m_statusBar->setGeometry(area.right() + 1 - kStatusMargin - statusSize.width(), area.top() + kStatusMargin,
-                             statusSize.width(), statusSize.height());
+    refreshStatusBar();
     m_statusBar->raise();
 
     for (QWidget* panel : {m_metadataPanel, m_histogram}) {

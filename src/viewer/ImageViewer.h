@@ -50,7 +50,10 @@ private:
     void handleEscape();
     void toggleFullScreen();
     void cycleOverlay();
+    void passImageToZoomSurface();
     void refresh();
+    void refreshStatusBar();
+    void refreshNavigator();
     void layoutChildren();
 
     AppState& m_state;
