@@ -7,7 +7,7 @@
 #include "imaging/OrientationWriter.h"
 #include "imaging/PixelRotation.h"
 #include "imaging/Thumbnail.h"
-#include "state/MetadataEntry.h"
+#include "imaging/MetadataEntry.h"
 
 #include <QImage>
 #include <QString>

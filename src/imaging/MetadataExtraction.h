@@ -1,7 +1,7 @@
 #pragma once
 
 #include "imaging/ImageProperties.h"
-#include "state/MetadataEntry.h"
+#include "imaging/MetadataEntry.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/MetadataEntry.h"
+#include "imaging/MetadataEntry.h"
 #include "state/Modes.h"
 
 #include <QHash>

@@ -1,0 +1,47 @@
+# Fails when a source file includes a folder of a higher layer, or of another folder of the
+# same layer. Run by the build (cmake -P) before any library compiles.
+#   imaging < desktop < state < thumbnail cache < zoom, overlays, thumbnails < viewer < app
+cmake_minimum_required(VERSION 3.25)
+
+set(rank_imaging 0)
+set(rank_desktop 1)
+set(rank_state 2)
+set(rank_zoom 3)
+set(rank_overlays 3)
+set(rank_thumbnails 3)
+set(rank_viewer 4)
+set(rank_app 5)
+set(folders imaging desktop state zoom overlays thumbnails viewer app)
+
+set(violations "")
+foreach(folder ${folders})
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/src/${folder}/*.h ${SOURCE_DIR}/src/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"][a-z]+/")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([a-z]+)/.*" "\\1" target "${line}")
+      if(NOT DEFINED rank_${target} OR target STREQUAL folder)
+        continue()
+      endif()
+      if(NOT rank_${target} LESS rank_${folder})
+        file(RELATIVE_PATH shown ${SOURCE_DIR} ${source})
+        string(APPEND violations "  ${shown}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+# The thumbnail cache sits below the widget layers although it shares their folder.
+file(GLOB cache_sources ${SOURCE_DIR}/src/thumbnails/ThumbnailCache*)
+foreach(source ${cache_sources})
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](zoom|overlays|viewer|app|thumbnails/ThumbnailBar)")
+  foreach(line ${includes})
+    file(RELATIVE_PATH shown ${SOURCE_DIR} ${source})
+    string(APPEND violations "  ${shown}: ${line}\n")
+  endforeach()
+endforeach()
+
+if(violations)
+  message(FATAL_ERROR "Includes that point upward or sideways through the layers:\n${violations}")
+endif()
+file(WRITE ${STAMP} "")
