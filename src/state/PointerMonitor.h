@@ -4,7 +4,7 @@
 #include <functional>
 
 // Application-wide filter that sees every pointer movement over our windows before
-// any widget does, and lets the event through unchanged.
+// any widget does, and lets the event through unchanged. Only moves with no button held count.
 class PointerMonitor : public QObject {
     Q_OBJECT
 

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <utility>
 
 namespace {
 constexpr int kStatusMargin = 8;
@@ -37,27 +38,39 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    m_zoom = new ZoomableImageView(this);
-    m_zoom->setFocusPolicy(Qt::NoFocus);
     m_empty = new EmptyStateView(this);
     m_statusBar = new StatusBarLabel(this);
 
     m_quit = [] { QApplication::quit(); };
 
-    wireZoomSurface();
-
     connect(&m_state, &AppState::currentImageChanged, this, [this] {
-        passImageToZoomSurface();
+        syncZoomSurface();
         setFocus(Qt::OtherFocusReason);
         m_state.showStatusBarTemporarily();
         refresh();
     });
-    connect(&m_state, &AppState::rotationChanged, this, [this] { m_zoom->setRotation(m_state.rotation()); });
-    connect(&m_state, &AppState::displayModeChanged, this,
-            [this] { m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow); });
-    connect(&m_state, &AppState::zoomActionChanged, this, [this] { m_zoom->setZoomAction(m_state.zoomAction()); });
-    connect(&m_state, &AppState::scrollTargetChanged, this,
-            [this] { m_zoom->setScrollTarget(m_state.scrollTarget()); });
+    // Without an image there is no surface: the requests are then dropped, so that nothing
+    // done in the empty state acts on the next image.
+    connect(&m_state, &AppState::rotationChanged, this, [this] {
+        if (m_zoom)
+            m_zoom->setRotation(m_state.rotation());
+    });
+    connect(&m_state, &AppState::displayModeChanged, this, [this] {
+        if (m_zoom)
+            m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
+    });
+    connect(&m_state, &AppState::zoomActionChanged, this, [this] {
+        if (m_zoom)
+            m_zoom->setZoomAction(m_state.zoomAction());
+        else if (m_state.zoomAction())
+            m_state.setZoomAction(std::nullopt);
+    });
+    connect(&m_state, &AppState::scrollTargetChanged, this, [this] {
+        if (m_zoom)
+            m_zoom->setScrollTarget(m_state.scrollTarget());
+        else if (m_state.scrollTarget())
+            m_state.setScrollTarget(std::nullopt);
+    });
     connect(&m_state, &AppState::showStatusBarChanged, this,
             [this] { m_statusBar->setShown(m_state.showStatusBar()); });
     // Scrolling and zooming report on every frame: they touch only the status text and
@@ -69,14 +82,53 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
                         &AppState::showThumbnailBarChanged})
         connect(&m_state, signal, this, &ImageViewer::refresh);
 
-    m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
-    passImageToZoomSurface();
-    m_zoom->setRotation(m_state.rotation());
-    m_zoom->setZoomAction(m_state.zoomAction());
+    syncZoomSurface();
     refresh();
 }
 
 ImageViewer::~ImageViewer() = default;
+
+void ImageViewer::syncZoomSurface()
+{
+    if (!m_state.currentImage()) {
+        removeZoomSurface();
+        if (m_state.zoomAction())
+            m_state.setZoomAction(std::nullopt);
+        return;
+    }
+    if (!m_zoom)
+        createZoomSurface();
+    const auto& url = m_state.currentURL();
+    m_zoom->setImage(m_state.currentImage(), url ? url->toLocalFile() : QString());
+}
+
+void ImageViewer::createZoomSurface()
+{
+    // A fresh surface for every image that follows the empty state: fitted, without a fade
+    // from a picture that left the screen long ago.
+    m_zoom = new ZoomableImageView(this);
+    m_zoom->setFocusPolicy(Qt::NoFocus);
+    m_zoom->setGeometry(rect());
+    m_zoom->lower();
+    wireZoomSurface();
+    m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
+    m_zoom->setRotation(m_state.rotation());
+    m_zoom->setZoomAction(m_state.zoomAction());
+    m_zoom->setScrollTarget(m_state.scrollTarget());
+    m_zoom->show();
+}
+
+void ImageViewer::removeZoomSurface()
+{
+    if (!m_zoom)
+        return;
+    // A click on the surface may have led here: it goes once that click has returned, and
+    // reports nothing more meanwhile.
+    ZoomableImageView* old = std::exchange(m_zoom, nullptr);
+    old->retire();
+    old->hide();
+    old->deleteLater();
+}
 
 void ImageViewer::wireZoomSurface()
 {
@@ -125,12 +177,6 @@ bool ImageViewer::isThumbnailStripShown() const
     return m_state.showThumbnailBar() && m_state.currentImage() && m_state.imageFiles().size() >= 2;
 }
 
-void ImageViewer::passImageToZoomSurface()
-{
-    const auto& url = m_state.currentURL();
-    m_zoom->setImage(m_state.currentImage(), url ? url->toLocalFile() : QString());
-}
-
 void ImageViewer::refreshStatusBar()
 {
     const qint64 count = m_state.imageFiles().size();
@@ -151,7 +197,6 @@ void ImageViewer::refreshNavigator()
 void ImageViewer::refresh()
 {
     const bool hasImage = m_state.currentImage().has_value();
-    m_zoom->setVisible(hasImage);
     m_empty->setVisible(!hasImage);
     m_statusBar->setVisible(hasImage);
     refreshNavigator();
@@ -168,7 +213,8 @@ void ImageViewer::refresh()
 void ImageViewer::layoutChildren()
 {
     const QRect area = rect();
-    m_zoom->setGeometry(area);
+    if (m_zoom)
+        m_zoom->setGeometry(area);
     m_empty->setGeometry(area);
 
     refreshStatusBar();

@@ -28,6 +28,7 @@ public:
     // What "quit" means; tests replace it.
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
 
+    // None while no image is shown.
     ZoomableImageView* zoomView() const { return m_zoom; }
     StatusBarLabel* statusBar() const { return m_statusBar; }
     EmptyStateView* emptyState() const { return m_empty; }
@@ -43,6 +44,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void syncZoomSurface();
+    void createZoomSurface();
+    void removeZoomSurface();
     void wireZoomSurface();
     // Replaces what a slot holds; the viewer owns the new widget.
     void plugIn(QWidget*& slot, QWidget* widget);
@@ -50,14 +54,13 @@ private:
     void handleEscape();
     void toggleFullScreen();
     void cycleOverlay();
-    void passImageToZoomSurface();
     void refresh();
     void refreshStatusBar();
     void refreshNavigator();
     void layoutChildren();
 
     AppState& m_state;
-    ZoomableImageView* m_zoom;
+    ZoomableImageView* m_zoom = nullptr;
     EmptyStateView* m_empty;
     StatusBarLabel* m_statusBar;
     QWidget* m_metadataPanel = nullptr;

@@ -16,6 +16,8 @@ public:
 
     void post(std::function<void()> work);
     bool isEmpty() const { return m_queue.empty(); }
+    // Drops every piece not yet started.
+    void clear() { m_queue.clear(); }
 
 private:
     void schedule();

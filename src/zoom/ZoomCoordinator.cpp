@@ -22,8 +22,6 @@ ZoomCoordinator::~ZoomCoordinator() = default;
 ZoomScrollArea* ZoomCoordinator::makeScrollArea(QWidget* parent)
 {
     auto* area = new ZoomScrollArea(parent);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area->setMaxMagnification(zoom::kMaxMagnification);
     auto* view = new PannableImageView;
     area->setDocumentView(view);
@@ -81,6 +79,15 @@ void ZoomCoordinator::reportState()
     if (m_onStateChange)
         m_onStateChange(m_scrollArea->magnification(),
                         zoom::normalisedVisibleRect(m_scrollArea->bounds(), document));
+}
+
+void ZoomCoordinator::retire()
+{
+    m_onStateChange = nullptr;
+    m_onDoubleClick = nullptr;
+    m_onNavigateClick = nullptr;
+    m_followUps.clear();
+    m_player.stop();
 }
 
 void ZoomCoordinator::applyImage(const ZoomParameters& p)

@@ -51,6 +51,8 @@ public:
     void update(const ZoomParameters& parameters);
     // Sends the magnification and the normalised visible rectangle to onStateChange.
     void reportState();
+    // Forgets the callbacks and the follow-ups not yet run, and stops any animation.
+    void retire();
 
     ZoomScrollArea* scrollArea() const;
     PannableImageView* imageView() const;

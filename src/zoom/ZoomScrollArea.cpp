@@ -1,10 +1,9 @@
 #include "zoom/ZoomScrollArea.h"
 
+#include "zoom/OverlayScrollBar.h"
 #include "zoom/PannableImageView.h"
 
 #include <QNativeGestureEvent>
-#include <QScopedValueRollback>
-#include <QScrollBar>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -15,26 +14,23 @@ constexpr double kAngleUnitsPerNotch = 120.0;
 constexpr double kPreciseStep = 0.005;
 constexpr double kNotchStep = 0.1;
 constexpr double kSmallestWheelChange = 0.001;
-// Content that overflows the view by less than this gets no scroll bar.
-constexpr double kScrollBarSlack = 0.5;
 
 } // namespace
 
-ZoomScrollArea::ZoomScrollArea(QWidget* parent) : QAbstractScrollArea(parent)
+ZoomScrollArea::ZoomScrollArea(QWidget* parent)
+    : QAbstractScrollArea(parent), m_horizontalBar(new OverlayScrollBar(Qt::Horizontal, this)),
+      m_verticalBar(new OverlayScrollBar(Qt::Vertical, this))
 {
     setFrameShape(QFrame::NoFrame);
     // Keys are the window's commands; the surface never takes the focus.
     setFocusPolicy(Qt::NoFocus);
-    // The square between the two bars belongs to the black backdrop.
-    auto* corner = new QWidget;
-    corner->setAutoFillBackground(true);
-    QPalette black = corner->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    corner->setPalette(black);
-    setCornerWidget(corner);
-    // Wheel events over the scroll bars zoom too.
-    horizontalScrollBar()->installEventFilter(this);
-    verticalScrollBar()->installEventFilter(this);
+    // The platform's bars would take room from the picture: overlay bars stand in for them.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_horizontalBar, &OverlayScrollBar::dragged, this,
+            [this](double start) { scrollFromBar(Qt::Horizontal, start); });
+    connect(m_verticalBar, &OverlayScrollBar::dragged, this,
+            [this](double start) { scrollFromBar(Qt::Vertical, start); });
 }
 
 ZoomScrollArea::~ZoomScrollArea() = default;
@@ -132,18 +128,21 @@ bool ZoomScrollArea::viewportEvent(QEvent* event)
     }
 }
 
-bool ZoomScrollArea::eventFilter(QObject* watched, QEvent* event)
+bool ZoomScrollArea::event(QEvent* event)
 {
-    if (event->type() == QEvent::Wheel &&
-        (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPointF pos = viewport()->mapFromGlobal(wheel->globalPosition().toPoint()).toPointF();
-        const QRectF area = viewport()->rect();
-        zoomByWheel(*wheel, {std::clamp(pos.x(), area.left(), area.right()),
-                             std::clamp(pos.y(), area.top(), area.bottom())});
+    // A wheel over an overlay bar reaches the area itself; the base class would pass it on.
+    // The viewport fills the area, so the position needs no mapping.
+    if (event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
         return true;
     }
-    return QAbstractScrollArea::eventFilter(watched, event);
+    return QAbstractScrollArea::event(event);
+}
+
+void ZoomScrollArea::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    placeOverlayBars();
 }
 
 void ZoomScrollArea::wheelEvent(QWheelEvent* event)
@@ -156,21 +155,6 @@ void ZoomScrollArea::keyPressEvent(QKeyEvent* event)
 {
     // Arrow and page keys step through the folder; they never scroll.
     event->ignore();
-}
-
-void ZoomScrollArea::scrollContentsBy(int dx, int dy)
-{
-    if (m_syncingScrollBars)
-        return;
-    // A scroll bar was moved by the user; the other axis keeps its exact origin.
-    QPointF origin = m_bounds.topLeft();
-    if (dx != 0)
-        origin.setX(horizontalScrollBar()->value() / m_magnification);
-    if (dy != 0) {
-        const double top = documentSize().height() - verticalScrollBar()->value() / m_magnification;
-        origin.setY(top - m_bounds.height());
-    }
-    applyBounds(origin, m_magnification);
 }
 
 void ZoomScrollArea::layoutDocument()
@@ -230,54 +214,55 @@ void ZoomScrollArea::applyBounds(const QPointF& origin, double magnification)
     const double magnificationBefore = m_magnification;
     m_magnification = magnification;
     m_bounds = constrainBoundsRect(QRectF(origin, QSizeF(viewport()->size()) / magnification));
-    syncScrollBars();
-    if (m_bounds != before || m_magnification != magnificationBefore) {
+    const bool moved = m_bounds != before || m_magnification != magnificationBefore;
+    updateOverlayBars(moved);
+    if (moved) {
         viewport()->update();
         Q_EMIT boundsChanged();
     }
 }
 
-void ZoomScrollArea::syncScrollBars()
+void ZoomScrollArea::updateOverlayBars(bool moved)
 {
-    // Showing or hiding a bar resizes the viewport, which lands here again: go round instead.
-    if (m_syncingScrollBars) {
-        m_syncAgain = true;
+    const QSizeF document = documentSize();
+    if (!(document.width() > 0) || !(document.height() > 0)) {
+        m_horizontalBar->setSpan(0, 1);
+        m_verticalBar->setSpan(0, 1);
         return;
     }
-    const QScopedValueRollback guard(m_syncingScrollBars, true);
-    for (int round = 0; round < 4; ++round) {
-        m_syncAgain = false;
-        syncScrollBarsOnce();
-        if (!m_syncAgain)
-            break;
+    const bool wasNeeded[] = {m_horizontalBar->isNeeded(), m_verticalBar->isNeeded()};
+    // The vertical bar counts from the top, the bounds from the bottom.
+    const double fromTop = document.height() - (m_bounds.y() + m_bounds.height());
+    m_horizontalBar->setSpan(m_bounds.x() / document.width(), m_bounds.width() / document.width());
+    m_verticalBar->setSpan(fromTop / document.height(), m_bounds.height() / document.height());
+    if (wasNeeded[0] != m_horizontalBar->isNeeded() || wasNeeded[1] != m_verticalBar->isNeeded())
+        placeOverlayBars();
+    if (moved) {
+        m_horizontalBar->flash();
+        m_verticalBar->flash();
     }
 }
 
-void ZoomScrollArea::syncScrollBarsOnce()
+void ZoomScrollArea::placeOverlayBars()
+{
+    const int thickness = OverlayScrollBar::kThickness;
+    const QRect area = rect();
+    // Where both show, each stops short of the other's corner.
+    const int rightGap = m_verticalBar->isNeeded() ? thickness : 0;
+    const int bottomGap = m_horizontalBar->isNeeded() ? thickness : 0;
+    m_horizontalBar->setGeometry(area.left(), area.bottom() + 1 - thickness,
+                                 area.width() - rightGap, thickness);
+    m_verticalBar->setGeometry(area.right() + 1 - thickness, area.top(), thickness,
+                               area.height() - bottomGap);
+}
+
+void ZoomScrollArea::scrollFromBar(Qt::Orientation orientation, double start)
 {
     const QSizeF document = documentSize();
-    const QSizeF content = document * m_magnification;
-    // Whether a bar is needed depends on the whole area, not on the bars showing now.
-    const QSizeF whole = maximumViewportSize();
-    bool needH = content.width() > whole.width() + kScrollBarSlack;
-    bool needV = content.height() > whole.height() + kScrollBarSlack;
-    const double barHeight = horizontalScrollBar()->sizeHint().height();
-    const double barWidth = verticalScrollBar()->sizeHint().width();
-    if (needH && !needV)
-        needV = content.height() > whole.height() - barHeight + kScrollBarSlack;
-    if (needV && !needH)
-        needH = content.width() > whole.width() - barWidth + kScrollBarSlack;
-
-    const QSizeF view = viewport()->size();
-    const double fromTop = document.height() - (m_bounds.y() + m_bounds.height());
-    auto apply = [](QScrollBar* bar, bool needed, double contentLength, double viewLength,
-                    double value) {
-        bar->setRange(0, needed ? std::max(0, qRound(contentLength - viewLength)) : 0);
-        bar->setPageStep(std::max(1, qRound(viewLength)));
-        bar->setSingleStep(std::max(1, qRound(viewLength / 20)));
-        bar->setValue(qRound(value));
-    };
-    apply(horizontalScrollBar(), needH, content.width(), view.width(),
-          m_bounds.x() * m_magnification);
-    apply(verticalScrollBar(), needV, content.height(), view.height(), fromTop * m_magnification);
+    QPointF origin = m_bounds.topLeft();
+    if (orientation == Qt::Horizontal)
+        origin.setX(start * document.width());
+    else
+        origin.setY(document.height() * (1 - start) - m_bounds.height());
+    applyBounds(origin, m_magnification);
 }

@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 
+class OverlayScrollBar;
 class PannableImageView;
 class QNativeGestureEvent;
 class QWheelEvent;
@@ -13,7 +14,8 @@ class QWheelEvent;
 // The magnifying scroll view of the zoom surface. Its viewport is the image view, and it keeps
 // the clip bounds (the visible part of the document, in document coordinates: image points, y
 // upward) and the magnification. The wheel always zooms about the pointer and never scrolls;
-// a touchpad pinch zooms as well. In fit mode every layout pass re-fits the image.
+// a touchpad pinch zooms as well. In fit mode every layout pass re-fits the image. Thin overlay
+// bars show the position while the view scrolls or zooms; they never take room from the picture.
 class ZoomScrollArea : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -53,6 +55,9 @@ public:
     QPointF mapToDocument(const QPointF& viewportPos) const;
     QRectF documentRectInViewport() const;
 
+    OverlayScrollBar* horizontalOverlayBar() const { return m_horizontalBar; }
+    OverlayScrollBar* verticalOverlayBar() const { return m_verticalBar; }
+
 Q_SIGNALS:
     // Any change of the bounds: scroll, magnification or size of the view.
     void boundsChanged();
@@ -60,19 +65,21 @@ Q_SIGNALS:
     void liveMagnifyDidEnd();
 
 protected:
+    bool event(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void layoutDocument();
     void zoomByWheel(const QWheelEvent& event, const QPointF& anchorInViewport);
     void handleNativeGesture(QNativeGestureEvent* event);
     void applyBounds(const QPointF& origin, double magnification);
-    void syncScrollBars();
-    void syncScrollBarsOnce();
+    // Brings the overlay bars to the bounds; they show themselves when the view moved.
+    void updateOverlayBars(bool moved);
+    void placeOverlayBars();
+    void scrollFromBar(Qt::Orientation orientation, double start);
 
     bool m_isFitMode = true;
     bool m_isAutoSizing = false;
@@ -81,6 +88,6 @@ private:
     double m_maxMagnification = zoom::kMaxMagnification;
     QRectF m_bounds;
     bool m_isLiveMagnifying = false;
-    bool m_syncingScrollBars = false;
-    bool m_syncAgain = false;
+    OverlayScrollBar* m_horizontalBar;
+    OverlayScrollBar* m_verticalBar;
 };

@@ -124,6 +124,13 @@ void ZoomableImageView::applyPendingChanges()
     m_coordinator->update(m_parameters);
 }
 
+void ZoomableImageView::retire()
+{
+    m_parameters = {};
+    m_isUpdateScheduled = false;
+    m_coordinator->retire();
+}
+
 void ZoomableImageView::scheduleUpdate()
 {
     if (m_isUpdateScheduled)

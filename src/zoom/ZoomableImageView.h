@@ -45,6 +45,9 @@ public:
 
     // Runs a scheduled update step now rather than on the next turn of the event loop.
     void applyPendingChanges();
+    // For a surface on its way out: drops pending steps, follow-ups and every callback, so
+    // that nothing more is reported from it.
+    void retire();
 
     ZoomScrollArea* scrollArea() const { return m_scrollArea; }
     PannableImageView* imageView() const;

@@ -2,6 +2,9 @@
 #include "viewer/EmptyStateView.h"
 #include "viewer/ImageViewer.h"
 #include "viewer/StatusBarLabel.h"
+#include "zoom/PannableImageView.h"
+#include "zoom/ZoomScrollArea.h"
+#include "zoom/ZoomableImageView.h"
 
 #include <QMainWindow>
 #include <QMimeData>
@@ -183,6 +186,49 @@ private Q_SLOTS:
         QVERIFY(!navigator->isVisible());
         f.state.setIsNavigatorDragging(true);
         QVERIFY(navigator->isVisible());
+    }
+
+    void imageAfterTheEmptyStateGetsAFreshSurface()
+    {
+        // Zoomed in, then past a file that can't be shown: the next image is fitted, no fade.
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        QFile broken(urls[1].toLocalFile());
+        QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        broken.write("not an image");
+        broken.close();
+        f.state.openFile(urls[0]);
+        f.state.setZoomAction(ZoomAction::zoomIn);
+        QTRY_VERIFY(!f.state.zoomAction());
+        QVERIFY(!f.viewer->zoomView()->scrollArea()->isFitMode());
+
+        f.press(Qt::Key_Right);
+        QVERIFY(!f.state.currentImage());
+        QVERIFY(!f.viewer->zoomView());
+        f.press(Qt::Key_Right);
+        ZoomableImageView* zoom = f.viewer->zoomView();
+        QVERIFY(zoom && zoom->isVisible());
+        QTRY_COMPARE(f.state.magnification(), zoom->scrollArea()->minMagnification());
+        QVERIFY(zoom->scrollArea()->isFitMode());
+        QVERIFY(!zoom->imageView()->isFading());
+    }
+
+    void zoomRequestsInTheEmptyStateDoNothing()
+    {
+        Fixture f;
+        const QRect frame = f.window.geometry();
+        f.state.setDisplayMode(DisplayMode::autoSizeWindow);
+        for (ZoomAction action : {ZoomAction::zoomIn, ZoomAction::fit, ZoomAction::actualSize}) {
+            f.state.setZoomAction(action);
+            QCoreApplication::processEvents();
+            QVERIFY(!f.state.zoomAction());
+        }
+        f.state.setScrollTarget(QPointF(0.2, 0.2));
+        QCoreApplication::processEvents();
+        QVERIFY(!f.state.scrollTarget());
+        QCOMPARE(f.window.geometry(), frame);
+        QVERIFY(!f.viewer->zoomView());
     }
 
     void imageChangeShowsStatusBarAgain()

@@ -1,6 +1,6 @@
 #include "ZoomTestSupport.h"
 
-#include <QScrollBar>
+#include "zoom/OverlayScrollBar.h"
 
 using namespace zoomtest;
 
@@ -93,29 +93,57 @@ private Q_SLOTS:
         QCOMPARE(h.area()->magnification(), 0.2);
     }
 
-    void scrollBarsFollowAndMoveTheBounds()
+    void overlayBarsFollowAndMoveTheBounds()
     {
         SurfaceHarness h(solidImage(4000, 3000));
+        OverlayScrollBar* across = h.area()->horizontalOverlayBar();
+        OverlayScrollBar* down = h.area()->verticalOverlayBar();
+        QVERIFY(!across->isVisible() && !down->isVisible());
         h.zoomTo(1.0);
-        QScrollBar* across = h.area()->horizontalScrollBar();
-        QScrollBar* down = h.area()->verticalScrollBar();
-        settle(); // the bars show themselves on the next turn of the event loop
         QVERIFY(across->isVisible() && down->isVisible());
-        QCOMPARE(across->maximum(), 4000 - h.image()->width());
-        QCOMPARE(down->maximum(), 3000 - h.image()->height());
-        across->setValue(700);
-        QCOMPARE(h.area()->bounds().x(), 700.0);
-        QCOMPARE(h.states.last().visible.x(), 700.0 / 4000);
-        // The vertical bar counts from the top; the bounds from the bottom.
-        down->setValue(0);
+        QCOMPARE(across->spanLength(), 1000.0 / 4000);
+        QCOMPARE(down->spanLength(), 800.0 / 3000);
+        // Dragging a thumb scrolls: the horizontal one by its grab point...
+        h.area()->scrollToPoint({0, 0});
+        const QRectF bar = across->rect();
+        const double room = bar.width() - 4 - 0.25 * (bar.width() - 4);
+        mouse(across, QEvent::MouseButtonPress, {10, 5});
+        mouse(across, QEvent::MouseMove, {10 + room * 0.5, 5});
+        mouse(across, QEvent::MouseButtonRelease, {10 + room * 0.5, 5});
+        QCOMPARE(h.area()->bounds().x(), 0.5 * (4000 - 1000));
+        QCOMPARE(h.states.last().visible.x(), 0.375);
+        // ...and a click on the vertical track brings the thumb there; it counts from the top.
+        mouse(down, QEvent::MouseButtonPress, {5, 2});
+        mouse(down, QEvent::MouseButtonRelease, {5, 2});
         QCOMPARE(h.area()->bounds().bottom(), 3000.0);
-        // The wheel over a scroll bar zooms instead of scrolling.
+        // The wheel over a bar zooms instead of scrolling.
         wheel(down, {5, 5}, {0, -120});
         QCOMPARE(h.area()->magnification(), 0.9);
-
+        // They fade a second after the last movement, and never show on a fitted image.
+        across->setHideDelay(10);
+        down->setHideDelay(10);
+        wheel(h.image(), {500, 400}, {0, 120});
+        QTRY_VERIFY(!across->isVisible() && !down->isVisible());
         h.view.setZoomAction(ZoomAction::fit);
         settle();
         QVERIFY(!across->isVisible() && !down->isVisible());
+    }
+
+    void zoomedPictureReachesTheEdgesOfTheView()
+    {
+        // No room is kept for scroll bars: at 200 % the picture covers the whole view.
+        SurfaceHarness h(solidImage(4000, 3000, Qt::red));
+        h.zoomTo(2.0);
+        settle();
+        QCOMPARE(h.image()->size(), h.view.size());
+        const QImage shot = h.view.grab().toImage();
+        for (const QPoint& corner : {QPoint(shot.width() - 1, shot.height() - 1),
+                                     QPoint(shot.width() - 1, 0), QPoint(0, shot.height() - 1)}) {
+            // The bars are translucent: red still dominates under them.
+            const QColor c = shot.pixelColor(corner);
+            QVERIFY2(c.red() > 150 && c.green() < 100 && c.blue() < 100,
+                     qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
+        }
     }
 
     void pinchLeavesTheFitAndReportsAtItsEnd()
