@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FIRST_SAMPLE := samples/aurora-1.jpg
 
-.PHONY: deps build build-asan run test test-plain test-asan bench samples clean
+.PHONY: deps build build-asan run test test-plain test-asan bench samples format clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -42,6 +42,10 @@ bench: deps build
 
 samples: deps
 	bash tools/make-samples.sh
+
+# Every C++ source in the project's clang-format style.
+format:
+	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf build build-asan

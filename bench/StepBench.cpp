@@ -34,7 +34,8 @@ QImage photograph(int seed)
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)
-            line[x] = qRgb((x / 24 + seed * 40) & 255, (y * 255) / image.height(), ((x * y) >> 9) & 255);
+            line[x] =
+                qRgb((x / 24 + seed * 40) & 255, (y * 255) / image.height(), ((x * y) >> 9) & 255);
     }
     return image;
 }

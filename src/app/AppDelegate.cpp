@@ -29,7 +29,8 @@ bool AppDelegate::handOverOrListen(const QStringList& paths, const QString& work
                                    const QString& serverName)
 {
     auto* instance = new SingleInstance(serverName, this);
-    const QString first = paths.isEmpty() ? QString() : absolutePath(paths.first(), workingDirectory);
+    const QString first =
+        paths.isEmpty() ? QString() : absolutePath(paths.first(), workingDirectory);
     if (instance->handOver(first)) {
         delete instance;
         return true;
@@ -67,8 +68,10 @@ void AppDelegate::finishLaunching()
             return;
         const QRect area = screen->availableGeometry();
         m_window->resize(400, 300);
-        m_window->move(area.center().x() - 200 - (m_window->frameGeometry().width() - m_window->width()) / 2,
-                       area.center().y() - 150 - (m_window->frameGeometry().height() - m_window->height()) / 2);
+        m_window->move(area.center().x() - 200 -
+                           (m_window->frameGeometry().width() - m_window->width()) / 2,
+                       area.center().y() - 150 -
+                           (m_window->frameGeometry().height() - m_window->height()) / 2);
     });
 }
 

@@ -2,12 +2,12 @@
 
 #include "imaging/ImageProperties.h"
 #include "imaging/ImageTypes.h"
+#include "imaging/MetadataEntry.h"
 #include "imaging/MetadataExtraction.h"
 #include "imaging/Orientation.h"
 #include "imaging/OrientationWriter.h"
 #include "imaging/PixelRotation.h"
 #include "imaging/Thumbnail.h"
-#include "imaging/MetadataEntry.h"
 
 #include <QImage>
 #include <QString>

@@ -238,8 +238,9 @@ QString AppState::windowTitle() const
         return QStringLiteral("Pelú");
     QString title = m_currentURL->fileName();
     if (m_imageFiles.size() >= 2) {
-        title += QStringLiteral(" [%1/%2]")
-                     .arg(QString::number(m_currentIndex + 1), QString::number(m_imageFiles.size()));
+        title +=
+            QStringLiteral(" [%1/%2]")
+                .arg(QString::number(m_currentIndex + 1), QString::number(m_imageFiles.size()));
     }
     return title;
 }

@@ -47,7 +47,8 @@ QCollator naturalCollator()
 std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
 {
     const QUrl folderUrl = openedFile.adjusted(QUrl::RemoveFilename);
-    const std::filesystem::path folderPath(QFile::encodeName(folderUrl.toLocalFile()).toStdString());
+    const std::filesystem::path folderPath(
+        QFile::encodeName(folderUrl.toLocalFile()).toStdString());
 
     std::error_code error;
     std::filesystem::directory_iterator it(folderPath, error);
@@ -56,7 +57,8 @@ std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
 
     QStringList names;
     for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-        const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
+        const QString name =
+            QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
         if (name.startsWith(QLatin1Char('.')) || !hasSupportedExtension(name))
             continue;
         names.append(name);
@@ -65,8 +67,9 @@ std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
         return std::nullopt;
 
     const QCollator collator = naturalCollator();
-    std::stable_sort(names.begin(), names.end(),
-                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    std::stable_sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
+        return collator.compare(a, b) < 0;
+    });
 
     const QString folderLocal = folderUrl.toLocalFile();
     QList<QUrl> files;

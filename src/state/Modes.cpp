@@ -28,7 +28,8 @@ QString rawValue(OverlayMode mode)
 
 std::optional<DisplayMode> displayModeFromRaw(const QString& text)
 {
-    for (auto mode : {DisplayMode::fitToWindow, DisplayMode::actualSize, DisplayMode::autoSizeWindow}) {
+    for (auto mode :
+         {DisplayMode::fitToWindow, DisplayMode::actualSize, DisplayMode::autoSizeWindow}) {
         if (text == rawValue(mode))
             return mode;
     }

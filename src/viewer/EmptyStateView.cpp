@@ -51,17 +51,20 @@ void EmptyStateView::paintEvent(QPaintEvent*)
     const QFontMetrics bodyMetrics(body);
     const QFontMetrics captionMetrics(caption);
 
-    const int height = kGlyphSize + kSpacing + bodyMetrics.height() + kSpacing + captionMetrics.height();
+    const int height =
+        kGlyphSize + kSpacing + bodyMetrics.height() + kSpacing + captionMetrics.height();
     int y = (this->height() - height) / 2;
     drawPhotoGlyph(painter, QRectF((width() - kGlyphSize) / 2.0, y, kGlyphSize, kGlyphSize));
     y += kGlyphSize + kSpacing;
 
     painter.setFont(body);
     painter.setPen(white(0.5));
-    painter.drawText(QRect(0, y, width(), bodyMetrics.height()), Qt::AlignHCenter | Qt::AlignVCenter, title);
+    painter.drawText(QRect(0, y, width(), bodyMetrics.height()),
+                     Qt::AlignHCenter | Qt::AlignVCenter, title);
     y += bodyMetrics.height() + kSpacing;
 
     painter.setFont(caption);
     painter.setPen(white(0.3));
-    painter.drawText(QRect(0, y, width(), captionMetrics.height()), Qt::AlignHCenter | Qt::AlignVCenter, hint);
+    painter.drawText(QRect(0, y, width(), captionMetrics.height()),
+                     Qt::AlignHCenter | Qt::AlignVCenter, hint);
 }

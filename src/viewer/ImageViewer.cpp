@@ -78,8 +78,8 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     connect(&m_state, &AppState::magnificationChanged, this, &ImageViewer::refreshStatusBar);
     connect(&m_state, &AppState::visibleRectChanged, this, &ImageViewer::refreshNavigator);
     connect(&m_state, &AppState::isNavigatorDraggingChanged, this, &ImageViewer::refreshNavigator);
-    for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged, &AppState::overlayModeChanged,
-                        &AppState::showThumbnailBarChanged})
+    for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged,
+                        &AppState::overlayModeChanged, &AppState::showThumbnailBarChanged})
         connect(&m_state, signal, this, &ImageViewer::refresh);
 
     syncZoomSurface();
@@ -180,16 +180,19 @@ bool ImageViewer::isThumbnailStripShown() const
 void ImageViewer::refreshStatusBar()
 {
     const qint64 count = m_state.imageFiles().size();
-    m_statusBar->setTexts(count >= 2 ? viewer::positionText(m_state.currentIndex(), count) : QString(),
+    m_statusBar->setTexts(count >= 2 ? viewer::positionText(m_state.currentIndex(), count)
+                                     : QString(),
                           viewer::zoomText(m_state.magnification()));
     const QSize size = m_statusBar->sizeHint();
-    m_statusBar->setGeometry(width() - kStatusMargin - size.width(), kStatusMargin, size.width(), size.height());
+    m_statusBar->setGeometry(width() - kStatusMargin - size.width(), kStatusMargin, size.width(),
+                             size.height());
 }
 
 void ImageViewer::refreshNavigator()
 {
     if (m_navigator) {
-        m_navigator->setVisible(viewer::isNavigatorVisible(m_state.currentImage().has_value(), m_state.visibleRect(),
+        m_navigator->setVisible(viewer::isNavigatorVisible(m_state.currentImage().has_value(),
+                                                           m_state.visibleRect(),
                                                            m_state.isNavigatorDragging()));
     }
 }
@@ -228,10 +231,12 @@ void ImageViewer::layoutChildren()
         }
     }
     if (m_navigator) {
-        const QSize size = m_navigator->sizeHint().isValid() ? m_navigator->sizeHint() : m_navigator->size();
+        const QSize size =
+            m_navigator->sizeHint().isValid() ? m_navigator->sizeHint() : m_navigator->size();
         const int bottom = viewer::navigatorBottomInset(isThumbnailStripShown());
         m_navigator->setGeometry(area.right() + 1 - kNavigatorInset - size.width(),
-                                 area.bottom() + 1 - bottom - size.height(), size.width(), size.height());
+                                 area.bottom() + 1 - bottom - size.height(), size.width(),
+                                 size.height());
         m_navigator->raise();
     }
     if (m_thumbnailBar) {
@@ -246,7 +251,8 @@ bool ImageViewer::event(QEvent* event)
     // Tab cycles the overlays instead of moving focus away from the image.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (key->key() == Qt::Key_Tab &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
             cycleOverlay();
             return true;
         }
@@ -269,7 +275,8 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
         handleEscape();
         break;
     default:
-        if (event->text() == QLatin1String("f") && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (event->text() == QLatin1String("f") &&
+            !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
             toggleFullScreen();
             break;
         }

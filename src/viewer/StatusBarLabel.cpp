@@ -16,7 +16,8 @@ QFont captionFont()
 {
     // Fixed-width digits keep the label from jittering as the numbers change.
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF() + 1);
+    font.setPointSizeF(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF() +
+                       1);
     return font;
 }
 } // namespace
@@ -85,7 +86,8 @@ void StatusBarLabel::paintEvent(QPaintEvent*)
     QRect textArea = rect().adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY);
     if (!m_position.isEmpty()) {
         painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, m_position);
-        textArea.setLeft(textArea.left() + QFontMetrics(font()).horizontalAdvance(m_position) + kSpacing);
+        textArea.setLeft(textArea.left() + QFontMetrics(font()).horizontalAdvance(m_position) +
+                         kSpacing);
     }
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, m_zoom);
 }

@@ -49,7 +49,10 @@ class TestAppDelegate : public QObject {
     QTemporaryDir m_config;
 
 private Q_SLOTS:
-    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path()); }
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    }
 
     void opensFirstFileRelativeToWorkingDirectory()
     {
@@ -58,10 +61,12 @@ private Q_SLOTS:
         makeImage(dir, QStringLiteral("a.png"));
         AppDelegate delegate;
         delegate.openFiles({QStringLiteral("b.png"), QStringLiteral("a.png")}, dir.path());
-        QCOMPARE(delegate.appState().currentURL(), QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png"))));
+        QCOMPARE(delegate.appState().currentURL(),
+                 QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png"))));
         QCOMPARE(delegate.appState().windowTitle(), QStringLiteral("b.png [2/2]"));
         delegate.openFiles({}, dir.path());
-        QCOMPARE(delegate.appState().currentURL(), QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png"))));
+        QCOMPARE(delegate.appState().currentURL(),
+                 QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png"))));
     }
 
     void secondLaunchHandsItsFileOver()
@@ -97,7 +102,8 @@ private Q_SLOTS:
         AppDelegate recovered;
         QVERIFY(!recovered.handOverOrListen({}, dir.path(), socket));
         AppDelegate later;
-        QVERIFY(later.handOverOrListen({makeImage(dir, QStringLiteral("x.png"))}, dir.path(), socket));
+        QVERIFY(
+            later.handOverOrListen({makeImage(dir, QStringLiteral("x.png"))}, dir.path(), socket));
         QTRY_VERIFY(recovered.appState().currentURL());
     }
 
@@ -154,8 +160,9 @@ private Q_SLOTS:
         first.setProcessEnvironment(env);
         first.start(QStringLiteral(PELU_BINARY), {});
         QVERIFY(first.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(dir.path()).entryList({QStringLiteral("pelu-*.socket")}, QDir::System).isEmpty(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !QDir(dir.path()).entryList({QStringLiteral("pelu-*.socket")}, QDir::System).isEmpty(),
+            10000);
 
         QProcess second;
         second.setProcessEnvironment(env);

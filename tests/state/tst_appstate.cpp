@@ -49,7 +49,8 @@ private Q_SLOTS:
         QCOMPARE(state.overlayMode(), OverlayMode::histogram);
         QCOMPARE(state.showThumbnailBar(), true);
         // Unknown text is left as the user's store had it.
-        QCOMPARE(store().value(QStringLiteral("displayMode")).toString(), QStringLiteral("ActualSize"));
+        QCOMPARE(store().value(QStringLiteral("displayMode")).toString(),
+                 QStringLiteral("ActualSize"));
     }
 
     void assigningTheHeldValueWritesButDoesNotNotify()
@@ -60,7 +61,8 @@ private Q_SLOTS:
         QSignalSpy spy(&state, &AppState::overlayModeChanged);
         state.setOverlayMode(OverlayMode::metadata);
         QCOMPARE(spy.count(), 0);
-        QCOMPARE(store().value(QStringLiteral("overlayMode")).toString(), QStringLiteral("metadata"));
+        QCOMPARE(store().value(QStringLiteral("overlayMode")).toString(),
+                 QStringLiteral("metadata"));
 
         state.setDisplayMode(DisplayMode::autoSizeWindow);
         AppState reopened;

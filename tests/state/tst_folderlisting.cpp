@@ -32,7 +32,10 @@ class TestFolderListing : public QObject {
     QTemporaryDir m_config;
 
 private Q_SLOTS:
-    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path()); }
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    }
 
     void naturalOrderIgnoringCase()
     {
@@ -43,7 +46,8 @@ private Q_SLOTS:
         const QUrl opened = QUrl::fromLocalFile(dir.filePath(QStringLiteral("img2.png")));
         state.loadDirectory(opened);
         QCOMPARE(names(state.imageFiles()),
-                 (QStringList{QStringLiteral("Img1.png"), QStringLiteral("img2.png"), QStringLiteral("img10.png")}));
+                 (QStringList{QStringLiteral("Img1.png"), QStringLiteral("img2.png"),
+                              QStringLiteral("img10.png")}));
         QCOMPARE(state.currentIndex(), 1);
         QCOMPARE(state.imageFiles().at(1), opened);
     }
@@ -51,7 +55,8 @@ private Q_SLOTS:
     void keepsOnlySupportedVisibleEntries()
     {
         QTemporaryDir dir;
-        for (auto n : {"IMG_0001.JPG", "notes.txt", "README", ".cover.jpg", "photo.HeIc", "raw.NEF", "jpg", "trailing."})
+        for (auto n : {"IMG_0001.JPG", "notes.txt", "README", ".cover.jpg", "photo.HeIc", "raw.NEF",
+                       "jpg", "trailing."})
             touch(dir.filePath(QString::fromLatin1(n)));
         QDir(dir.path()).mkdir(QStringLiteral("album.jpg"));
         QDir(dir.path()).mkdir(QStringLiteral("sub"));
@@ -69,9 +74,11 @@ private Q_SLOTS:
     void allNineteenExtensions()
     {
         QCOMPARE(AppState::supportedExtensions().size(), 19);
-        for (auto e : {"jpg", "jpeg", "png", "gif", "bmp", "tiff", "tif", "heic", "heif", "webp", "avif", "ico",
-                       "psd", "cr2", "nef", "arw", "dng", "orf", "rw2"})
-            QVERIFY2(folder::hasSupportedExtension(QStringLiteral("x.") + QString::fromLatin1(e).toUpper()), e);
+        for (auto e : {"jpg", "jpeg", "png", "gif", "bmp", "tiff", "tif", "heic", "heif", "webp",
+                       "avif", "ico", "psd", "cr2", "nef", "arw", "dng", "orf", "rw2"})
+            QVERIFY2(folder::hasSupportedExtension(QStringLiteral("x.") +
+                                                   QString::fromLatin1(e).toUpper()),
+                     e);
         QVERIFY(!folder::hasSupportedExtension(QStringLiteral("x.svg")));
     }
 
@@ -91,7 +98,8 @@ private Q_SLOTS:
         QFile::setPermissions(dir.path(), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QUrl opened = QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png")));
         state.loadDirectory(opened);
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
         QCOMPARE(state.imageFiles(), QList<QUrl>{opened});
     }
 
@@ -111,7 +119,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         for (int i = 0; i < 10000; ++i)
             touch(dir.filePath(QStringLiteral("frame %1.jpg").arg(9999 - i)));
-        const auto listed = folder::listImages(QUrl::fromLocalFile(dir.filePath(QStringLiteral("frame 0.jpg"))));
+        const auto listed =
+            folder::listImages(QUrl::fromLocalFile(dir.filePath(QStringLiteral("frame 0.jpg"))));
         QVERIFY(listed);
         QCOMPARE(listed->size(), 10000);
         QCOMPARE(listed->first().fileName(), QStringLiteral("frame 0.jpg"));

@@ -37,7 +37,10 @@ class TestNavigation : public QObject {
     QTemporaryDir m_config;
 
 private Q_SLOTS:
-    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path()); }
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    }
 
     void openShowsFileListsFolderAndRequestsFit()
     {
@@ -167,7 +170,6 @@ private Q_SLOTS:
         state.nextImage();
         QCOMPARE(state.currentURL(), urls[0]);
         QVERIFY(state.currentImage());
-
     }
 
     void reloadKeepsRotationAndDropsStaleCacheEntry()
@@ -202,7 +204,6 @@ private Q_SLOTS:
         const QSet<QUrl> cached = cachedUrls(state);
         QVERIFY(!cached.contains(a[1]) && !cached.contains(a[4]));
     }
-
 };
 
 QTEST_MAIN(TestNavigation)

@@ -59,7 +59,10 @@ class TestImageViewer : public QObject {
     QTemporaryDir m_config;
 
 private Q_SLOTS:
-    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path()); }
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    }
     void init() { QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu")).clear(); }
 
     void emptyStateUntilAnImageIsShown()
@@ -151,13 +154,15 @@ private Q_SLOTS:
 
         QMimeData text;
         text.setText(QStringLiteral("hello"));
-        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                                Qt::NoModifier);
         QApplication::sendEvent(f.viewer, &refused);
         QVERIFY(!refused.isAccepted());
 
         QMimeData files;
         files.setUrls({urls[1], urls[2], urls[0]});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(f.viewer, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);

@@ -21,7 +21,8 @@ private Q_SLOTS:
     void zoomTextNeverOverflows()
     {
         QCOMPARE(viewer::zoomText(1e300), QStringLiteral("9223372036854775807%"));
-        QCOMPARE(viewer::zoomText(std::numeric_limits<double>::infinity()), QStringLiteral("9223372036854775807%"));
+        QCOMPARE(viewer::zoomText(std::numeric_limits<double>::infinity()),
+                 QStringLiteral("9223372036854775807%"));
         QCOMPARE(viewer::zoomText(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("0%"));
         QCOMPARE(viewer::zoomText(-1e300), QStringLiteral("-9223372036854775808%"));
     }
