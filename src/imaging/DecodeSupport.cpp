@@ -11,9 +11,28 @@
 
 namespace imaging::detail {
 
+namespace {
+// Set when this thread refused a real size as too large since the last reset.
+thread_local bool t_refusedForSize = false;
+} // namespace
+
 bool withinPixelBudget(qint64 width, qint64 height)
 {
-    return width > 0 && height > 0 && width <= kMaxPixels && height <= kMaxPixels / width;
+    const bool positive = width > 0 && height > 0;
+    const bool within = positive && width <= kMaxPixels && height <= kMaxPixels / width;
+    if (positive && !within)
+        t_refusedForSize = true;
+    return within;
+}
+
+void resetSizeRefusal()
+{
+    t_refusedForSize = false;
+}
+
+bool wasRefusedForSize()
+{
+    return t_refusedForSize;
 }
 
 void ensureLibrariesReady()

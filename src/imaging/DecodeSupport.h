@@ -20,8 +20,12 @@ struct DecodeOptions {
 // Photographs up to 200 megapixels open; anything claiming more is refused before allocating.
 constexpr qint64 kMaxPixels = 200'000'000;
 
-// Positive dimensions whose product stays within kMaxPixels.
+// Positive dimensions whose product stays within kMaxPixels. A refusal of real dimensions is
+// remembered on the calling thread until resetSizeRefusal, so that a failed decode can say
+// it was refused for its size.
 bool withinPixelBudget(qint64 width, qint64 height);
+void resetSizeRefusal();
+bool wasRefusedForSize();
 
 // Raises Qt's allocation limit and quietens and prepares exiv2 and libheif, once per process.
 // Every entry point calls it; it is cheap after the first call.

@@ -1,8 +1,10 @@
 #include "imaging/ImageService.h"
 
+#include "imaging/DecodeSupport.h"
 #include "imaging/Decoding.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QThread>
 
 #include <atomic>
@@ -22,12 +24,41 @@ bool onMainThread()
 
 } // namespace
 
-std::optional<QImage> decodeImage(const QString& path)
+std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure)
 {
     g_decodes.fetch_add(1, std::memory_order_relaxed);
     if (onMainThread())
         g_mainThreadDecodes.fetch_add(1, std::memory_order_relaxed);
-    return detail::decodeFile(path, detail::DecodeOptions{});
+    detail::resetSizeRefusal();
+    std::optional<QImage> image = detail::decodeFile(path, detail::DecodeOptions{});
+    if (failure) {
+        if (image)
+            *failure = DecodeFailure::none;
+        else if (detail::wasRefusedForSize())
+            *failure = DecodeFailure::tooLarge;
+        else
+            *failure = classifyDecodeFailure(path);
+    }
+    return image;
+}
+
+DecodeFailure classifyDecodeFailure(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return DecodeFailure::missing;
+    if (!info.isFile())
+        return DecodeFailure::unsupported;
+    // Content we can't place in a file named like an image we read is a broken image.
+    if (decoderFor(detectImageType(path)) == DecoderFamily::None)
+        return typeForExtension(info.suffix()) == ImageType::Unknown ? DecodeFailure::unsupported
+                                                                     : DecodeFailure::damaged;
+    if (const std::optional<ImageProperties> properties = readImageProperties(path)) {
+        if (properties->pixelWidth.value_or(0) > 0 && properties->pixelHeight.value_or(0) > 0 &&
+            !detail::withinPixelBudget(*properties->pixelWidth, *properties->pixelHeight))
+            return DecodeFailure::tooLarge;
+    }
+    return DecodeFailure::damaged;
 }
 
 std::optional<QImage> decodeAsStored(const QString& path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/DecodeFailure.h"
 #include "imaging/ImageProperties.h"
 #include "imaging/ImageTypes.h"
 #include "imaging/MetadataEntry.h"
@@ -17,8 +18,12 @@
 namespace imaging {
 
 // Decodes the first image for display: upright, in sRGB. Nothing when the file cannot be
-// decoded (missing, truncated, hostile, too large).
-std::optional<QImage> decodeImage(const QString& path);
+// decoded (missing, truncated, hostile, too large); then *failure, when given, says why.
+std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure = nullptr);
+
+// Why a file that gave no image gave none, judged from what is cheap to read: whether it
+// exists, its type, the size its header claims.
+DecodeFailure classifyDecodeFailure(const QString& path);
 
 // The first image as stored: the orientation not applied, colours as the file holds them.
 std::optional<QImage> decodeAsStored(const QString& path);

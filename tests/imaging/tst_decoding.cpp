@@ -215,7 +215,9 @@ private Q_SLOTS:
     void damagedFilesGiveNothing()
     {
         QFETCH(QString, file);
-        QVERIFY(!imaging::decodeImage(file));
+        auto why = imaging::DecodeFailure::none;
+        QVERIFY(!imaging::decodeImage(file, &why));
+        QCOMPARE(why, imaging::DecodeFailure::damaged);
         QVERIFY(!imaging::makeThumbnail(file));
         imaging::readImageProperties(file); // may be read from the header alone
         QVERIFY(imaging::extractMetadata(file).size() <= 4);
@@ -228,9 +230,11 @@ private Q_SLOTS:
     void oversizedImagesAreRefusedQuickly_data()
     {
         QTest::addColumn<QString>("file");
-        const auto add = [this](const char* name, const QByteArray& bytes) {
+        QTest::addColumn<imaging::DecodeFailure>("why");
+        const auto add = [this](const char* name, const QByteArray& bytes,
+                                imaging::DecodeFailure why = imaging::DecodeFailure::tooLarge) {
             QVERIFY(writeFile(path(name), bytes));
-            QTest::newRow(name) << path(name);
+            QTest::newRow(name) << path(name) << why;
         };
         // Sets big-endian 32-bit sizes at these offsets.
         const auto claiming = [](QByteArray bytes, const QList<qsizetype>& offsets, quint32 size) {
@@ -250,19 +254,23 @@ private Q_SLOTS:
         // 196 megapixels, within the limit, but RLE rows far too short to fill it.
         const QByteArray rle = claiming(
             psdBytes(quadrants(8, 8), {.rle = true}).left(26 + 3 * 4 + 2), {14, 18}, 14000);
-        add("lying-rle.psd", rle + QByteArray("\x00\x02", 2).repeated(3 * 14000) +
-                                 QByteArray(3 * 14000 * 2, '\x80'));
+        add("lying-rle.psd",
+            rle + QByteArray("\x00\x02", 2).repeated(3 * 14000) + QByteArray(3 * 14000 * 2, '\x80'),
+            imaging::DecodeFailure::damaged);
         // Never to be shown through a smaller preview instead.
         QVERIFY(writeDng(path("bomb.dng"), quadrants(64, 2), 1, QSize(30000, 30000)));
-        QTest::newRow("bomb.dng") << path("bomb.dng");
+        QTest::newRow("bomb.dng") << path("bomb.dng") << imaging::DecodeFailure::tooLarge;
     }
 
     void oversizedImagesAreRefusedQuickly()
     {
         QFETCH(QString, file);
+        QFETCH(imaging::DecodeFailure, why);
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(!imaging::decodeImage(file));
+        auto failure = imaging::DecodeFailure::none;
+        QVERIFY(!imaging::decodeImage(file, &failure));
+        QCOMPARE(failure, why);
         QVERIFY(!imaging::makeThumbnail(file));
         QVERIFY(!imaging::writeRotatedPixels(file, file + ".turned", 1));
         QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
@@ -272,8 +280,16 @@ private Q_SLOTS:
     {
         QVERIFY(QDir(m_dir.path()).mkdir("album.jpg"));
         QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.png")).constData(), 0600), 0);
-        for (const QString& file : {path("album.jpg"), path("pipe.png"), path("missing.png")}) {
-            QVERIFY(!imaging::decodeImage(file));
+        QVERIFY(writeFile(path("notes.txt"), "plain words"));
+        const std::pair<QString, imaging::DecodeFailure> files[] = {
+            {path("album.jpg"), imaging::DecodeFailure::unsupported},
+            {path("pipe.png"), imaging::DecodeFailure::unsupported},
+            {path("notes.txt"), imaging::DecodeFailure::unsupported},
+            {path("missing.png"), imaging::DecodeFailure::missing}};
+        for (const auto& [file, why] : files) {
+            auto failure = imaging::DecodeFailure::none;
+            QVERIFY(!imaging::decodeImage(file, &failure));
+            QCOMPARE(failure, why);
             QVERIFY(!imaging::readImageProperties(file));
             QVERIFY(!imaging::writeRotatedFile(file, file + ".turned", 1));
             QVERIFY(imaging::extractMetadata(file).size() <= 1);
