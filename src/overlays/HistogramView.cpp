@@ -19,12 +19,8 @@ HistogramView::HistogramView(AppState& state, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacing);
-    auto* title = new QLabel(tr("Histogram"));
-    title->setFont(headlineFont());
+    QLabel* title = makeTitle(tr("Histogram"));
     title->setContentsMargins(0, 0, 0, kTitleGap);
-    QPalette palette = title->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    title->setPalette(palette);
     column->addWidget(title);
     column->addWidget(m_plot, 0, Qt::AlignHCenter);
     column->setSizeConstraint(QLayout::SetFixedSize);

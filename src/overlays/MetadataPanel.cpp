@@ -32,8 +32,7 @@ MetadataPanel::MetadataPanel(AppState& state, QWidget* parent)
 {
     m_column->setSpacing(kSpacing);
     m_column->setContentsMargins(0, 0, 0, 0);
-    QLabel* title = makeLabel(tr("Metadata"), headlineFont(), Qt::white);
-    m_column->addWidget(title);
+    m_column->addWidget(makeTitle(tr("Metadata")));
     m_column->addSpacing(kTitleGap);
     setFixedWidth(kWidth + 2 * kPadding);
     connect(&m_state, &AppState::metadataChanged, this, &MetadataPanel::rebuild);

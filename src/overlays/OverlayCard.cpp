@@ -1,6 +1,7 @@
 #include "overlays/OverlayCard.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -28,6 +29,16 @@ QFont OverlayCard::captionFont()
     QFont font = QApplication::font();
     font.setPointSizeF(font.pointSizeF() * 0.85);
     return font;
+}
+
+QLabel* OverlayCard::makeTitle(const QString& text)
+{
+    auto* title = new QLabel(text);
+    title->setFont(headlineFont());
+    QPalette palette = title->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    title->setPalette(palette);
+    return title;
 }
 
 void OverlayCard::paintEvent(QPaintEvent*)

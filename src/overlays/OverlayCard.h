@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QLabel;
+
 // The dark rounded card that the metadata panel and the histogram sit on, placed in the
 // top-left corner of the area the viewer gives it with the standard padding outside. The
 // margin around the card is not part of the widget's mask, so pointer presses there reach
@@ -22,6 +24,8 @@ public:
 
     static QFont headlineFont();
     static QFont captionFont();
+    // The card's title: headline font, white.
+    static QLabel* makeTitle(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

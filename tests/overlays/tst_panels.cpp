@@ -210,24 +210,6 @@ private Q_SLOTS:
         QCOMPARE(view.data(), imaging::computeHistogram(second));
     }
 
-    void imageWithoutCountsKeepsSpinning()
-    {
-        AppState state;
-        std::atomic<bool> ran = false;
-        HistogramView view(state);
-        view.setCounter([&ran](const QImage&) {
-            ran = true;
-            return std::optional<HistogramData>();
-        });
-        state.setCurrentImage(filled(Qt::red));
-        view.show();
-        QTRY_VERIFY(ran);
-        QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(20);
-        QVERIFY(!view.data());
-        QVERIFY(view.plot()->isSpinning());
-    }
-
     // Logarithmic counts, each channel scaled to its own maximum, blue drawn last.
     void curvesDrawnOnLogScaleBlueOnTop()
     {
