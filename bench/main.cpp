@@ -1,6 +1,7 @@
 // Measures how long the zoom surface takes to repaint a fitted 24-megapixel image and to pan
 // it at 100 %, drawing into the offscreen platform's backing store, and prints a table; then
-// times stepping to the next photograph (StepBench).
+// times stepping to the next photograph (StepBench) and counting its histogram (HistogramBench).
+#include "HistogramBench.h"
 #include "StepBench.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
@@ -112,6 +113,11 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // "pelu-bench histogram" runs that part alone.
+    if (app.arguments().contains(QStringLiteral("histogram"))) {
+        runHistogramBench();
+        return 0;
+    }
 
     const QImage image = photographLikeImage();
     ZoomableImageView view;
@@ -171,5 +177,6 @@ int main(int argc, char* argv[])
     std::fflush(stdout);
 
     runStepBench();
+    runHistogramBench();
     return 0;
 }

@@ -1,6 +1,9 @@
 #include "app/PeluApp.h"
 
 #include "app/AppDelegate.h"
+#include "overlays/HistogramView.h"
+#include "overlays/MetadataPanel.h"
+#include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
 #include "viewer/ImageViewer.h"
 
@@ -14,6 +17,10 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
     m_window->setStyleSheet(QStringLiteral("QMainWindow { background: black; }"));
     m_viewer = new ImageViewer(state, m_window);
     m_window->setCentralWidget(m_viewer);
+    // The overlays: metadata panel, histogram and navigator mini-map.
+    m_viewer->setOverlayWidget(OverlayMode::metadata, new MetadataPanel(state));
+    m_viewer->setOverlayWidget(OverlayMode::histogram, new HistogramView(state));
+    m_viewer->setNavigator(new NavigatorOverlay(state));
     m_window->setWindowTitle(state.windowTitle());
     connect(&state, &AppState::windowTitleChanged, m_window,
             [this, &state] { m_window->setWindowTitle(state.windowTitle()); });

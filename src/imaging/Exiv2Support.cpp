@@ -21,11 +21,11 @@ MetadataImage openMetadata(const QString& path)
     return image;
 }
 
-std::optional<int> orientationTag(const Exiv2::ExifData& exif)
+std::optional<qint64> integerTag(const Exiv2::ExifData& exif, const char* key)
 {
-    std::optional<int> value;
+    std::optional<qint64> value;
     guarded([&] {
-        const auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+        const auto it = exif.findKey(Exiv2::ExifKey(key));
         if (it == exif.end() || it->count() < 1)
             return false;
         switch (it->typeId()) {
@@ -34,13 +34,19 @@ std::optional<int> orientationTag(const Exiv2::ExifData& exif)
         case Exiv2::signedShort:
         case Exiv2::signedLong:
         case Exiv2::unsignedByte:
-            value = int(it->toLong(0));
+            value = qint64(it->toLong(0));
             return true;
         default:
             return false;
         }
     });
     return value;
+}
+
+std::optional<int> orientationTag(const Exiv2::ExifData& exif)
+{
+    const std::optional<qint64> value = integerTag(exif, "Exif.Image.Orientation");
+    return value ? std::optional<int>(int(*value)) : std::nullopt;
 }
 
 std::optional<int> orientationTag(const QString& path)

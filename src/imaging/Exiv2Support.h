@@ -16,6 +16,9 @@ using MetadataImage = std::unique_ptr<Exiv2::Image>;
 // The file opened with exiv2 and its metadata read; null when exiv2 cannot read it.
 MetadataImage openMetadata(const QString& path);
 
+// The first value of an integer-typed tag, e.g. "Exif.Image.BitsPerSample".
+std::optional<qint64> integerTag(const Exiv2::ExifData& exif, const char* key);
+
 // Exif.Image.Orientation as an integer, when present and numeric.
 std::optional<int> orientationTag(const Exiv2::ExifData& exif);
 std::optional<int> orientationTag(const QString& path);

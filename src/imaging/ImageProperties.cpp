@@ -7,6 +7,7 @@
 #include "imaging/PsdReader.h"
 #include "imaging/QtDecoder.h"
 #include "imaging/RawDecoder.h"
+#include "imaging/StoredColour.h"
 
 #include <QImageReader>
 
@@ -44,6 +45,15 @@ void describeFormat(QImage::Format format, ImageProperties& properties)
     properties.colorModel = QStringLiteral("RGB");
 }
 
+void applyStoredColour(const std::optional<detail::StoredColour>& stored,
+                       ImageProperties& properties)
+{
+    if (stored) {
+        properties.depth = stored->depth;
+        properties.colorModel = stored->model;
+    }
+}
+
 void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 depth,
                const QString& colorModel)
 {
@@ -72,6 +82,7 @@ bool readQtHeader(const QString& path, ImageProperties& properties)
         properties.depth = 8;
         properties.colorModel = QStringLiteral("RGB");
     }
+    applyStoredColour(detail::readStoredColour(path, properties.type), properties);
     return true;
 }
 
@@ -141,6 +152,8 @@ std::optional<ImageProperties> readImageProperties(const QString& path)
         detail::readExifDictionaries(exif, properties);
         if (const std::optional<int> orientation = orientationTag(exif))
             properties.orientation = orientation;
+        if (properties.type == ImageType::Tiff)
+            applyStoredColour(detail::tiffStoredColour(exif), properties);
     }
     return properties;
 }

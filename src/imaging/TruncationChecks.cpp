@@ -1,6 +1,7 @@
 #include "imaging/TruncationChecks.h"
 
 #include "imaging/ByteReading.h"
+#include "imaging/JpegMarkers.h"
 
 #include <QFile>
 
@@ -11,38 +12,10 @@ namespace imaging::detail {
 
 namespace {
 
-// The offset of the first start-of-scan marker, walking the segments so that a thumbnail
-// embedded in APP1 is skipped; -1 when there is none.
-qint64 firstScanOffset(QFile& file)
-{
-    constexpr int kMaxSegments = 4096;
-    qint64 at = 2;
-    for (int i = 0; i < kMaxSegments && file.seek(at); ++i) {
-        const QByteArray marker = file.read(4);
-        if (marker.size() < 2 || quint8(marker[0]) != 0xFF)
-            return -1;
-        const quint8 code = quint8(marker[1]);
-        if (code == 0xFF) { // fill byte
-            at += 1;
-            continue;
-        }
-        if (code == 0xDA)
-            return at;
-        if (code == 0x01 || (code >= 0xD0 && code <= 0xD7)) { // no length field
-            at += 2;
-            continue;
-        }
-        if (marker.size() < 4)
-            return -1;
-        at += 2 + readBigEndian16(marker, 2);
-    }
-    return -1;
-}
-
 // A JPEG's entropy-coded data ends in an EOI marker; a truncated file has none.
 bool jpegIsComplete(QFile& file)
 {
-    const qint64 scan = firstScanOffset(file);
+    const qint64 scan = findJpegMarker(file, [](quint8 code) { return code == 0xDA; });
     if (scan < 0 || !file.seek(scan))
         return false;
     // Inside entropy-coded data a 0xFF is always stuffed or a restart marker, so the first

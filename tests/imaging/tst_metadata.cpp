@@ -1,4 +1,4 @@
-#include "Fixtures.h"
+#include "ColourFixtures.h"
 
 #include "imaging/ImageService.h"
 
@@ -94,6 +94,61 @@ private Q_SLOTS:
                                   {"Bit Depth", file.endsWith(".dng") ? "12 bits" : "8 bits"},
                                   {"Color Model", "RGB"}};
         QCOMPARE(imaging::extractMetadata(file), header + exifRows);
+    }
+
+    // As the file stores it, not as Qt converts it: a palette is 8-bit RGB whatever the width
+    // of its index, four inks stay CMYK.
+    void colourModelAndDepthAsStored_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("depth");
+        QTest::addColumn<QString>("model");
+        const auto png = [this](const char* name, int colourType, int bitDepth) {
+            const QString file = path(name);
+            return writeFile(file, pngWithHeader(colourType, bitDepth)) ? file : QString();
+        };
+        QTest::newRow("1-bit palette png") << png("palette1.png", 3, 1) << "8 bits"
+                                           << "RGB";
+        QTest::newRow("8-bit palette png") << png("palette8.png", 3, 8) << "8 bits"
+                                           << "RGB";
+        QTest::newRow("1-bit grey png") << png("grey1.png", 0, 1) << "1 bits"
+                                        << "Gray";
+        QTest::newRow("16-bit rgb png") << png("deep.png", 2, 16) << "16 bits"
+                                        << "RGB";
+        QTest::newRow("16-bit grey alpha png") << png("deepgrey.png", 4, 16) << "16 bits"
+                                               << "Gray";
+        QTest::newRow("rgba png") << png("alpha.png", 6, 8) << "8 bits"
+                                  << "RGB";
+
+        QVERIFY(writeCmykJpeg(path("cmyk.jpg")));
+        QTest::newRow("cmyk jpg") << path("cmyk.jpg") << "8 bits"
+                                  << "CMYK";
+        QVERIFY(writeCmykTiff(path("cmyk.tif")));
+        QTest::newRow("cmyk tif") << path("cmyk.tif") << "8 bits"
+                                  << "CMYK";
+        const QImage grey = quadrants(64, 48).convertToFormat(QImage::Format_Grayscale8);
+        QVERIFY(writePicture(path("grey.jpg"), grey) && writePicture(path("grey.tif"), grey));
+        QTest::newRow("grey jpg") << path("grey.jpg") << "8 bits"
+                                  << "Gray";
+        QTest::newRow("grey tif") << path("grey.tif") << "8 bits"
+                                  << "Gray";
+        QImage twoColours(64, 48, QImage::Format_Mono);
+        twoColours.setColorTable({qRgb(255, 0, 0), qRgb(255, 255, 255)});
+        twoColours.fill(0);
+        QVERIFY(writePicture(path("palette.bmp"), twoColours));
+        QTest::newRow("1-bit palette bmp") << path("palette.bmp") << "8 bits"
+                                           << "RGB";
+    }
+
+    void colourModelAndDepthAsStored()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, depth);
+        QFETCH(QString, model);
+        const MetadataRows rows = imaging::extractMetadata(file);
+        QCOMPARE(valueOf(rows, "Dimensions"), QStringLiteral("64 \u00D7 48"));
+        QCOMPARE(valueOf(rows, "Bit Depth"), depth);
+        QCOMPARE(valueOf(rows, "Color Model"), model);
     }
 
     void filesWithoutImagePropertiesKeepTheirSizeRow()

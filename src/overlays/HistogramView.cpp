@@ -1,0 +1,74 @@
+#include "overlays/HistogramView.h"
+
+#include "overlays/HistogramPlot.h"
+#include "state/AppState.h"
+
+#include <QFutureWatcher>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QtConcurrent>
+
+namespace {
+constexpr int kSpacing = 8;
+constexpr int kTitleGap = 2;
+} // namespace
+
+HistogramView::HistogramView(AppState& state, QWidget* parent)
+    : OverlayCard(parent), m_state(state), m_plot(new HistogramPlot)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(kSpacing);
+    QLabel* title = makeTitle(tr("Histogram"));
+    title->setContentsMargins(0, 0, 0, kTitleGap);
+    column->addWidget(title);
+    column->addWidget(m_plot, 0, Qt::AlignHCenter);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(&m_state, &AppState::currentImageChanged, this, [this] {
+        if (isVisible())
+            recount();
+    });
+}
+
+const std::optional<imaging::HistogramData>& HistogramView::data() const
+{
+    return m_plot->data();
+}
+
+void HistogramView::showEvent(QShowEvent*)
+{
+    recount();
+}
+
+void HistogramView::recount()
+{
+    const std::optional<QImage>& image = m_state.currentImage();
+    const qint64 key = image ? image->cacheKey() : 0;
+    if (key == m_shownKey && (m_plot->data() || key == m_countingKey))
+        return;
+    m_shownKey = key;
+    m_plot->setData(std::nullopt);
+    if (!image || key == m_countingKey)
+        return;
+    m_countingKey = key;
+    // The watcher belongs to this view: if the view goes first, the count finishes unheard.
+    auto* watcher = new QFutureWatcher<std::optional<imaging::HistogramData>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key] {
+        accept(key, watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run(m_counter, *image));
+}
+
+void HistogramView::accept(qint64 imageKey, const std::optional<imaging::HistogramData>& data)
+{
+    if (imageKey == m_countingKey)
+        m_countingKey = 0;
+    const std::optional<QImage>& image = m_state.currentImage();
+    if (!image || image->cacheKey() != imageKey || imageKey != m_shownKey)
+        return;
+    // No counts (no pixels to read): the indicator keeps spinning.
+    if (data)
+        m_plot->setData(data);
+}

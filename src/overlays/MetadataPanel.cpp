@@ -1,0 +1,82 @@
+#include "overlays/MetadataPanel.h"
+
+#include "state/AppState.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kSpacing = 6;
+constexpr int kTitleGap = 4;
+constexpr int kColumnGap = 8;
+
+QLabel* makeLabel(const QString& text, const QFont& font, const QColor& colour)
+{
+    auto* label = new QLabel(text);
+    // Values come from the file: never read them as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+} // namespace
+
+MetadataPanel::MetadataPanel(AppState& state, QWidget* parent)
+    : OverlayCard(parent), m_state(state), m_column(new QVBoxLayout(this))
+{
+    m_column->setSpacing(kSpacing);
+    m_column->setContentsMargins(0, 0, 0, 0);
+    m_column->addWidget(makeTitle(tr("Metadata")));
+    m_column->addSpacing(kTitleGap);
+    setFixedWidth(kWidth + 2 * kPadding);
+    connect(&m_state, &AppState::metadataChanged, this, &MetadataPanel::rebuild);
+    rebuild();
+}
+
+void MetadataPanel::rebuild()
+{
+    delete m_body;
+    m_body = new QWidget;
+    const MetadataRows& rows = m_state.metadata();
+    if (rows.isEmpty()) {
+        auto* layout = new QVBoxLayout(m_body);
+        layout->setContentsMargins(0, 0, 0, 0);
+        QColor dimmed(Qt::white);
+        dimmed.setAlphaF(0.55);
+        layout->addWidget(makeLabel(tr("No metadata available"), captionFont(), dimmed));
+    } else {
+        auto* grid = new QGridLayout(m_body);
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->setHorizontalSpacing(kColumnGap);
+        grid->setVerticalSpacing(kSpacing);
+        grid->setColumnStretch(1, 1);
+        for (int row = 0; row < rows.size(); ++row) {
+            QLabel* label = makeLabel(rows[row].label, captionFont(), Qt::gray);
+            label->setFixedWidth(kLabelWidth);
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            QLabel* value = makeLabel(rows[row].value, captionFont(), Qt::white);
+            value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            grid->addWidget(label, row, 0, Qt::AlignTop);
+            grid->addWidget(value, row, 1, Qt::AlignTop);
+        }
+    }
+    m_column->addWidget(m_body);
+    resize(sizeHint());
+}
+
+QSize MetadataPanel::sizeHint() const
+{
+    return {width(), m_column->totalHeightForWidth(width())};
+}
+
+bool MetadataPanel::focusNextPrevChild(bool)
+{
+    return false;
+}

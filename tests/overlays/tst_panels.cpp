@@ -1,0 +1,239 @@
+#include "overlays/HistogramPlot.h"
+#include "overlays/HistogramView.h"
+#include "overlays/MetadataPanel.h"
+#include "state/AppState.h"
+#include "viewer/ImageViewer.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QSemaphore>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+
+using imaging::HistogramData;
+
+namespace {
+
+QImage filled(const QColor& colour, QSize size = {40, 30})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+QStringList labelTexts(const QWidget& panel)
+{
+    QStringList texts;
+    for (const QLabel* label : panel.findChildren<QLabel*>())
+        texts.append(label->text());
+    return texts;
+}
+
+// The widget as drawn over an opaque background.
+QImage rendered(QWidget& widget, const QColor& background)
+{
+    QImage image(widget.size(), QImage::Format_RGB32);
+    image.fill(background);
+    widget.render(&image, {}, {}, QWidget::DrawChildren | QWidget::IgnoreMask);
+    return image;
+}
+
+HistogramData flatCounts()
+{
+    HistogramData data;
+    data.red.fill(5);
+    data.green.fill(5);
+    data.blue.fill(5);
+    return data;
+}
+
+} // namespace
+
+class TestPanels : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        // One count is held back on purpose while another must run.
+        QThreadPool::globalInstance()->setMaxThreadCount(
+            std::max(QThreadPool::globalInstance()->maxThreadCount(), 4));
+    }
+
+    void metadataPanelShowsRowsOrEmptyMessage_data()
+    {
+        QTest::addColumn<MetadataRows>("rows");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("none") << MetadataRows{} << QStringList{"Metadata", "No metadata available"};
+        QTest::newRow("rows") << MetadataRows{{"File Size", "4.4 MB"}, {"Color Model", "RGB"}}
+                              << QStringList{"Metadata", "File Size", "4.4 MB", "Color Model",
+                                             "RGB"};
+    }
+
+    void metadataPanelShowsRowsOrEmptyMessage()
+    {
+        QFETCH(MetadataRows, rows);
+        QFETCH(QStringList, texts);
+        AppState state;
+        state.setMetadata({{"Camera", "stale"}});
+        MetadataPanel panel(state);
+        state.setMetadata(rows);
+        QCOMPARE(labelTexts(panel), texts);
+        QCOMPARE(panel.cardRect().width(), MetadataPanel::kWidth);
+    }
+
+    // Values come from the file: markup stays text, long values wrap inside the card.
+    void metadataValuesAreTextThatWraps()
+    {
+        AppState state;
+        MetadataPanel panel(state);
+        const QString markup = QStringLiteral("<i></i><b>P-1</b>");
+        state.setMetadata({{"Model", markup}});
+        const int oneRow = panel.sizeHint().height();
+        QLabel* value = panel.findChildren<QLabel*>().last();
+        // What the user selects and copies is the text as stored.
+        value->setSelection(0, int(markup.size()));
+        QCOMPARE(value->selectedText(), markup);
+        const int line = value->fontMetrics().height();
+
+        state.setMetadata({{"Lens", QStringLiteral("lens ").repeated(60)}});
+        QCOMPARE(panel.width(), MetadataPanel::kWidth + 2 * OverlayCard::kPadding);
+        QVERIFY(panel.height() > oneRow + 3 * line);
+    }
+
+    // Black at 0.8 inside the card, rounded corners, and the margin around it lets presses
+    // through to what lies below.
+    void cardIsDarkRoundedAndLetsPressesThrough()
+    {
+        AppState state;
+        QWidget parent;
+        parent.resize(600, 400);
+        auto* below = new QWidget(&parent);
+        below->resize(parent.size());
+        auto* panel = new MetadataPanel(state, &parent);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        const QRect card = panel->cardRect();
+
+        const QImage image = rendered(*panel, Qt::white);
+        QCOMPARE(qGray(image.pixel(card.left() + 10, card.center().y())), 51);
+        QCOMPARE(image.pixel(card.topLeft()), qRgb(255, 255, 255));
+        QCOMPARE(image.pixel(card.topLeft() - QPoint(2, 2)), qRgb(255, 255, 255));
+
+        QCOMPARE(parent.childAt(card.topLeft() - QPoint(2, 2)), below);
+        QWidget* hit = parent.childAt(card.center());
+        QVERIFY(hit == panel || panel->isAncestorOf(hit));
+    }
+
+    // Clicking a value to select it gives it focus; Tab must still cycle the overlays.
+    void tabCyclesOverlaysAfterAValueWasClicked()
+    {
+        AppState state;
+        QMainWindow window;
+        auto* viewer = new ImageViewer(state);
+        window.setCentralWidget(viewer);
+        auto* panel = new MetadataPanel(state);
+        viewer->setOverlayWidget(OverlayMode::metadata, panel);
+        window.resize(640, 480);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        state.setMetadata({{"Model", "P-1"}});
+        state.setCurrentImage(filled(Qt::red));
+        state.setOverlayMode(OverlayMode::metadata);
+        QLabel* value = panel->findChildren<QLabel*>().last();
+        QTest::mouseClick(value, Qt::LeftButton);
+        QVERIFY(value->hasFocus());
+        QTest::keyClick(value, Qt::Key_Tab);
+        QCOMPARE(state.overlayMode(), OverlayMode::histogram);
+    }
+
+    void histogramCountsTheShownImageInTheBackground()
+    {
+        AppState state;
+        const QImage red = filled(Qt::red), blue = filled(Qt::blue), green = filled(Qt::green);
+        std::atomic<int> counted = 0;
+        HistogramView view(state);
+        view.setCounter([&counted](const QImage& image) {
+            ++counted;
+            return imaging::computeHistogram(image);
+        });
+        state.setCurrentImage(red);
+        view.show();
+        QVERIFY(!view.data());
+        QVERIFY(view.plot()->isSpinning());
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(red));
+        QVERIFY(!view.plot()->isSpinning());
+
+        // A new image: back to the indicator until its counts arrive.
+        state.setCurrentImage(blue);
+        QVERIFY(!view.data());
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(blue));
+
+        // Nothing is counted while the card is hidden; the shown image's counts are kept.
+        view.hide();
+        state.setCurrentImage(green);
+        state.setCurrentImage(blue);
+        QCOMPARE(counted.load(), 2);
+        view.show();
+        QCOMPARE(view.data(), imaging::computeHistogram(blue));
+        state.setCurrentImage(green);
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(green));
+        QCOMPARE(counted.load(), 3);
+    }
+
+    void lateCountsForAnEarlierImageAreDropped()
+    {
+        AppState state;
+        const QImage first = filled(Qt::red), second = filled(Qt::blue);
+        QSemaphore release;
+        const auto unblock = qScopeGuard([&release] { release.release(); });
+        HistogramView view(state);
+        view.setCounter([&](const QImage& image) {
+            if (image.cacheKey() == first.cacheKey())
+                release.acquire();
+            return imaging::computeHistogram(image);
+        });
+        state.setCurrentImage(first);
+        view.show();
+        state.setCurrentImage(second);
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(second));
+
+        release.release();
+        QThreadPool::globalInstance()->waitForDone();
+        QTest::qWait(20);
+        QCOMPARE(view.data(), imaging::computeHistogram(second));
+    }
+
+    // Logarithmic counts, each channel scaled to its own maximum, blue drawn last.
+    void curvesDrawnOnLogScaleBlueOnTop()
+    {
+        HistogramPlot plot;
+        HistogramData data;
+        data.red[0] = 1000;
+        std::fill(data.red.begin() + 100, data.red.begin() + 200, 10); // ln 11 / ln 1001: 42 of 120
+        data.green[128] = 1; // a single sample still reaches the top
+        plot.setData(data);
+        QImage image = rendered(plot, Qt::black);
+        QVERIFY(qRed(image.pixel(150, 100)) > 30);
+        QCOMPARE(qRed(image.pixel(150, 60)), 0);
+        QVERIFY(qGreen(image.pixel(128, 4)) > 30);
+        QCOMPARE(qGreen(image.pixel(60, 60)), 0);
+        QCOMPARE(qBlue(image.pixel(60, 60)), 0);
+
+        plot.setData(flatCounts());
+        image = rendered(plot, Qt::black);
+        const QRgb middle = image.pixel(128, 60);
+        QVERIFY(qBlue(middle) > qGreen(middle));
+        QVERIFY(qGreen(middle) > qRed(middle));
+        QVERIFY(std::abs(qBlue(middle) - 77) <= 1); // fill at 0.3
+    }
+};
+
+QTEST_MAIN(TestPanels)
+#include "tst_panels.moc"
