@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "state/AppState.h"
+#include "thumbnails/ThumbnailBar.h"
 #include "viewer/ImageViewer.h"
 
 #include <QMainWindow>
@@ -14,6 +15,8 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
     m_window->setStyleSheet(QStringLiteral("QMainWindow { background: black; }"));
     m_viewer = new ImageViewer(state, m_window);
     m_window->setCentralWidget(m_viewer);
+    // The strip of the folder's thumbnails; the viewer decides when it shows.
+    m_viewer->setThumbnailBar(new ThumbnailBar(state));
     m_window->setWindowTitle(state.windowTitle());
     connect(&state, &AppState::windowTitleChanged, m_window,
             [this, &state] { m_window->setWindowTitle(state.windowTitle()); });
