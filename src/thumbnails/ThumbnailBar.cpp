@@ -25,6 +25,8 @@ constexpr qreal kOutlineWidth = 2;
 constexpr int kScrollMs = 200;
 // Cells kept beyond each edge of the visible part, so that a short scroll finds them loaded.
 constexpr qint64 kNearCells = 4;
+// How long the strip must rest before cells that came into view ask for their pictures.
+constexpr int kSettleMs = 100;
 // One notch of a mouse wheel scrolls this many cells.
 constexpr qreal kWheelCells = 2;
 
@@ -58,13 +60,18 @@ qreal dominant(QPoint delta)
 } // namespace
 
 ThumbnailBar::ThumbnailBar(AppState& state, ThumbnailCache& cache, QWidget* parent)
-    : QWidget(parent), m_state(state), m_cache(cache), m_scroll(new QVariantAnimation(this))
+    : QWidget(parent), m_state(state), m_cache(cache), m_scroll(new QVariantAnimation(this)),
+      m_settle(new QTimer(this))
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_scroll->setDuration(kScrollMs);
     m_scroll->setEasingCurve(QEasingCurve::InOutQuad);
     connect(m_scroll, &QVariantAnimation::valueChanged, this,
             [this](const QVariant& value) { setOffset(value.toReal()); });
+    connect(m_scroll, &QVariantAnimation::finished, this, &ThumbnailBar::requestMissing);
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(kSettleMs);
+    connect(m_settle, &QTimer::timeout, this, &ThumbnailBar::requestMissing);
     connect(&m_state, &AppState::currentIndexChanged, this, &ThumbnailBar::scrollToCurrent);
     connect(&m_state, &AppState::imageFilesChanged, this, &ThumbnailBar::filesChanged);
     connect(&m_cache, &ThumbnailCache::thumbnailRemoved, this, &ThumbnailBar::reloadFile);
@@ -72,7 +79,7 @@ ThumbnailBar::ThumbnailBar(AppState& state, ThumbnailCache& cache, QWidget* pare
 
 ThumbnailBar::~ThumbnailBar()
 {
-    dropAllCells();
+    dropCellsIf([](qint64, const Cell&) { return true; });
 }
 
 QSize ThumbnailBar::sizeHint() const
@@ -121,6 +128,7 @@ void ThumbnailBar::setOffset(qreal offset)
     if (offset == m_offset)
         return;
     m_offset = offset;
+    m_settle->start();
     syncCells();
     update();
 }
@@ -145,14 +153,9 @@ void ThumbnailBar::filesChanged()
 {
     // Cells stay by position; one whose file changed loads the new file's picture.
     const QList<QUrl>& files = m_state.imageFiles();
-    for (auto it = m_cells.begin(); it != m_cells.end();) {
-        if (it->first < files.size() && files.at(it->first) == it->second.url) {
-            ++it;
-            continue;
-        }
-        m_cache.cancel(it->second.ticket);
-        it = m_cells.erase(it);
-    }
+    dropCellsIf([&](qint64 position, const Cell& cell) {
+        return position >= files.size() || files.at(position) != cell.url;
+    });
     setOffset(m_offset);
     syncCells();
     update();
@@ -174,33 +177,47 @@ void ThumbnailBar::syncCells()
         return;
     const QList<QUrl>& files = m_state.imageFiles();
     const auto [first, last] = positionsShown(kNearCells);
-    for (auto it = m_cells.begin(); it != m_cells.end();) {
-        if (it->first >= first && it->first <= last) {
-            ++it;
-            continue;
-        }
-        m_cache.cancel(it->second.ticket);
-        it = m_cells.erase(it);
-    }
+    dropCellsIf([&](qint64 position, const Cell&) { return position < first || position > last; });
     for (qint64 position = first; position <= last; ++position) {
         if (m_cells.count(position))
             continue;
-        m_cells[position].url = files.at(position);
+        Cell& cell = m_cells[position];
+        cell.url = files.at(position);
         ++m_cellsCreated;
-        requestPicture(position);
+        if (const std::optional<QImage> hit = m_cache.cached(cell.url)) {
+            cell.asked = true;
+            setPicture(position, cell.url, hit);
+        }
+    }
+    // Cells that fly past while the strip moves cost no decode: they ask once it rests.
+    if (!isScrolling() && !m_settle->isActive())
+        requestMissing();
+}
+
+void ThumbnailBar::requestMissing()
+{
+    for (const auto& [position, cell] : m_cells) {
+        if (!cell.asked)
+            requestPicture(position);
     }
 }
 
-void ThumbnailBar::dropAllCells()
+void ThumbnailBar::dropCellsIf(const std::function<bool(qint64, const Cell&)>& drop)
 {
-    for (const auto& [position, cell] : m_cells)
-        m_cache.cancel(cell.ticket);
-    m_cells.clear();
+    for (auto it = m_cells.begin(); it != m_cells.end();) {
+        if (drop(it->first, it->second)) {
+            m_cache.cancel(it->second.ticket);
+            it = m_cells.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void ThumbnailBar::requestPicture(qint64 position)
 {
     const QUrl url = m_cells.at(position).url;
+    m_cells.at(position).asked = true;
     // A hit answers at once, before the ticket is stored.
     const ThumbnailCache::Ticket ticket =
         m_cache.loadThumbnail(url, this, [this, position, url](const std::optional<QImage>& image) {
@@ -302,5 +319,6 @@ void ThumbnailBar::hideEvent(QHideEvent* event)
     if (event->spontaneous())
         return;
     m_scroll->stop();
-    dropAllCells();
+    m_settle->stop();
+    dropCellsIf([](qint64, const Cell&) { return true; });
 }

@@ -6,10 +6,12 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <utility>
 
 class AppState;
+class QTimer;
 class QVariantAnimation;
 
 // The strip of thumbnails along the bottom of the viewer, one cell per image of the folder.
@@ -53,6 +55,7 @@ private:
         QUrl url;
         QPixmap picture; // null while loading or when the file gives none
         ThumbnailCache::Ticket ticket = 0;
+        bool asked = false;
     };
 
     void setOffset(qreal offset);
@@ -61,7 +64,8 @@ private:
     void reloadFile(const QUrl& url);
     // Makes the cells on screen or near it and drops the others.
     void syncCells();
-    void dropAllCells();
+    void requestMissing();
+    void dropCellsIf(const std::function<bool(qint64, const Cell&)>& drop);
     void requestPicture(qint64 position);
     void setPicture(qint64 position, const QUrl& url, const std::optional<QImage>& image);
     qint64 positionAt(QPointF point) const;
@@ -72,6 +76,7 @@ private:
     ThumbnailCache& m_cache;
     std::map<qint64, Cell> m_cells;
     QVariantAnimation* m_scroll;
+    QTimer* m_settle;
     qreal m_offset = 0;
     qint64 m_pressed = -1;
     qint64 m_cellsCreated = 0;

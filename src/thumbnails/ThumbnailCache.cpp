@@ -66,11 +66,16 @@ void ThumbnailCache::shutDown()
     m_pool.waitForDone();
 }
 
-ThumbnailCache::Ticket ThumbnailCache::loadThumbnail(const QUrl& url, QObject* receiver, Done done)
+std::optional<QImage> ThumbnailCache::cached(const QUrl& url) const
 {
     const auto hit = m_cache.constFind(url);
-    if (hit != m_cache.cend()) {
-        done(*hit);
+    return hit == m_cache.cend() ? std::nullopt : std::optional<QImage>(*hit);
+}
+
+ThumbnailCache::Ticket ThumbnailCache::loadThumbnail(const QUrl& url, QObject* receiver, Done done)
+{
+    if (const std::optional<QImage> hit = cached(url)) {
+        done(hit);
         return 0;
     }
     const Ticket ticket = ++m_lastTicket;

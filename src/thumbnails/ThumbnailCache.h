@@ -47,7 +47,8 @@ public:
     void remove(const QUrl& url);
 
     qsizetype count() const { return m_cache.size(); }
-    bool contains(const QUrl& url) const { return m_cache.contains(url); }
+    // The picture when the map holds it; never starts a make.
+    std::optional<QImage> cached(const QUrl& url) const;
     // Files waiting or being made, and how many makes have started so far.
     qsizetype pendingCount() const { return m_jobs.size(); }
     qint64 thumbnailsMade() const { return m_made; }

@@ -1,13 +1,11 @@
 #include "thumbnails/ThumbnailCache.h"
 
-#include <QPainter>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
-#include <exiv2/exiv2.hpp>
 
 namespace {
 
@@ -82,8 +80,8 @@ private Q_SLOTS:
         cache.loadThumbnail(fakeUrl(present), this, answer.done());
         QTRY_COMPARE(answer.count, 1);
         QCOMPARE(cache.count(), after);
-        QVERIFY(cache.contains(fakeUrl(present)));
-        QCOMPARE(cache.contains(fakeUrl(0)), after > 1);
+        QVERIFY(cache.cached(fakeUrl(present)));
+        QCOMPARE(cache.cached(fakeUrl(0)).has_value(), after > 1);
     }
 
     // Requests while a file is being made share the one make; later ones are answered before
@@ -127,10 +125,10 @@ private Q_SLOTS:
         cache.cancel(droppedTicket);
         delete receiver;
         maker.gate.release(10);
-        QTRY_VERIFY(cache.contains(fakeUrl(4)));
+        QTRY_VERIFY(cache.cached(fakeUrl(4)));
         QCOMPARE(maker.calls.load(), 3);
         QCOMPARE(maker.mostAtOnce.load(), 1);
-        QVERIFY(cache.contains(fakeUrl(1)) && !cache.contains(fakeUrl(2)));
+        QVERIFY(cache.cached(fakeUrl(1)) && !cache.cached(fakeUrl(2)));
         QCOMPARE(running.count + dropped.count + orphan.count, 0);
         QCOMPARE(kept.count, 1);
     }
@@ -150,14 +148,14 @@ private Q_SLOTS:
         QTRY_COMPARE(answer.count, 1);
         QCOMPARE(maker.calls.load(), 2);
         QCOMPARE(answer.image->pixel(0, 0), QColor::fromHsv(80, 255, 255).rgb());
-        QVERIFY(cache.contains(fakeUrl(1)));
+        QVERIFY(cache.cached(fakeUrl(1)));
         cache.remove(fakeUrl(1));
-        QVERIFY(!cache.contains(fakeUrl(1)));
+        QVERIFY(!cache.cached(fakeUrl(1)));
         QCOMPARE(removed.count(), 2);
     }
 
     // Through the image service: a file that gives nothing is tried again on every request,
-    // and works once it holds a picture.
+    // and once it holds a 4000 × 3000 picture gives 120 × 90.
     void failuresAreNotRemembered()
     {
         QTemporaryDir dir;
@@ -174,42 +172,13 @@ private Q_SLOTS:
             QVERIFY(!answer.image);
             QCOMPARE(cache.thumbnailsMade(), attempt);
         }
-        QImage picture(30, 20, QImage::Format_RGB32);
+        QImage picture(4000, 3000, QImage::Format_RGB32);
         picture.fill(Qt::green);
         QVERIFY(picture.save(path));
         Answer answer;
         cache.loadThumbnail(url, this, answer.done());
-        QTRY_COMPARE(answer.count, 1);
-        QCOMPARE(answer.image.value().size(), QSize(30, 20));
-    }
-
-    // A 4000 × 3000 photograph stored on its side with orientation 6 comes out upright, its
-    // longer side 120.
-    void photographComesOutUprightAndSmall()
-    {
-        QImage upright(4000, 3000, QImage::Format_RGB32);
-        upright.fill(Qt::blue);
-        QPainter(&upright).fillRect(0, 0, 2000, 1500, Qt::red);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sideways.jpg"));
-        QVERIFY(upright.transformed(QTransform().rotate(-90)).save(path, "JPEG", 90));
-        {
-            auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-            image->readMetadata();
-            image->exifData()["Exif.Image.Orientation"] = uint16_t(6);
-            image->writeMetadata();
-        }
-        ThumbnailCache cache;
-        Answer answer;
-        cache.loadThumbnail(QUrl::fromLocalFile(path), this, answer.done());
         QTRY_COMPARE_WITH_TIMEOUT(answer.count, 1, 20000);
-        QVERIFY(answer.image);
-        QCOMPARE(answer.image->size(), QSize(120, 90));
-        const QColor topLeft = answer.image->pixelColor(20, 15);
-        const QColor bottomRight = answer.image->pixelColor(100, 75);
-        QVERIFY2(topLeft.red() > 200 && topLeft.blue() < 60, qPrintable(topLeft.name()));
-        QVERIFY2(bottomRight.blue() > 200 && bottomRight.red() < 60,
-                 qPrintable(bottomRight.name()));
+        QCOMPARE(answer.image.value().size(), QSize(120, 90));
     }
 };
 
