@@ -5,6 +5,7 @@
 #include "overlays/MetadataPanel.h"
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
+#include "thumbnails/ThumbnailBar.h"
 #include "viewer/ImageViewer.h"
 
 #include <QMainWindow>
@@ -21,6 +22,8 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
     m_viewer->setOverlayWidget(OverlayMode::metadata, new MetadataPanel(state));
     m_viewer->setOverlayWidget(OverlayMode::histogram, new HistogramView(state));
     m_viewer->setNavigator(new NavigatorOverlay(state));
+    // The strip of the folder's thumbnails; the viewer decides when it shows.
+    m_viewer->setThumbnailBar(new ThumbnailBar(state));
     m_window->setWindowTitle(state.windowTitle());
     connect(&state, &AppState::windowTitleChanged, m_window,
             [this, &state] { m_window->setWindowTitle(state.windowTitle()); });
