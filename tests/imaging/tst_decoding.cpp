@@ -68,7 +68,7 @@ private Q_SLOTS:
         for (int y = 100; y < 200; ++y)
             std::fill_n(twoColour.scanLine(y), twoColour.bytesPerLine(), uchar(0xff));
         QVERIFY(writePicture(path("two-colour.png"), twoColour));
-        add("two-colour.png", "1 Gray", "RRBB", twoColour.size());
+        add("two-colour.png", "8 RGB", "RRBB", twoColour.size());
         QVERIFY(writeFile(path("sizes.ico"), icon({16, 48, 32})));
         add("sizes.ico", "8 RGB", "RGBW", {48, 48}); // the largest entry
 
