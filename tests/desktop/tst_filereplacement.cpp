@@ -26,18 +26,16 @@ bool writeAll(const QString& path, const QByteArray& bytes)
 struct stat statOf(const QString& path)
 {
     struct stat info {};
-    ::lstat(QFile::encodeName(path).constData(), &info);
+    ::stat(QFile::encodeName(path).constData(), &info);
     return info;
 }
 
 QStringList entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-const QByteArray kOld = QByteArray(4096, 'o');
-const QByteArray kNew = "the new version";
+const QByteArray kOld(4096, 'o');
 
 } // namespace
 
@@ -45,131 +43,96 @@ class TestFileReplacement : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // However the writer fails, the file is as it was and nothing is left beside it.
-    void failedWriteLeavesTheFileWhole_data()
-    {
-        QTest::addColumn<int>("written"); // bytes the writer got out before failing; -1 none
-        QTest::newRow("before creating anything") << -1;
-        QTest::newRow("empty file") << 0;
-        QTest::newRow("midway") << 2048;
-        QTest::newRow("all of it") << 4096;
-    }
-    void failedWriteLeavesTheFileWhole()
-    {
-        QFETCH(int, written);
-        QTemporaryDir dir;
-        const QString file = dir.filePath("photo.jpg");
-        QVERIFY(writeAll(file, kOld));
-        const ino_t inode = statOf(file).st_ino;
-        QString used;
-        const bool replaced = desktop::replaceFile(file, [&](const QString&, const QString& temp) {
-            used = temp;
-            return written >= 0 && writeAll(temp, QByteArray(written, 'n')) && false;
-        });
-        QVERIFY(!replaced);
-        QCOMPARE(readAll(file), kOld);
-        QCOMPARE(statOf(file).st_ino, inode);
-        QCOMPARE(entries(dir.path()), QStringList{"photo.jpg"});
-        QVERIFY(!used.isEmpty());
-    }
-
-    // The writer is never asked for what is not a regular file the user may write.
-    void refusesWhatCannotBeRewritten_data()
+    // Whatever goes wrong, the folder is as it was: the file whole, nothing left beside it.
+    void failureLeavesTheFolderAsItWas_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("missing") << "missing.jpg";
-        QTest::newRow("dangling link") << "dangling.jpg";
-        QTest::newRow("folder") << "folder.jpg";
-        QTest::newRow("read-only file") << "locked.jpg";
+        QTest::addColumn<int>("written"); // what the writer gets out before failing; -1 nothing
+        QTest::newRow("writer fails at once") << "a.jpg" << -1;
+        QTest::newRow("writer fails midway") << "a.jpg" << 2048;
+        QTest::newRow("writer fails at the end") << "a.jpg" << 4096;
+        QTest::newRow("missing") << "missing.jpg" << 0;
+        QTest::newRow("dangling link") << "dangling.jpg" << 0;
+        QTest::newRow("folder") << "folder.jpg" << 0;
+        QTest::newRow("read-only file") << "locked.jpg" << 0;
     }
-    void refusesWhatCannotBeRewritten()
+    void failureLeavesTheFolderAsItWas()
     {
         QFETCH(QString, name);
-        QTemporaryDir dir;
-        QVERIFY(QFile::link(dir.filePath("gone.jpg"), dir.filePath("dangling.jpg")));
-        QVERIFY(QDir(dir.path()).mkdir("folder.jpg"));
-        QVERIFY(writeAll(dir.filePath("locked.jpg"), kOld));
-        QVERIFY(
-            QFile::setPermissions(dir.filePath("locked.jpg"), QFile::ReadOwner | QFile::ReadGroup));
+        QFETCH(int, written);
         if (name == "locked.jpg" && ::geteuid() == 0)
             QSKIP("root may write any file");
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("a.jpg"), kOld) &&
+                writeAll(dir.filePath("locked.jpg"), kOld));
+        QVERIFY(QFile::setPermissions(dir.filePath("locked.jpg"), QFile::ReadOwner));
+        QVERIFY(QFile::link(dir.filePath("gone.jpg"), dir.filePath("dangling.jpg")));
+        QVERIFY(QDir(dir.path()).mkdir("folder.jpg"));
         const QStringList before = entries(dir.path());
-        bool asked = false;
+        const ino_t inode = statOf(dir.filePath(name)).st_ino;
         QVERIFY(!desktop::replaceFile(dir.filePath(name), [&](const QString&, const QString& temp) {
-            asked = true;
-            return writeAll(temp, kNew);
+            if (written >= 0)
+                writeAll(temp, QByteArray(written, 'n'));
+            return false;
         }));
-        QVERIFY(!asked);
         QCOMPARE(entries(dir.path()), before);
-        QCOMPARE(readAll(dir.filePath("locked.jpg")), kOld);
+        QCOMPARE(statOf(dir.filePath(name)).st_ino, inode);
+        QCOMPARE(readAll(dir.filePath("a.jpg")), kOld);
     }
 
-    // The new version takes the old one's place and its permission bits, written under a
-    // hidden name in the same folder; a link is followed and stays a link.
+    // The new version takes the old one's place, owner and permission bits, written under a
+    // hidden name in the target's folder; links are followed and stay links.
     void replacesInPlace_data()
     {
-        QTest::addColumn<QString>("opened"); // what the caller names
-        QTest::addColumn<QString>("target"); // the file that holds the picture
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("target");
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("suffix"); // of the hidden name
         QTest::newRow("private") << "a.jpg"
-                                 << "a.jpg" << 0600 << ".jpg";
-        QTest::newRow("shared") << "a.JPEG"
-                                << "a.JPEG" << 0664 << ".JPEG";
-        QTest::newRow("setgid") << "a.png"
-                                << "a.png" << 02640 << ".png";
+                                 << "a.jpg" << 0600;
+        QTest::newRow("setgid, extension as spelled") << "a.JPEG"
+                                                      << "a.JPEG" << 02640;
         QTest::newRow("no extension") << "picture"
-                                      << "picture" << 0644 << ".";
+                                      << "picture" << 0644;
         QTest::newRow("link") << "link.jpg"
-                              << "real/b.tif" << 0640 << ".tif";
+                              << "real/b.tif" << 0640;
         QTest::newRow("link to link") << "chain.jpg"
-                                      << "real/b.tif" << 0644 << ".tif";
+                                      << "real/b.tif" << 0664;
     }
     void replacesInPlace()
     {
         QFETCH(QString, opened);
         QFETCH(QString, target);
         QFETCH(int, mode);
-        QFETCH(QString, suffix);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("real"));
-        QVERIFY(writeAll(dir.filePath(target), kOld));
-        QVERIFY(::chmod(QFile::encodeName(dir.filePath(target)).constData(), mode_t(mode)) == 0);
+        QVERIFY(QDir(dir.path()).mkdir("real") && writeAll(dir.filePath(target), kOld));
+        const QString real = dir.filePath(target);
+        const QByteArray realName = QFile::encodeName(real);
+        // Only root can make a file someone else's; everyone else keeps their own.
+        const uid_t owner = ::geteuid() == 0 ? 4321 : ::geteuid();
+        const gid_t group = ::geteuid() == 0 ? 8765 : ::getegid();
+        QVERIFY(::chown(realName.constData(), owner, group) == 0 &&
+                ::chmod(realName.constData(), mode_t(mode)) == 0);
         QVERIFY(QFile::link("real/b.tif", dir.filePath("link.jpg")));
         QVERIFY(QFile::link(dir.filePath("link.jpg"), dir.filePath("chain.jpg")));
         QString source, temp;
         QVERIFY(desktop::replaceFile(dir.filePath(opened), [&](const QString& s, const QString& t) {
             source = s;
             temp = t;
-            return writeAll(t, kNew);
+            return writeAll(t, "new");
         }));
-        const QString real = QFileInfo(dir.filePath(target)).canonicalFilePath();
-        QCOMPARE(source, real);
-        QCOMPARE(QFileInfo(temp).absolutePath(), QFileInfo(real).absolutePath());
-        static const QRegularExpression hidden(
-            "^\\.[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}(\\..*|\\.)$");
+        QCOMPARE(source, QFileInfo(real).canonicalFilePath());
+        static const QRegularExpression hidden("^\\.[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\\.");
         QVERIFY2(hidden.match(QFileInfo(temp).fileName()).hasMatch(), qPrintable(temp));
-        QVERIFY(temp.endsWith(suffix));
+        QCOMPARE(temp.section('.', -1), QFileInfo(target).suffix());
+        QCOMPARE(QFileInfo(temp).absolutePath(), QFileInfo(source).absolutePath());
         QVERIFY(!QFileInfo::exists(temp));
-        QCOMPARE(readAll(dir.filePath(opened)), kNew);
-        QCOMPARE(statOf(real).st_mode & 07777, mode_t(mode));
-        QCOMPARE(QFileInfo(dir.filePath("link.jpg")).isSymLink(), true);
-        QCOMPARE(QFileInfo(dir.filePath("chain.jpg")).symLinkTarget(),
-                 QFileInfo(dir.filePath("link.jpg")).absoluteFilePath());
-    }
-
-    void keepsOwnerAndGroup()
-    {
-        if (::geteuid() != 0)
-            QSKIP("only root can make a file someone else's");
-        QTemporaryDir dir;
-        const QString file = dir.filePath("theirs.jpg");
-        QVERIFY(writeAll(file, kOld));
-        QVERIFY(::chown(QFile::encodeName(file).constData(), 4321, 8765) == 0);
-        QVERIFY(desktop::replaceFile(
-            file, [](const QString&, const QString& t) { return writeAll(t, kNew); }));
-        QCOMPARE(statOf(file).st_uid, uid_t(4321));
-        QCOMPARE(statOf(file).st_gid, gid_t(8765));
+        QCOMPARE(readAll(dir.filePath(opened)), QByteArray("new"));
+        const struct stat now = statOf(real);
+        QCOMPARE(now.st_mode & 07777, mode_t(mode));
+        QCOMPARE(now.st_uid, owner);
+        QCOMPARE(now.st_gid, group);
+        QVERIFY(QFileInfo(dir.filePath("link.jpg")).isSymLink());
+        QVERIFY(QFileInfo(dir.filePath("chain.jpg")).isSymLink());
     }
 };
 
