@@ -112,7 +112,7 @@ public:
     void preloadAdjacentImages();
 
     // A quarter turn that rewrites the shown file at once; when the file cannot be rewritten
-    // the view turns instead (rotation).
+    // only the view turns, through rotation.
     void rotateClockwise();
     void rotateCounterclockwise();
 
