@@ -6,6 +6,7 @@
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
 #include "thumbnails/ThumbnailBar.h"
+#include "thumbnails/ThumbnailCache.h"
 #include "viewer/ImageViewer.h"
 
 #include <QMainWindow>
@@ -24,6 +25,9 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
     m_viewer->setNavigator(new NavigatorOverlay(state));
     // The strip of the folder's thumbnails; the viewer decides when it shows.
     m_viewer->setThumbnailBar(new ThumbnailBar(state));
+    // A rotated file is made again, not shown as it was before the turn.
+    connect(&state, &AppState::fileRewritten, this,
+            [](const QUrl& url) { ThumbnailCache::shared().remove(url); });
     m_window->setWindowTitle(state.windowTitle());
     connect(&state, &AppState::windowTitleChanged, m_window,
             [this, &state] { m_window->setWindowTitle(state.windowTitle()); });
