@@ -77,6 +77,78 @@ private Q_SLOTS:
             QVERIFY((h.area()->mapToDocument(pointer) - under).manhattanLength() < 1e-6);
     }
 
+    void wheelKeepsTheGrabbedPointUnderThePointer_data()
+    {
+        // 3000 × 4000 fits at 0.2, 600 points wide and centred; from 0.34 on it covers the
+        // width of the view too. Notches: each is one tenth in or out.
+        QTest::addColumn<double>("start"); // 0: fitted
+        QTest::addColumn<QPointF>("pointer");
+        QTest::addColumn<QList<int>>("notches");
+        QTest::newRow("fitted, one notch") << 0.0 << QPointF(650, 300) << QList<int>{1};
+        QTest::newRow("fitted, twelve notches") << 0.0 << QPointF(650, 300) << QList<int>(12, 1);
+        QTest::newRow("fitted, near the corner") << 0.0 << QPointF(790, 20) << QList<int>(40, 1);
+        QTest::newRow("zoomed, twelve notches") << 1.0 << QPointF(200, 150) << QList<int>(12, 1);
+        QTest::newRow("out past the width, then in")
+            << 0.5 << QPointF(650, 300) << (QList<int>(5, -1) << QList<int>(8, 1));
+        QTest::newRow("up to the maximum") << 15.0 << QPointF(900, 700) << QList<int>(5, 1);
+    }
+    void wheelKeepsTheGrabbedPointUnderThePointer()
+    {
+        QFETCH(double, start);
+        QFETCH(QPointF, pointer);
+        QFETCH(QList<int>, notches);
+        SurfaceHarness h(solidImage(3000, 4000));
+        if (start > 0) {
+            h.zoomTo(start);
+            h.area()->scrollToPoint({1000, 1500});
+        }
+        const QPointF grabbed = h.area()->mapToDocument(pointer);
+        for (int notch : notches)
+            wheel(h.image(), pointer, {0, 120 * notch});
+        // Where the picture is narrower than the view it stays centred; on every axis it
+        // covers, the grabbed point is back under the pointer, within a pixel on screen.
+        const double m = h.area()->magnification();
+        const QPointF drift = (h.area()->mapToDocument(pointer) - grabbed) * m;
+        const bool coversWidth = 3000 * m >= 1000;
+        const bool coversHeight = 4000 * m >= 800;
+        QVERIFY(coversWidth || start == 0);
+        if (coversWidth)
+            QVERIFY2(qAbs(drift.x()) < 1, qPrintable(QString::number(drift.x())));
+        if (coversHeight)
+            QVERIFY2(qAbs(drift.y()) < 1, qPrintable(QString::number(drift.y())));
+    }
+
+    void wheelTakesANewPointOnceThePointerOrTheViewMoves()
+    {
+        SurfaceHarness h(solidImage(3000, 4000));
+        for (int i = 0; i < 8; ++i) // wider than the view from the sixth notch on
+            wheel(h.image(), {650, 300}, {0, 120});
+        const QPointF first = h.area()->mapToDocument({650, 300});
+        // A new pointer position grabs what is under it now.
+        const QPointF moved = h.area()->mapToDocument({300, 300});
+        wheel(h.image(), {300, 300}, {0, 120});
+        QVERIFY((h.area()->mapToDocument({300, 300}) - moved).manhattanLength() < 1e-6);
+        // So does a scroll between two notches at the same place.
+        h.area()->scrollToPoint(h.area()->bounds().topLeft() + QPointF(0, 50));
+        const QPointF scrolled = h.area()->mapToDocument({300, 300});
+        wheel(h.image(), {300, 300}, {0, 120});
+        QVERIFY((h.area()->mapToDocument({300, 300}) - scrolled).manhattanLength() < 1e-6);
+        QVERIFY(first != scrolled);
+    }
+
+    void pinchKeepsTheGrabbedPointUnderTheFingers()
+    {
+        SurfaceHarness h(solidImage(3000, 4000));
+        const QPointF at(650, 300);
+        const QPointF grabbed = h.area()->mapToDocument(at);
+        pinch(h.image(), Qt::BeginNativeGesture, 0, at);
+        for (int i = 0; i < 10; ++i)
+            pinch(h.image(), Qt::ZoomNativeGesture, 0.1, at);
+        pinch(h.image(), Qt::EndNativeGesture, 0, at);
+        const QPointF drift = (h.area()->mapToDocument(at) - grabbed) * h.area()->magnification();
+        QVERIFY2(drift.manhattanLength() < 1, qPrintable(QString::number(drift.x())));
+    }
+
     void layoutRefitsOnlyInFitModeAndNotWhileAutoSizing()
     {
         SurfaceHarness h(solidImage(4000, 3000));
@@ -91,6 +163,26 @@ private Q_SLOTS:
         h.area()->resize(500, 400);
         QCOMPARE(h.area()->minMagnification(), 0.125);
         QCOMPARE(h.area()->magnification(), 0.2);
+    }
+
+    void resizeKeepsTheCentreOfAZoomedPicture()
+    {
+        SurfaceHarness h(solidImage(4000, 3000));
+        h.zoomTo(1.0);
+        h.area()->scrollToPoint({1200, 900});
+        const QPointF centre = h.area()->bounds().center();
+        for (const QSize size : {QSize(600, 500), QSize(1200, 900), QSize(1000, 800)}) {
+            h.view.resize(size);
+            QCOMPARE(h.area()->bounds().center(), centre);
+            QCOMPARE(h.states.last().visible.center(),
+                     QPointF(centre.x() / 4000, centre.y() / 3000));
+        }
+        // Against an edge the picture stays inside the view.
+        h.area()->scrollToPoint({0, 0});
+        h.view.resize(600, 500);
+        QCOMPARE(h.area()->bounds().topLeft(), QPointF(200, 150));
+        h.view.resize(1000, 800);
+        QCOMPARE(h.area()->bounds().topLeft(), QPointF(0, 0));
     }
 
     void overlayBarsFollowAndMoveTheBounds()
