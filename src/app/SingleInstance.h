@@ -23,6 +23,9 @@ public:
 
     // Becomes the running instance. A socket left behind by a crashed one is replaced.
     bool listen();
+    // Stops taking files: a launch from now on starts an instance of its own.
+    void stopListening();
+    bool isListening() const;
 
 Q_SIGNALS:
     void fileReceived(const QString& absolutePath);
