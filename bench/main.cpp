@@ -1,6 +1,8 @@
 // Measures how long the zoom surface takes to repaint a fitted 24-megapixel image and to pan
 // it at 100 %, drawing into the offscreen platform's backing store, and prints a table; then
-// times stepping to the next photograph (StepBench).
+// times stepping to the next photograph (StepBench) and a camera import into the shown
+// folder (FolderBench).
+#include "FolderBench.h"
 #include "StepBench.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
@@ -171,5 +173,6 @@ int main(int argc, char* argv[])
     std::fflush(stdout);
 
     runStepBench();
+    runFolderBench();
     return 0;
 }
