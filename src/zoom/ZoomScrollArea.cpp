@@ -214,6 +214,7 @@ void ZoomScrollArea::zoomKeeping(double magnification, const QPointF& documentPo
                  documentPoint.y() - (viewHeight - viewportPos.y()) / m},
                 m);
     m_heldPoint = HeldPoint{viewportPos, documentPoint, m_bounds, m_magnification};
+    Q_EMIT magnifiedByUser();
 }
 
 void ZoomScrollArea::handleNativeGesture(QNativeGestureEvent* event)

@@ -64,6 +64,8 @@ Q_SIGNALS:
     void boundsChanged();
     void liveMagnifyWillStart();
     void liveMagnifyDidEnd();
+    // The person zoomed, by wheel or pinch.
+    void magnifiedByUser();
 
 protected:
     bool event(QEvent* event) override;
