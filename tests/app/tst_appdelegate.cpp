@@ -112,17 +112,6 @@ private Q_SLOTS:
         QVERIFY(!running.appState().currentURL());
     }
 
-    void folderArgumentOpensItsFirstImage()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("album")));
-        makeImage(dir, QStringLiteral("album/2.png"));
-        makeImage(dir, QStringLiteral("album/10.png"));
-        AppDelegate delegate;
-        delegate.openFiles({QStringLiteral("album")}, dir.path());
-        QCOMPARE(delegate.appState().windowTitle(), QStringLiteral("2.png [1/2]"));
-    }
-
     void staleSocketIsRecovered()
     {
         QTemporaryDir dir;

