@@ -72,11 +72,6 @@ void SingleInstance::stopListening()
         m_server->close();
 }
 
-bool SingleInstance::isListening() const
-{
-    return m_server && m_server->isListening();
-}
-
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {

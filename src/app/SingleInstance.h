@@ -25,7 +25,6 @@ public:
     bool listen();
     // Stops taking files: a launch from now on starts an instance of its own.
     void stopListening();
-    bool isListening() const;
 
 Q_SIGNALS:
     void fileReceived(const QString& absolutePath);
