@@ -37,8 +37,9 @@ test: deps
 	$(MAKE) test-plain
 	$(MAKE) test-asan
 
+# The window figures need an X display of a known size: a virtual one.
 bench: deps build
-	./build/bench/pelu-bench
+	xvfb-run -a -s "-screen 0 1600x1000x24" ./build/pelu-bench
 
 samples: deps
 	bash tools/make-samples.sh

@@ -1,103 +1,87 @@
 #include "StepBench.h"
 
+#include "app/AppDelegate.h"
+#include "app/PeluApp.h"
 #include "state/AppState.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QProcess>
+#include <QMainWindow>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <vector>
+
+namespace bench {
 
 namespace {
 
-constexpr int kRuns = 5;
-
-double median(std::vector<double> values)
+void runEventsFor(int milliseconds)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    const double end = monotonicMs() + milliseconds;
+    while (monotonicMs() < end)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 
-double msSince(const QElapsedTimer& timer)
+// Until both neighbours are decoded ahead and the window has drawn what follows.
+void waitForNeighbours(const AppState& state)
 {
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-QImage photograph(int seed)
-{
-    QImage image(6000, 4000, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] =
-                qRgb((x / 24 + seed * 40) & 255, (y * 255) / image.height(), ((x * y) >> 9) & 255);
-    }
-    return image;
-}
-
-// djpeg's full decode of the same file, the reference for "how fast can a JPEG be read".
-double djpegMs(const QString& path)
-{
-    const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
-    if (djpeg.isEmpty())
-        return -1;
-    std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        QElapsedTimer timer;
-        timer.start();
-        process.start(djpeg, {path});
-        process.waitForFinished(60000);
-        times.push_back(msSince(timer));
-    }
-    return median(times);
+    const double deadline = monotonicMs() + 60000;
+    while (state.preloadedImages().size() < 2 && monotonicMs() < deadline)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    runEventsFor(300);
 }
 
 } // namespace
 
-void runStepBench()
+void runStepBench(const Settings& settings, const DataSet& data, Results& results)
 {
-    QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    QList<QUrl> files;
-    for (int i = 0; i < 3; ++i) {
-        const QString path = dir.filePath(QStringLiteral("photo%1.jpg").arg(i + 1));
-        photograph(i).save(path, "JPEG", 90);
-        files.append(QUrl::fromLocalFile(path));
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    const QUrl first = QUrl::fromLocalFile(data.photos.first());
+
+    std::vector<double> hits, misses;
+    {
+        AppDelegate delegate;
+        PeluApp pelu(delegate);
+        pelu.window()->resize(1280, 800);
+        pelu.window()->show();
+        AppState& state = delegate.appState();
+        state.openFile(first);
+        for (int run = 0; run < settings.repeats; ++run) {
+            waitForNeighbours(state);
+            double start = monotonicMs();
+            state.nextImage();
+            hits.push_back(monotonicMs() - start);
+            waitForNeighbours(state);
+            state.setPreloadedImages({});
+            start = monotonicMs();
+            state.nextImage(); // nothing ready: decoded here
+            misses.push_back(monotonicMs() - start);
+        }
     }
+    results.set(QStringLiteral("step_hit_ms"), median(hits));
 
-    AppState state;
-    std::vector<double> cold, warm;
-    for (int run = 0; run < kRuns; ++run) {
-        state.openFile(files[0]);
-        while (state.preloadedImages().size() < 2)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-
-        QElapsedTimer timer;
-        timer.start();
-        state.nextImage(); // neighbour ready
-        warm.push_back(msSince(timer));
-
-        while (state.preloadedImages().size() < 2)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        state.setPreloadedImages({});
-        timer.start();
-        state.nextImage(); // nothing ready: decodes here
-        cold.push_back(msSince(timer));
+    // Opening at actual size: the full image is decoded into currentImage at once.
+    std::vector<double> opens;
+    {
+        AppState state;
+        state.setDisplayMode(DisplayMode::actualSize);
+        for (int run = 0; run < settings.repeats; ++run) {
+            const double start = monotonicMs();
+            state.openFile(first);
+            opens.push_back(monotonicMs() - start);
+            waitForNeighbours(state);
+        }
     }
-    const double reference = djpegMs(files[1].toLocalFile());
+    const double djpeg = results.value(QStringLiteral("djpeg_ms"));
+    if (djpeg > 0)
+        results.set(QStringLiteral("open_ratio"), median(opens) / djpeg);
 
-    std::printf("\nStep to the next 6000x4000 JPEG (median of %d)\n", kRuns);
-    std::printf("%-44s %9.1f ms\n", "neighbour decoded ahead", median(warm));
-    std::printf("%-44s %9.1f ms\n", "nothing ready (decode on this thread)", median(cold));
-    if (reference > 0) {
-        std::printf("%-44s %9.1f ms\n", "djpeg, same file (process included)", reference);
-        std::printf("%-44s %9.2f\n", "ratio: cold step / djpeg", median(cold) / reference);
-    }
+    std::printf("\nStepping and opening in the process, 1280x800 window (medians of %d)\n",
+                settings.repeats);
+    std::printf("  %-52s %9.2f ms\n", "nextImage, neighbour decoded ahead", median(hits));
+    std::printf("  %-52s %9.1f ms\n", "nextImage, nothing ready (decoded here)", median(misses));
+    std::printf("  %-52s %9.1f ms\n", "openFile at actual size, to currentImage", median(opens));
+    std::fflush(stdout);
 }
+
+} // namespace bench

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kFiles = 10000;
+int g_files = 10000;
 constexpr int kStripWidth = 1280;
 // A touchpad flick: this many points every frame of 16 ms.
 constexpr int kFlickPoints = 1500;
@@ -101,15 +101,16 @@ void print(const char* what, const Outcome& o)
 
 } // namespace
 
-void runStripBench()
+void runStripBench(bool quick)
 {
+    g_files = quick ? 300 : 10000;
     QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QList<QByteArray> kinds;
     for (int seed = 0; seed < 8; ++seed)
         kinds.append(jpegBytes(seed));
     QList<QUrl> files;
-    for (int i = 0; i < kFiles; ++i) {
+    for (int i = 0; i < g_files; ++i) {
         const QString path =
             dir.filePath(QStringLiteral("photo%1.jpg").arg(i + 1, 5, 10, QChar('0')));
         QFile file(path);
@@ -133,7 +134,7 @@ void runStripBench()
     });
 
     std::printf("\nThumbnail strip, %d JPEGs of 640x480 in a %d-point strip, %d thread(s)\n",
-                kFiles, kStripWidth, ThumbnailCache().threadCount());
+                g_files, kStripWidth, ThumbnailCache().threadCount());
     std::printf("%-36s %8s %8s %8s %10s %10s\n", "open, then to the last image by", "widgets",
                 "cells", "alive", "thumbnails", "done in ms");
     print("stepping back from the first", stepBack);

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
+#include "zoom/FrameTrace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    zoom::FrameTrace::start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));

@@ -6,6 +6,7 @@
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
+#include "zoom/FrameTrace.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
 
@@ -14,6 +15,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMimeData>
 #include <QPainter>
 #include <utility>
@@ -213,9 +215,11 @@ void ImageViewer::refresh()
 {
     const bool hasImage = m_state.currentImage().has_value();
     m_empty->setVisible(!hasImage);
-    if (const auto& url = m_state.currentURL(); url && !hasImage)
+    if (const auto& url = m_state.currentURL(); url && !hasImage) {
         m_empty->showRefusal(url->fileName(), m_state.decodeFailure());
-    else
+        if (zoom::FrameTrace::isOn() && m_state.decodeFailure() != imaging::DecodeFailure::none)
+            zoom::FrameTrace::note("refused", url->fileName());
+    } else
         m_empty->showInvitation();
     m_statusBar->setVisible(hasImage);
     refreshNavigator();
@@ -278,6 +282,9 @@ bool ImageViewer::event(QEvent* event)
 
 void ImageViewer::keyPressEvent(QKeyEvent* event)
 {
+    if (zoom::FrameTrace::isOn())
+        zoom::FrameTrace::note(event->isAutoRepeat() ? "repeat" : "key",
+                               QKeySequence(event->key()).toString());
     switch (event->key()) {
     case Qt::Key_Right:
     case Qt::Key_Space:
@@ -303,6 +310,13 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
+}
+
+void ImageViewer::keyReleaseEvent(QKeyEvent* event)
+{
+    if (zoom::FrameTrace::isOn() && !event->isAutoRepeat())
+        zoom::FrameTrace::note("release", QKeySequence(event->key()).toString());
+    QWidget::keyReleaseEvent(event);
 }
 
 void ImageViewer::contextMenuEvent(QContextMenuEvent* event)

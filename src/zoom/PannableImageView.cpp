@@ -1,5 +1,6 @@
 #include "zoom/PannableImageView.h"
 
+#include "zoom/FrameTrace.h"
 #include "zoom/ZoomScrollArea.h"
 
 #include <QMouseEvent>
@@ -182,18 +183,41 @@ void PannableImageView::mouseReleaseEvent(QMouseEvent* event)
 void PannableImageView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    paintFrame(painter, event->rect());
+    const Drawn drawn = paintFrame(painter, event->rect());
+    if (!m_traceLabel.isEmpty())
+        traceFrame(drawn);
 }
 
-void PannableImageView::paintFrame(QPainter& painter, const QRect& dirty)
+void PannableImageView::traceFrame(Drawn drawn)
+{
+    // The first stand-in is reported, and so is the first true frame.
+    if (drawn == Drawn::nothing || (drawn == Drawn::standIn && m_traceStandInSeen))
+        return;
+    m_traceStandInSeen = drawn == Drawn::standIn;
+    const QString label =
+        drawn == Drawn::picture ? std::exchange(m_traceLabel, QString()) : m_traceLabel;
+    const QString detail =
+        QStringLiteral("%1 %2x%3%4")
+            .arg(label)
+            .arg(m_image.width())
+            .arg(m_image.height())
+            .arg(drawn == Drawn::standIn ? QStringLiteral(" stand-in") : QString());
+    // Reported from the next turn of the event loop: by then the frame has been flushed to the
+    // screen.
+    QMetaObject::invokeMethod(
+        this, [detail] { zoom::FrameTrace::note("frame", detail); }, Qt::QueuedConnection);
+}
+
+PannableImageView::Drawn PannableImageView::paintFrame(QPainter& painter, const QRect& dirty)
 {
     painter.fillRect(dirty, Qt::black);
-    paintImage(painter, dirty);
+    const Drawn drawn = paintImage(painter, dirty);
     if (!m_fadeSnapshot.isNull()) {
         painter.setOpacity(1.0 - m_fade->currentValue().toDouble());
         painter.drawImage(QPointF(0, 0), m_fadeSnapshot);
         painter.setOpacity(1.0);
     }
+    return drawn;
 }
 
 QSize PannableImageView::scaledCopySize(const QRectF& target, double dpr) const
@@ -201,15 +225,15 @@ QSize PannableImageView::scaledCopySize(const QRectF& target, double dpr) const
     return {std::max(1, qRound(target.width() * dpr)), std::max(1, qRound(target.height() * dpr))};
 }
 
-void PannableImageView::paintImage(QPainter& painter, const QRect& dirty)
+PannableImageView::Drawn PannableImageView::paintImage(QPainter& painter, const QRect& dirty)
 {
     const ZoomScrollArea* area = enclosingScrollArea();
     if (!area || m_image.isNull())
-        return;
+        return Drawn::nothing;
     const QRectF target = area->documentRectInViewport();
     const QRectF visible = target.intersected(QRectF(dirty));
     if (visible.isEmpty())
-        return;
+        return Drawn::nothing;
     const double dpr = painter.device()->devicePixelRatioF();
     // Device pixels per image pixel.
     const double scale = target.width() * dpr / m_image.width();
@@ -218,17 +242,17 @@ void PannableImageView::paintImage(QPainter& painter, const QRect& dirty)
         const ScaledImageCache::Copy copy = m_scaledCopy.copyFor(scaledCopySize(target, dpr), dpr);
         if (copy.exact) {
             painter.drawImage(snappedToDevicePixels(target.topLeft(), dpr), copy.image);
-            return;
+            return Drawn::picture;
         }
         // Until the smooth copy arrives: the last copy, or the image itself, stretched.
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, copy.image.isNull() ? m_image : copy.image);
-        return;
+        return Drawn::standIn;
     }
     if (scale < 1 + kScaleTolerance) {
         painter.drawImage(QRectF(snappedToDevicePixels(target.topLeft(), dpr), target.size()),
                           m_image);
-        return;
+        return Drawn::picture;
     }
     // Enlarged: only the part in view is scaled.
     const double perPixelX = target.width() / m_image.width();
@@ -238,4 +262,5 @@ void PannableImageView::paintImage(QPainter& painter, const QRect& dirty)
                         visible.height() / perPixelY);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(visible, m_image, source);
+    return Drawn::picture;
 }

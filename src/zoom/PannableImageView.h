@@ -43,6 +43,13 @@ public:
     // True once the smoothly scaled copy for the current magnification is in hand.
     bool isScaledCopyReady() const;
 
+    // With the frame trace on: the next frame that draws the image is reported under label.
+    void traceNextFrame(const QString& label)
+    {
+        m_traceLabel = label;
+        m_traceStandInSeen = false;
+    }
+
     // A press must move further than this, in points on screen, before it becomes a drag.
     static constexpr double kDragThreshold = 3.0;
 
@@ -60,8 +67,11 @@ private:
     ZoomScrollArea* enclosingScrollArea() const;
     bool isOverImage(const QPointF& viewportPos) const;
     void updateHoverCursor(const QPointF& viewportPos);
-    void paintFrame(QPainter& painter, const QRect& dirty);
-    void paintImage(QPainter& painter, const QRect& dirty);
+    // What paintImage drew, for the frame trace.
+    enum class Drawn { nothing, standIn, picture };
+    Drawn paintFrame(QPainter& painter, const QRect& dirty);
+    Drawn paintImage(QPainter& painter, const QRect& dirty);
+    void traceFrame(Drawn drawn);
     QSize scaledCopySize(const QRectF& target, double dpr) const;
 
     QImage m_image;
@@ -78,4 +88,6 @@ private:
 
     QVariantAnimation* m_fade = nullptr;
     QImage m_fadeSnapshot;
+    QString m_traceLabel;
+    bool m_traceStandInSeen = false;
 };

@@ -1,10 +1,13 @@
 #include "zoom/ZoomCoordinator.h"
 
+#include "zoom/FrameTrace.h"
 #include "zoom/ImageRotation.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/WindowAutoSize.h"
 #include "zoom/ZoomGeometry.h"
 #include "zoom/ZoomScrollArea.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -116,6 +119,8 @@ void ZoomCoordinator::applyImage(const ZoomParameters& p)
         m_imageView->fadeFromCurrentContent();
     m_imageView->setImage(*m_displayedImage);
     m_imageView->setFrameSize(QSizeF(m_displayedImage->size()));
+    if (zoom::FrameTrace::isOn())
+        m_imageView->traceNextFrame(QFileInfo(m_sourcePath).fileName());
 
     const QPointer<ZoomScrollArea> area = m_scrollArea;
     if (!p.isAutoSizeWindow) {

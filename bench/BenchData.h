@@ -1,0 +1,23 @@
+#pragma once
+
+#include "BenchSupport.h"
+
+#include <QSize>
+#include <QStringList>
+
+namespace bench {
+
+// The files the benchmark runs on, made once and kept in the data folder (tiny ones in a
+// temporary folder for --quick).
+struct DataSet {
+    QSize photoSize;
+    QStringList photos;  // JPEG quality 90, alone in their folder: the burst runs over them
+    QStringList pngs;    // 64x64 PNGs, alone in their folder
+    QString cameraJpeg;  // a photo with a camera's Exif
+    QString hugeJpeg;    // 200 MP, alone in its folder
+    QString refusedJpeg; // 260 MP, alone in its folder
+};
+
+DataSet prepareData(const Settings& settings);
+
+} // namespace bench

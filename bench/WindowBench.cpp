@@ -1,0 +1,196 @@
+#include "WindowBench.h"
+
+#include "ViewerProcess.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+namespace bench {
+
+namespace {
+
+constexpr int kStepWidth = 1280, kStepHeight = 800;
+
+bool isFrame(const TraceLine& line)
+{
+    return line.event == QLatin1String("frame");
+}
+
+QString shownFile(const TraceLine& frame)
+{
+    return frame.detail.section(QLatin1Char(' '), 0, 0);
+}
+
+struct Waits {
+    int settleMs;  // after a step, for the neighbours to be decoded ahead
+    int holdMs;    // how long Right is held
+    int timeoutMs; // for a frame that should come
+};
+
+Waits waitsFor(const Settings& settings)
+{
+    return settings.quick ? Waits{600, 800, 20000} : Waits{3000, 3000, 60000};
+}
+
+void report(const char* what, const std::vector<double>& samples)
+{
+    std::printf("  %-52s", what);
+    for (const double s : samples)
+        std::printf(" %7.1f", s);
+    std::printf("   median %.1f\n", median(samples));
+}
+
+// Opens the first photo, then steps twice, each step some seconds after the previous one, in a
+// 1280 x 800 window: the first frame after exec, each step's first frame, and the peak memory
+// once three photos have been shown.
+void coldFrameAndSteps(const Settings& settings, const DataSet& data, Keyboard& keyboard,
+                       Results& results)
+{
+    const Waits waits = waitsFor(settings);
+    std::vector<double> cold, steps, rss;
+    for (int run = 0; run < settings.repeats; ++run) {
+        ViewerProcess viewer(settings, data.photos.first());
+        const auto first = viewer.waitFor(isFrame, waits.timeoutMs);
+        if (!first)
+            continue;
+        cold.push_back(first->mono - viewer.startMono());
+        if (!viewer.placeWindow(kStepWidth, kStepHeight))
+            continue;
+        viewer.runFor(waits.settleMs);
+        for (int step = 1; step <= 2; ++step) {
+            const size_t from = viewer.lines().size();
+            keyboard.send(QStringLiteral("key Right"));
+            const auto key = viewer.waitForEvent(QStringLiteral("key"), waits.timeoutMs, from);
+            const QString expected = QFileInfo(data.photos[step]).fileName();
+            const auto frame = viewer.waitFor(
+                [&](const TraceLine& l) { return isFrame(l) && shownFile(l) == expected; },
+                waits.timeoutMs, from);
+            if (key && frame)
+                steps.push_back(frame->mono - key->mono);
+            viewer.runFor(waits.settleMs);
+        }
+        rss.push_back(viewer.peakRssMb());
+    }
+    report("exec to first frame, 24 MP JPEG (ms):", cold);
+    report("key to first frame of the next photo (ms):", steps);
+    report("peak RSS after three photos (MB):", rss);
+    if (!cold.empty())
+        results.set(QStringLiteral("cold_frame_ms"), median(cold));
+    if (!steps.empty())
+        results.set(QStringLiteral("step_frame_ms"), median(steps));
+    if (!rss.empty())
+        results.set(QStringLiteral("rss_3x24mp_mb"), median(rss));
+}
+
+void smallFirstFrame(const Settings& settings, const DataSet& data, Results& results)
+{
+    std::vector<double> samples;
+    for (int run = 0; run < settings.repeats; ++run) {
+        ViewerProcess viewer(settings, data.pngs.first());
+        if (const auto first = viewer.waitFor(isFrame, waitsFor(settings).timeoutMs))
+            samples.push_back(first->mono - viewer.startMono());
+    }
+    report("exec to first frame, 64x64 PNG among the folder (ms):", samples);
+    if (!samples.empty())
+        results.set(QStringLiteral("small_first_frame_ms"), median(samples));
+}
+
+// Holds Right over the photos, then lets go: how far the viewer goes on after the release and
+// how much memory it took on the way.
+void burst(const Settings& settings, const DataSet& data, Keyboard& keyboard, Results& results)
+{
+    const Waits waits = waitsFor(settings);
+    std::vector<double> overshoot, rss, shown;
+    for (int run = 0; run < settings.repeats; ++run) {
+        ViewerProcess viewer(settings, data.photos.first());
+        if (!viewer.waitFor(isFrame, waits.timeoutMs) ||
+            !viewer.placeWindow(kStepWidth, kStepHeight))
+            continue;
+        viewer.runFor(waits.settleMs);
+        const size_t from = viewer.lines().size();
+        keyboard.send(QStringLiteral("keydown Right"));
+        viewer.runFor(waits.holdMs);
+        const double released = keyboard.send(QStringLiteral("keyup Right"));
+        viewer.runFor(waits.settleMs);
+        // A step shows a new photo: its first frame counts, not the ones that refine it.
+        double lastStep = 0;
+        QString current;
+        int steps = 0;
+        for (size_t i = from; i < viewer.lines().size(); ++i) {
+            const TraceLine& line = viewer.lines()[i];
+            if (isFrame(line) && shownFile(line) != current) {
+                current = shownFile(line);
+                lastStep = line.mono;
+                ++steps;
+            }
+        }
+        overshoot.push_back(std::max(0.0, lastStep - released));
+        rss.push_back(viewer.peakRssMb());
+        shown.push_back(steps);
+    }
+    report("photos shown while Right was held:", shown);
+    report("key release to the last step (ms):", overshoot);
+    report("peak RSS of the burst (MB):", rss);
+    if (!overshoot.empty()) {
+        results.set(QStringLiteral("burst_overshoot_ms"), median(overshoot));
+        results.set(QStringLiteral("burst_rss_mb"), median(rss));
+    }
+}
+
+// The 200 MP photo must show (its full image too) and the 260 MP one be refused.
+void hugeFiles(const Settings& settings, const DataSet& data, Results& results)
+{
+    const Waits waits = waitsFor(settings);
+    bool allOk = true;
+    std::vector<double> rss, refusedRss;
+    for (int run = 0; run < settings.repeats; ++run) {
+        {
+            ViewerProcess viewer(settings, data.hugeJpeg);
+            const auto frame = viewer.waitFor(
+                [](const TraceLine& l) {
+                    return isFrame(l) && !l.detail.endsWith(QLatin1String("stand-in"));
+                },
+                waits.timeoutMs);
+            // Once the full image is in: a frame of it, or a second of quiet.
+            viewer.runFor(1000);
+            allOk = allOk && frame.has_value();
+            rss.push_back(viewer.peakRssMb());
+        }
+        ViewerProcess refused(settings, data.refusedJpeg);
+        const bool said =
+            refused.waitForEvent(QStringLiteral("refused"), waits.timeoutMs).has_value();
+        refused.runFor(300);
+        const bool drewNothing =
+            std::none_of(refused.lines().begin(), refused.lines().end(), isFrame);
+        allOk = allOk && said && drewNothing;
+        refusedRss.push_back(refused.peakRssMb());
+    }
+    report("peak RSS showing the 200 MP photo (MB):", rss);
+    report("peak RSS refusing the 260 MP photo (MB):", refusedRss);
+    results.set(QStringLiteral("huge_open_ok"), allOk ? 1 : 0);
+    if (!rss.empty())
+        results.set(QStringLiteral("huge_rss_mb"), median(rss));
+}
+
+} // namespace
+
+void runWindowBench(const Settings& settings, const DataSet& data, Results& results)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::printf("\nNo X display: the real window's figures are left out.\n");
+        return;
+    }
+    Keyboard keyboard;
+    if (!keyboard.isReady()) {
+        std::printf("\nxdotool did not start: the real window's figures are left out.\n");
+        return;
+    }
+    std::printf("\nThe real window (%s), each run a fresh process:\n", qPrintable(settings.viewer));
+    coldFrameAndSteps(settings, data, keyboard, results);
+    smallFirstFrame(settings, data, results);
+    burst(settings, data, keyboard, results);
+    hugeFiles(settings, data, results);
+    std::fflush(stdout);
+}
+
+} // namespace bench
