@@ -1,5 +1,6 @@
 #include "imaging/ImageProperties.h"
 
+#include "imaging/ContainerChecks.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/ExifReading.h"
 #include "imaging/Exiv2Support.h"
@@ -56,6 +57,9 @@ void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 
 
 bool readQtHeader(const QString& path, ImageProperties& properties)
 {
+    // Even Qt's size() lets libpng and libwebp allocate what a lying header declares.
+    if (!detail::containerIsSound(path, properties.type))
+        return false;
     QImageReader reader(path, qtFormat(properties.type));
     detail::selectLargestImage(reader, properties.type);
     const QSize size = reader.size();
