@@ -1,5 +1,6 @@
 #include "imaging/AnimatedImage.h"
 
+#include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/ImageTypes.h"
@@ -18,6 +19,7 @@ constexpr int kDefaultDelayMs = 100;
 
 AnimatedImage::AnimatedImage(const QString& path) : m_path(path)
 {
+    const DecodeScope scope;
     detail::ensureLibrariesReady();
     const ImageType type = detectImageType(path);
     if (decoderFor(type) != DecoderFamily::Qt)
@@ -54,6 +56,7 @@ QImage AnimatedImage::nextFrame()
 {
     if (m_frameCount == 0)
         return {};
+    const DecodeScope scope;
     if (!m_reader->canRead()) {
         // Past the last frame: start over with a fresh reader.
         m_reader = openReader();

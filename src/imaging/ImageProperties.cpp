@@ -1,6 +1,7 @@
 #include "imaging/ImageProperties.h"
 
 #include "imaging/ContainerChecks.h"
+#include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/ExifReading.h"
 #include "imaging/Exiv2Support.h"
@@ -133,6 +134,7 @@ bool readHeader(const QString& path, ImageProperties& properties)
 
 std::optional<ImageProperties> readImageProperties(const QString& path)
 {
+    const DecodeScope scope;
     detail::ensureLibrariesReady();
     ImageProperties properties;
     properties.type = detectImageType(path);
