@@ -28,20 +28,6 @@ constexpr qint64 kSmallCanvas = 1 << 20;
 constexpr int kMaxChunks = 1 << 20;
 constexpr int kMaxIconEntries = 256;
 
-// Exactly size bytes from the current position, or nothing.
-QByteArray take(QIODevice& device, qint64 size)
-{
-    if (size < 0 || size > device.size() - device.pos())
-        return {};
-    QByteArray bytes = device.read(size);
-    return bytes.size() == size ? bytes : QByteArray();
-}
-
-bool skip(QIODevice& device, qint64 size)
-{
-    return size >= 0 && size <= device.size() - device.pos() && device.seek(device.pos() + size);
-}
-
 bool plausible(qint64 pixels, qint64 bytes, qint64 pixelsPerByte)
 {
     return pixels / pixelsPerByte <= bytes;
@@ -85,7 +71,7 @@ private:
 
 bool pngIsSound(QIODevice& device)
 {
-    if (take(device, 8) != QByteArray("\x89PNG\r\n\x1A\n", 8))
+    if (readExactly(device, 8) != QByteArray("\x89PNG\r\n\x1A\n", 8))
         return false;
     qint64 width = 0, height = 0, bitsPerPixel = 0, data = 0;
     for (int i = 0; i < kMaxChunks; ++i) {
@@ -98,7 +84,7 @@ bool pngIsSound(QIODevice& device)
             return false;
         const QByteArray type = header.mid(4, 4);
         if (i == 0) {
-            const QByteArray ihdr = take(device, 13);
+            const QByteArray ihdr = readExactly(device, 13);
             if (type != "IHDR" || ihdr.size() != 13)
                 return false;
             width = readBigEndian32(ihdr, 0);
@@ -108,7 +94,7 @@ bool pngIsSound(QIODevice& device)
             if (colourType > 6 || kSamples[colourType] == 0 || !withinPixelBudget(width, height))
                 return false;
             bitsPerPixel = readByte(ihdr, 8) * (colourType == 3 ? 1 : kSamples[colourType]);
-            if (!skip(device, length - 13 + 4))
+            if (!skipBytes(device, length - 13 + 4))
                 return false;
             continue;
         }
@@ -116,7 +102,7 @@ bool pngIsSound(QIODevice& device)
             break;
         if (type == "IDAT")
             data += length;
-        if (!skip(device, length + 4))
+        if (!skipBytes(device, length + 4))
             return false;
     }
     const qint64 rowBytes = 1 + (width * bitsPerPixel + 7) / 8;
@@ -167,7 +153,7 @@ qint64 gifSubBlocks(QIODevice& device)
     while (device.getChar(&size)) {
         if (size == 0)
             return total;
-        if (!skip(device, quint8(size)))
+        if (!skipBytes(device, quint8(size)))
             return -1;
         total += quint8(size);
     }
@@ -176,7 +162,7 @@ qint64 gifSubBlocks(QIODevice& device)
 
 bool gifIsSound(QIODevice& device)
 {
-    const QByteArray header = take(device, 13);
+    const QByteArray header = readExactly(device, 13);
     if (header.size() != 13)
         return false;
     const auto colourTable = [](quint32 flags) {
@@ -185,18 +171,20 @@ bool gifIsSound(QIODevice& device)
     // Qt decodes every frame onto a canvas of the logical screen's size.
     Canvas canvas(readEndian16(header, 6, true), readEndian16(header, 8, true));
     const bool hasScreen = readEndian16(header, 6, true) > 0 && readEndian16(header, 8, true) > 0;
-    if ((hasScreen && !canvas.withinBudget()) || !skip(device, colourTable(readByte(header, 10))))
+    if ((hasScreen && !canvas.withinBudget()) ||
+        !skipBytes(device, colourTable(readByte(header, 10))))
         return false;
     int frames = 0;
     char introducer = 0;
     // A file cut short after its first frame still plays what it holds.
     for (int i = 0; i < kMaxChunks && device.getChar(&introducer); ++i) {
         if (quint8(introducer) == 0x21) {
-            if (!skip(device, 1) || gifSubBlocks(device) < 0)
+            if (!skipBytes(device, 1) || gifSubBlocks(device) < 0)
                 break;
         } else if (quint8(introducer) == 0x2C) {
-            const QByteArray descriptor = take(device, 9);
-            if (descriptor.size() != 9 || !skip(device, colourTable(readByte(descriptor, 8)) + 1))
+            const QByteArray descriptor = readExactly(device, 9);
+            if (descriptor.size() != 9 ||
+                !skipBytes(device, colourTable(readByte(descriptor, 8)) + 1))
                 break;
             const qint64 x = readEndian16(descriptor, 0, true),
                          y = readEndian16(descriptor, 2, true);
@@ -238,13 +226,13 @@ bool webpBitstreamIsSound(const QByteArray& type, const QByteArray& head, qint64
 bool webpChunksAreSound(QIODevice& device, qint64 end, std::optional<Canvas>& canvas, int depth)
 {
     for (int i = 0; i < kMaxChunks && device.pos() + 8 <= end; ++i) {
-        const QByteArray header = take(device, 8);
+        const QByteArray header = readExactly(device, 8);
         const QByteArray type = header.left(4);
         const qint64 size = readEndian32(header, 4, true);
         const qint64 start = device.pos();
         if (header.size() != 8 || start + size > end)
             return false;
-        const QByteArray head = take(device, std::min<qint64>(size, 16));
+        const QByteArray head = readExactly(device, std::min<qint64>(size, 16));
         if (type == "VP8X" && depth == 0) {
             canvas.emplace(readLittleEndian24(head, 4) + 1, readLittleEndian24(head, 7) + 1);
             if (head.size() < 10 || !canvas->withinBudget())
@@ -268,7 +256,7 @@ bool webpChunksAreSound(QIODevice& device, qint64 end, std::optional<Canvas>& ca
 
 bool webpIsSound(QIODevice& device)
 {
-    const QByteArray header = take(device, 12);
+    const QByteArray header = readExactly(device, 12);
     const qint64 end = 8 + qint64(readEndian32(header, 4, true));
     std::optional<Canvas> canvas;
     return header.size() == 12 && end <= device.size() &&
@@ -277,7 +265,7 @@ bool webpIsSound(QIODevice& device)
 
 bool bmpIsSound(QIODevice& device)
 {
-    const QByteArray header = take(device, 26);
+    const QByteArray header = readExactly(device, 26);
     const qint64 infoSize = readEndian32(header, 14, true);
     static constexpr qint64 kInfoSizes[] = {12, 16, 40, 52, 56, 64, 108, 124};
     if (header.size() != 26 ||
@@ -295,9 +283,9 @@ bool bmpIsSound(QIODevice& device)
 // Every entry inside the file; embedded PNG entries sound, bitmap entries within the budget.
 bool icoIsSound(QIODevice& device)
 {
-    const QByteArray header = take(device, 6);
+    const QByteArray header = readExactly(device, 6);
     const int count = std::min<int>(readEndian16(header, 4, true), kMaxIconEntries);
-    const QByteArray entries = take(device, qint64(count) * 16);
+    const QByteArray entries = readExactly(device, qint64(count) * 16);
     if (header.size() != 6 || entries.size() != count * 16)
         return false;
     for (int i = 0; i < count; ++i) {
@@ -308,7 +296,7 @@ bool icoIsSound(QIODevice& device)
         const QByteArray head = device.peek(12);
         if (head.startsWith("\x89PNG")) {
             QBuffer entry;
-            entry.setData(take(device, size));
+            entry.setData(readExactly(device, size));
             if (!entry.open(QIODevice::ReadOnly) || !pngIsSound(entry))
                 return false;
         } else if (!withinPixelBudget(qint32(readEndian32(head, 4, true)),

@@ -80,12 +80,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("file");
         QRandomGenerator random(7);
-        const auto noise = [&random](int size) {
-            QByteArray bytes(size, Qt::Uninitialized);
-            for (char& byte : bytes)
-                byte = char(random.bounded(256));
-            return bytes;
-        };
+        const auto noise = [&random](int size) { return fixtures::noise(random, size); };
         const auto add = [this](const QString& name, const QByteArray& bytes) {
             QVERIFY2(writeFile(path(name), bytes), qPrintable(name));
             QTest::newRow(qPrintable(name)) << path(name);
