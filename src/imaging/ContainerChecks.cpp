@@ -45,8 +45,11 @@ public:
 
     bool withinBudget() const { return withinPixelBudget(m_width, m_height); }
 
+    // An empty frame paints nothing and costs nothing.
     bool addFrame(qint64 x, qint64 y, qint64 width, qint64 height)
     {
+        if (width <= 0 || height <= 0)
+            return true;
         if (!withinPixelBudget(width, height))
             return false;
         m_left = std::min(m_left, x);
@@ -204,22 +207,29 @@ bool gifIsSound(QIODevice& device)
     return frames > 0 && (!hasScreen || canvas.covered());
 }
 
-// The dimensions in a VP8 or VP8L bitstream's header.
-bool webpBitstreamIsSound(const QByteArray& type, const QByteArray& head, qint64 size)
+// The dimensions in a VP8 or VP8L bitstream's header; a still image is its canvas's one frame.
+bool webpBitstreamIsSound(const QByteArray& type, const QByteArray& head, qint64 size,
+                          std::optional<Canvas>& canvas, int depth)
 {
+    qint64 width = 0, height = 0;
     if (type == "VP8 ") {
-        const qint64 width = readEndian16(head, 6, true) & 0x3FFF;
-        const qint64 height = readEndian16(head, 8, true) & 0x3FFF;
-        return head.size() >= 10 && head.mid(3, 3) == "\x9D\x01\x2A" &&
-               withinPixelBudget(width, height) &&
-               plausible(width * height, size, kVp8PixelsPerByte);
-    }
-    if (type == "VP8L") {
+        width = readEndian16(head, 6, true) & 0x3FFF;
+        height = readEndian16(head, 8, true) & 0x3FFF;
+        if (head.size() < 10 || head.mid(3, 3) != "\x9D\x01\x2A" ||
+            !plausible(width * height, size, kVp8PixelsPerByte))
+            return false;
+    } else if (type == "VP8L") {
         const quint32 bits = readEndian32(head, 1, true);
-        return head.size() >= 5 && readByte(head, 0) == 0x2F &&
-               withinPixelBudget((bits & 0x3FFF) + 1, ((bits >> 14) & 0x3FFF) + 1);
+        width = (bits & 0x3FFF) + 1;
+        height = ((bits >> 14) & 0x3FFF) + 1;
+        if (head.size() < 5 || readByte(head, 0) != 0x2F)
+            return false;
+    } else {
+        return true;
     }
-    return true;
+    if (!withinPixelBudget(width, height))
+        return false;
+    return depth > 0 || !canvas || canvas->addFrame(0, 0, width, height);
 }
 
 // Walks RIFF chunks from the current position to end; frames are walked into.
@@ -245,7 +255,7 @@ bool webpChunksAreSound(QIODevice& device, qint64 end, std::optional<Canvas>& ca
                                   readLittleEndian24(head, 9) + 1) ||
                 !webpChunksAreSound(device, start + size, canvas, depth + 1))
                 return false;
-        } else if (!webpBitstreamIsSound(type, head, size)) {
+        } else if (!webpBitstreamIsSound(type, head, size, canvas, depth)) {
             return false;
         }
         if (!device.seek(std::min(start + size + (size & 1), end)))

@@ -1,4 +1,5 @@
 #include "../support/AllocationWatch.h"
+#include "Fixtures.h"
 
 #include "imaging/AnimatedImage.h"
 #include "imaging/ImageService.h"
@@ -68,6 +69,8 @@ bool pixelsAreDefined(const QString& file)
 class TestDamagedFixtures : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+
 private Q_SLOTS:
     // Refused before anything large is allocated, or shown with every pixel defined, the same
     // way by every entry point.
@@ -125,6 +128,40 @@ private Q_SLOTS:
         else
             QVERIFY(properties && properties->pixelWidth);
         QVERIFY(pixelsAreDefined(file));
+    }
+
+    // What the checks against lying headers must still let through: data that compresses
+    // extremely well, a still WebP with metadata (a canvas without animation frames), a GIF
+    // screen larger than its frame.
+    void soundFilesAtTheEdgesStillShow_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSize>("size");
+        QImage flat(4000, 3000, QImage::Format_RGB32);
+        flat.fill(QColor(20, 40, 60));
+        const QString png = m_dir.filePath("flat.png"), jpg = m_dir.filePath("flat.jpg");
+        QVERIFY(flat.save(png) && flat.save(jpg));
+        QTest::newRow("flat.png") << png << flat.size();
+        QTest::newRow("flat.jpg") << jpg << flat.size();
+        const QString webp = m_dir.filePath("exif.webp");
+        QVERIFY(fixtures::writePicture(webp, fixtures::quadrants(1200, 1000), 1));
+        QVERIFY(fixtures::readFile(webp).contains("VP8X"));
+        QTest::newRow("exif.webp") << webp << QSize(1200, 1000);
+        QByteArray gif = fixtures::gif({fixtures::quadrants(600, 450)});
+        qToLittleEndian<quint16>(1200, gif.data() + 6);
+        qToLittleEndian<quint16>(900, gif.data() + 8);
+        QVERIFY(fixtures::writeFile(m_dir.filePath("screen.gif"), gif));
+        QTest::newRow("screen.gif") << m_dir.filePath("screen.gif") << QSize(1200, 900);
+    }
+
+    void soundFilesAtTheEdgesStillShow()
+    {
+        QFETCH(QString, file);
+        QFETCH(QSize, size);
+        auto why = DecodeFailure::none;
+        const std::optional<QImage> image = imaging::decodeImage(file, &why);
+        QCOMPARE(why, DecodeFailure::none);
+        QCOMPARE(image.value_or(QImage()).size(), size);
     }
 
     // heif-enc from 16-bit RGBA photographs: an odd side once gave the empty state.
