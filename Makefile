@@ -57,8 +57,7 @@ fuzz:
 
 # Now and then: the tests that use background threads under ThreadSanitizer, in a tree of
 # their own. Slow, and not part of `make test`.
-TSAN_TESTS := state_tst_navigation state_tst_soak state_tst_appstate imaging_tst_decoding \
-  zoom_tst_zoomcoordinator viewer_tst_imageviewer
+TSAN_TESTS := state_tst_navigation state_tst_soak imaging_tst_decoding
 empty :=
 space := $(empty) $(empty)
 tsan:
