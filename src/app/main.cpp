@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    installMessageRouting();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));
