@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 #include "zoom/FrameTrace.h"
@@ -12,6 +13,7 @@
 int main(int argc, char* argv[])
 {
     zoom::FrameTrace::start();
+    installMessageRouting();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));

@@ -1,12 +1,14 @@
 #include "imaging/HeifDecoder.h"
 
 #include "imaging/ByteReading.h"
+#include "imaging/ImageTypes.h"
 
 #include <QColorSpace>
 #include <QPointF>
 
 #include <libheif/heif.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -51,10 +53,13 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
         return std::nullopt;
     // A grid is allocated at the size its own box declares, which may lie about the 'ispe'
     // we checked: hold every side near the checked one, leaving room for the codec's padding
-    // of coded images to whole blocks.
-    constexpr int kCodedPadding = 256;
-    heif_context_set_maximum_image_size_limit(context,
-                                              std::max(ispeWidth, ispeHeight) + kCodedPadding);
+    // of coded images to whole blocks. libheif also caps the pixels one decode produces at
+    // the square of the limit, and the colour and alpha planes both count.
+    constexpr qint64 kCodedPadding = 256;
+    const qint64 paddedPixels = (ispeWidth + kCodedPadding) * (ispeHeight + kCodedPadding);
+    const qint64 side = std::max<qint64>(std::max(ispeWidth, ispeHeight) + kCodedPadding,
+                                         qint64(std::ceil(std::sqrt(2.0 * double(paddedPixels)))));
+    heif_context_set_maximum_image_size_limit(context, int(std::min<qint64>(side, kMaxSide)));
     return primary;
 }
 
@@ -106,11 +111,13 @@ QColorSpace colorSpaceOf(const heif_image_handle* handle)
         return QColorSpace::fromIccProfile(icc);
     }
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // libheif may hand over a profile together with an error (unknown primaries): ours to free.
+    const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
+        nclx, heif_nclx_color_profile_free);
+    if (error.code != heif_error_Ok || !nclx)
         return {};
-    const QColorSpace space = nclxColorSpace(*nclx);
-    heif_nclx_color_profile_free(nclx);
-    return space;
+    return nclxColorSpace(*nclx);
 }
 
 // The first Exif block, without the offset word that HEIF puts before the TIFF header.
@@ -143,6 +150,23 @@ std::optional<HeifInfo> readHeifInfo(const QString& path)
                     heif_image_handle_has_alpha_channel(handle) != 0, exifOf(handle)};
 }
 
+// libaom for AV1 where it is installed: dav1d prints to the terminal and leaks on damaged
+// data, and was no faster here.
+const char* av1Decoder()
+{
+    static const char* const chosen = [] {
+        const heif_decoder_descriptor* found[8] = {};
+        const int count = heif_get_decoder_descriptors(heif_compression_AV1, found, 8);
+        for (int i = 0; i < count; ++i) {
+            const char* id = heif_decoder_descriptor_get_id_name(found[i]);
+            if (id && std::strcmp(id, "aom") == 0)
+                return "aom";
+        }
+        return static_cast<const char*>(nullptr);
+    }();
+    return chosen;
+}
+
 std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)
 {
     const std::optional<PrimaryImage> primary = openPrimary(path);
@@ -157,6 +181,10 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
         return std::nullopt;
     decoding->ignore_transformations = options.upright ? 0 : 1;
     decoding->convert_hdr_to_8bit = 1;
+    if (detectImageType(path) == ImageType::Avif)
+        decoding->decoder_id = av1Decoder();
+    // Read before decoding, so a profile that comes with an error is freed whatever the pixels do.
+    const QColorSpace colorSpace = colorSpaceOf(handle);
     heif_image* decoded = nullptr;
     const heif_error error = heif_decode_image(
         handle, &decoded, heif_colorspace_RGB,
@@ -182,7 +210,7 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     for (int y = 0; y < height; ++y)
         std::memcpy(image.scanLine(y), data + qsizetype(y) * stride, rowBytes);
 
-    image.setColorSpace(colorSpaceOf(handle));
+    image.setColorSpace(colorSpace);
     if (options.toSrgb)
         convertToSrgb(image);
     return image;

@@ -5,6 +5,7 @@
 #include "imaging/Exiv2Support.h"
 #include "imaging/Orientation.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -134,21 +135,34 @@ bool writeRotatedPixels(const QString& source, const QString& destination, int q
     const int turns = ((quarterTurns % 4) + 4) % 4;
     if (!hasPixelWriter(type) || turns == 0 || QFileInfo::exists(destination))
         return false;
-    // Writing only the first of several images would lose the rest.
-    if (QImageReader(source, qtFormat(type)).imageCount() > 1)
-        return false;
     detail::DecodeOptions options;
     options.toSrgb = false;
+    // The decode comes first: it refuses a hostile file before any reader looks further.
     const std::optional<QImage> decoded = detail::decodeFile(source, type, options);
     if (!decoded)
+        return false;
+    // Writing only the first of several images would lose the rest.
+    if (QImageReader(source, qtFormat(type)).imageCount() > 1)
         return false;
     const QImage turned = rotatePixels(*decoded, turns);
     if (turned.isNull())
         return false;
-    QImageWriter writer(destination, qtFormat(type));
-    configureWriter(writer, type, source);
-    const bool written = writer.write(turned);
-    writer.device()->close();
+    // Encode in memory first: Qt's PNG writer leaks its row buffer when the disk
+    // fails under it, and a short write is caught here just as well.
+    QByteArray encoded;
+    {
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, qtFormat(type));
+        configureWriter(writer, type, source);
+        if (!writer.write(turned))
+            return false;
+    }
+    QFile out(destination);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    const bool written = out.write(encoded) == encoded.size() && out.flush();
+    out.close();
     if (written && carryMetadata(source, destination, turned.size()))
         return true;
     QFile::remove(destination);
