@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
+
+#include <atomic>
 
 // Shared by the decoders: the size limit, one-time library set-up and colour conversion.
 namespace imaging::detail {
@@ -15,6 +18,11 @@ struct DecodeOptions {
     // When positive, a decoder may deliver a reduced image no smaller than needed for a
     // thumbnail whose longer side is this many pixels (JPEG DCT scaling, raw half size).
     int boundingSize = 0;
+    // When not empty, a decoder may deliver a reduced image that still covers the upright
+    // image fitted into this many pixels (JPEG DCT scaling).
+    QSize fitWithin;
+    // Read now and then during a long decode: once true, the decode gives up.
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
 // Photographs up to 200 megapixels open; anything claiming more is refused before allocating.

@@ -3,6 +3,7 @@
 #include "imaging/DecodeScope.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/HeifDecoder.h"
+#include "imaging/JpegDecoder.h"
 #include "imaging/Orientation.h"
 #include "imaging/PsdReader.h"
 #include "imaging/QtDecoder.h"
@@ -15,8 +16,16 @@ std::optional<QImage> decodeFile(const QString& path, ImageType type, const Deco
     const DecodeScope scope;
     ensureLibrariesReady();
     switch (decoderFor(type)) {
-    case DecoderFamily::Qt:
+    case DecoderFamily::Qt: {
+        // JPEG straight into its final pixels; Qt takes what that decoder leaves.
+        bool handled = false;
+        if (type == ImageType::Jpeg) {
+            std::optional<QImage> image = decodeJpeg(path, options, &handled);
+            if (handled)
+                return image;
+        }
         return decodeWithQt(path, type, options);
+    }
     case DecoderFamily::Heif:
         return decodeHeif(path, options);
     case DecoderFamily::Raw: {
