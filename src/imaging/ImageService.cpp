@@ -25,13 +25,16 @@ bool onMainThread()
 
 } // namespace
 
-std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure)
+std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure,
+                                  const std::atomic<bool>* cancelled)
 {
     g_decodes.fetch_add(1, std::memory_order_relaxed);
     if (onMainThread())
         g_mainThreadDecodes.fetch_add(1, std::memory_order_relaxed);
     detail::resetSizeRefusal();
-    std::optional<QImage> image = detail::decodeFile(path, detail::DecodeOptions{});
+    detail::DecodeOptions options;
+    options.cancelled = cancelled;
+    std::optional<QImage> image = detail::decodeFile(path, options);
     if (failure) {
         if (image)
             *failure = DecodeFailure::none;

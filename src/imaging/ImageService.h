@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QString>
+#include <atomic>
 #include <optional>
 
 // The image service: every decode of an image file goes through here. Safe from any thread.
@@ -19,7 +20,9 @@ namespace imaging {
 
 // Decodes the first image for display: upright, in sRGB. Nothing when the file cannot be
 // decoded (missing, truncated, hostile, too large); then *failure, when given, says why.
-std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure = nullptr);
+// Once *cancelled turns true a JPEG decode gives up part way, with nothing.
+std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure = nullptr,
+                                  const std::atomic<bool>* cancelled = nullptr);
 
 // Why a file that gave no image gave none, judged from what is cheap to read: whether it
 // exists, its type, the size its header claims.

@@ -13,6 +13,8 @@
 #include <QPointF>
 #include <QRectF>
 #include <QUrl>
+#include <atomic>
+#include <memory>
 #include <optional>
 
 using desktop::OpenWithApp;
@@ -111,12 +113,17 @@ public:
     // Opening and stepping. The shown image is decoded here, on this thread, unless a
     // neighbour decoded ahead in the background is ready. A folder opens its first image.
     void openFile(const QUrl& url);
+    // Nothing tells of the new file (title, position, status) before its picture is at hand.
     void nextImage();
     void previousImage();
     void goToImage(qint64 index);
     void loadCurrentImage();
     void reloadCurrentImage();
     void preloadAdjacentImages();
+    // A step by delta positions, taken on the next turn of the event loop. Steps asked for
+    // before then gather into one: the latest position wins, and only its image is decoded.
+    void requestStep(qint64 delta);
+    bool hasPendingStep() const { return m_stepQueued; }
 
     // A quarter turn that rewrites the shown file at once; when the file cannot be rewritten
     // only the view turns, through rotation.
@@ -171,8 +178,14 @@ private:
     // Decodes the file on this thread, recording why it failed and which version it read.
     void showDecoded(const QUrl& url);
     void clearShownFile();
+    // Shows the file at position index of imageFiles, which must be in range.
+    void showPosition(qint64 index);
+    void takePendingStep();
     // The next and the previous position's files; one when the folder holds two.
     QList<QUrl> neighbourUrls() const;
+    QList<QUrl> neighbourUrls(qint64 index) const;
+    // Calls off the decodes and drops the decoded copies of files not in wanted.
+    void forgetPreloadsOutside(const QList<QUrl>& wanted);
     // Drops the preloaded copies of files rewritten or gone since; true if there were any.
     bool dropStalePreloads();
     void watchShownFolder();
@@ -203,4 +216,9 @@ private:
     // preloaded neighbour: a file whose stamp moves on was rewritten since.
     std::optional<FileStamp> m_shownStamp;
     QHash<QUrl, FileStamp> m_preloadStamps;
+    // Neighbours being decoded, each with the flag that calls its decode off. A result that
+    // comes back without its entry here is dropped.
+    QHash<QUrl, std::shared_ptr<std::atomic<bool>>> m_preloadsUnderWay;
+    qint64 m_pendingStep = 0;
+    bool m_stepQueued = false;
 };

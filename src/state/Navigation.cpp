@@ -1,23 +1,10 @@
-// Opening, stepping and decoding neighbours ahead.
+// Opening and stepping.
 #include "state/AppState.h"
 
 #include "imaging/ImageService.h"
 #include "state/FolderListing.h"
-#include "state/WorkPool.h"
 
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
-
-namespace {
-
-// A neighbour decoded ahead, with the version of the file it was read from.
-struct Preload {
-    std::optional<FileStamp> stamp;
-    std::optional<QImage> image;
-};
-
-} // namespace
 
 void AppState::openFile(const QUrl& url)
 {
@@ -47,7 +34,7 @@ void AppState::openFolder(const QUrl& folder)
     setImageFiles({});
     setCurrentIndex(0);
     setRotation(0);
-    setPreloadedImages({});
+    forgetPreloadsOutside({});
     watchShownFolder();
 }
 
@@ -75,8 +62,7 @@ void AppState::nextImage()
     const qint64 count = m_imageFiles.size();
     if (count < 2)
         return;
-    setCurrentIndex((m_currentIndex + 1) % count);
-    loadCurrentImage();
+    showPosition((m_currentIndex + 1) % count);
 }
 
 void AppState::previousImage()
@@ -84,16 +70,33 @@ void AppState::previousImage()
     const qint64 count = m_imageFiles.size();
     if (count < 2)
         return;
-    setCurrentIndex((m_currentIndex - 1 + count) % count);
-    loadCurrentImage();
+    showPosition((m_currentIndex - 1 + count) % count);
 }
 
 void AppState::goToImage(qint64 index)
 {
     if (index < 0 || index >= m_imageFiles.size() || index == m_currentIndex)
         return;
-    setCurrentIndex(index);
-    loadCurrentImage();
+    showPosition(index);
+}
+
+void AppState::requestStep(qint64 delta)
+{
+    m_pendingStep += delta;
+    if (!std::exchange(m_stepQueued, true))
+        QMetaObject::invokeMethod(this, &AppState::takePendingStep, Qt::QueuedConnection);
+}
+
+void AppState::takePendingStep()
+{
+    m_stepQueued = false;
+    const qint64 delta = std::exchange(m_pendingStep, 0);
+    const qint64 count = m_imageFiles.size();
+    if (count < 2)
+        return;
+    const qint64 target = ((m_currentIndex + delta) % count + count) % count;
+    if (target != m_currentIndex)
+        showPosition(target);
 }
 
 void AppState::loadCurrentImage()
@@ -101,18 +104,47 @@ void AppState::loadCurrentImage()
     // Every caller keeps the index in range; a stale one must still not read past the list.
     if (m_currentIndex < 0 || m_currentIndex >= m_imageFiles.size())
         return;
-    const QUrl url = m_imageFiles.at(m_currentIndex);
-    setCurrentURL(url);
+    showPosition(m_currentIndex);
+}
+
+void AppState::showPosition(qint64 index)
+{
+    const QUrl url = m_imageFiles.at(index);
+    // Before a decode allocates: what is no longer the new position's neighbour goes, so that
+    // at most three pictures are held however fast the steps come.
+    QList<QUrl> kept = neighbourUrls(index);
+    kept.append(url);
+    forgetPreloadsOutside(kept);
+    // The shown file is decoded here; a decode of it still under way is no longer needed.
+    if (const auto underWay = m_preloadsUnderWay.take(url))
+        underWay->store(true, std::memory_order_relaxed);
+
     const std::optional<FileStamp> preloadStamp = m_preloadStamps.take(url);
-    if (std::optional<QImage> image = takePreloadedImage(url)) {
-        m_shownStamp = preloadStamp;
-        setCurrentImage(image);
-        setDecodeFailure(imaging::DecodeFailure::none);
-    } else {
-        showDecoded(url);
+    std::optional<QImage> image = takePreloadedImage(url);
+    std::optional<FileStamp> stamp = preloadStamp;
+    imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+    if (!image) {
+        // Read before decoding: a rewrite during the decode then shows up as a change.
+        stamp = FileStamp::of(url.toLocalFile());
+        image = imaging::decodeImage(url.toLocalFile(), &failure);
     }
+    // The picture shown so far stays at hand when it becomes a neighbour: no decode again.
+    const std::optional<QUrl> previousUrl = m_currentURL;
+    const std::optional<QImage> previousImage = m_currentImage;
+    const std::optional<FileStamp> previousStamp = m_shownStamp;
+    // Everything that describes the new file changes together, with no event in between.
+    m_shownStamp = stamp;
+    setCurrentIndex(index);
+    setCurrentURL(url);
+    setCurrentImage(image);
+    setDecodeFailure(failure);
     setRotation(0);
     setMetadata(imaging::extractMetadata(url.toLocalFile()));
+    if (previousUrl && previousImage && previousStamp && *previousUrl != url &&
+        neighbourUrls().contains(*previousUrl)) {
+        m_preloadStamps.insert(*previousUrl, *previousStamp);
+        insertPreloadedImage(*previousUrl, *previousImage);
+    }
     preloadAdjacentImages();
     watchShownFolder();
 }
@@ -127,60 +159,4 @@ void AppState::reloadCurrentImage()
     // The cached copy shows the file as it was before the rewrite.
     m_preloadStamps.remove(url);
     takePreloadedImage(url);
-}
-
-QList<QUrl> AppState::neighbourUrls() const
-{
-    const qint64 count = m_imageFiles.size();
-    if (count < 2 || m_currentIndex < 0 || m_currentIndex >= count)
-        return {};
-    const QUrl next = m_imageFiles.at((m_currentIndex + 1) % count);
-    const QUrl previous = m_imageFiles.at((m_currentIndex - 1 + count) % count);
-    // With two images both neighbours are one file.
-    return previous == next ? QList<QUrl>{next} : QList<QUrl>{next, previous};
-}
-
-void AppState::preloadAdjacentImages()
-{
-    const QList<QUrl> wanted = neighbourUrls();
-    if (wanted.isEmpty())
-        return;
-
-    QHash<QUrl, QImage> kept;
-    for (const QUrl& url : wanted) {
-        auto it = m_preloadedImages.constFind(url);
-        if (it != m_preloadedImages.cend())
-            kept.insert(url, *it);
-    }
-    setPreloadedImages(kept);
-    for (auto it = m_preloadStamps.begin(); it != m_preloadStamps.end();)
-        it = kept.contains(it.key()) ? std::next(it) : m_preloadStamps.erase(it);
-
-    for (const QUrl& url : wanted) {
-        if (m_preloadedImages.contains(url))
-            continue;
-        const QString path = url.toLocalFile();
-        // The watcher belongs to this model: its result arrives on this thread, and never
-        // once the model is gone.
-        auto* watcher = new QFutureWatcher<Preload>(this);
-        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, url, path] {
-            const Preload preload = watcher->result();
-            watcher->deleteLater();
-            // Rewritten while it was decoded: that copy is already stale.
-            const bool current = preload.stamp && preload.stamp == FileStamp::of(path);
-            if (preload.image && current) {
-                m_preloadStamps.insert(url, *preload.stamp);
-                insertPreloadedImage(url, *preload.image);
-            } else if (m_preloadedImages.contains(url)) {
-                m_preloadStamps.remove(url);
-                takePreloadedImage(url);
-            }
-        });
-        watcher->setFuture(QtConcurrent::run(&workPool(), [path] {
-            Preload preload;
-            preload.stamp = FileStamp::of(path);
-            preload.image = imaging::decodeImage(path);
-            return preload;
-        }));
-    }
 }

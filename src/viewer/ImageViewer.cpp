@@ -56,6 +56,13 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
         m_state.showStatusBarTemporarily();
         refresh();
     });
+    // A neighbour decoded ahead gets its fitted copy ahead too: a step then only paints.
+    connect(&m_state, &AppState::preloadedImagesChanged, this, [this] {
+        if (!m_zoom)
+            return;
+        for (const QImage& image : m_state.preloadedImages())
+            m_zoom->prepareFittedCopy(image);
+    });
     // Without an image there is no surface: the requests are then dropped, so that nothing
     // done in the empty state acts on the next image.
     connect(&m_state, &AppState::rotationChanged, this, [this] {
@@ -288,11 +295,11 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Right:
     case Qt::Key_Space:
-        m_state.nextImage();
+        stepByKey(event, 1);
         break;
     case Qt::Key_Left:
     case Qt::Key_Backspace:
-        m_state.previousImage();
+        stepByKey(event, -1);
         break;
     case Qt::Key_Escape:
         handleEscape();
@@ -310,6 +317,18 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
+}
+
+void ImageViewer::stepByKey(const QKeyEvent* event, int delta)
+{
+    // Keys that piled up behind a slow step collapse into one step, taken once they are all
+    // read: a held key never leaves a queue of decodes behind, and stops when let go.
+    if (m_keyDelay.waited(event->timestamp()) || m_state.hasPendingStep())
+        m_state.requestStep(delta);
+    else if (delta > 0)
+        m_state.nextImage();
+    else
+        m_state.previousImage();
 }
 
 void ImageViewer::keyReleaseEvent(QKeyEvent* event)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "state/Modes.h"
+#include "viewer/InputDelay.h"
 
 #include <QWidget>
 #include <functional>
 
 class AppState;
+class QKeyEvent;
 class DeleteDialogs;
 class EmptyStateView;
 class StatusBarLabel;
@@ -55,6 +57,8 @@ private:
     // Replaces what a slot holds; the viewer owns the new widget.
     void plugIn(QWidget*& slot, QWidget* widget);
     bool isThumbnailStripShown() const;
+    // A step by key: one that waited while the thread was busy joins the step still to come.
+    void stepByKey(const QKeyEvent* event, int delta);
     void handleEscape();
     void toggleFullScreen();
     void cycleOverlay();
@@ -73,4 +77,5 @@ private:
     QWidget* m_navigator = nullptr;
     QWidget* m_thumbnailBar = nullptr;
     std::function<void()> m_quit;
+    InputDelay m_keyDelay;
 };

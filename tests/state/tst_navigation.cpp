@@ -1,12 +1,14 @@
 #include "Folders.h"
 #include "imaging/ImageService.h"
 #include "state/AppState.h"
+#include "state/WorkPool.h"
 
 #include <QImage>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -177,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(!state.preloadedImages().contains(urls[0]));
     }
 
-    void lateResultsFromAnotherFolderGoAtTheNextTrim()
+    void lateResultsFromAnotherFolderNeverEnterTheCache()
     {
         QTemporaryDir first, lonely, third;
         const auto a = makeFolder(first, 5);
@@ -185,11 +187,96 @@ private Q_SLOTS:
         const auto c = makeFolder(third, 3);
         AppState state;
         state.openFile(a[0]);
-        state.openFile(b[0]); // no trim in a one-image folder
-        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{a[1], a[4]}));
+        state.openFile(b[0]); // a one-image folder has no neighbours
+        workPool().waitForDone();
+        QCoreApplication::processEvents();
+        QVERIFY(state.preloadedImages().isEmpty());
         state.openFile(c[0]);
-        const QSet<QUrl> cached = cachedUrls(state);
-        QVERIFY(!cached.contains(a[1]) && !cached.contains(a[4]));
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{c[1], c[2]}));
+    }
+
+    void stepsAskedForTogetherBecomeOne_data()
+    {
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<int>("landsOn");
+        QTest::addColumn<int>("decodesHere");
+        QTest::newRow("three ahead") << QList<int>{1, 1, 1} << 3 << 1;
+        QTest::newRow("back past the start") << QList<int>{-1, -1} << 6 << 1;
+        QTest::newRow("there and back") << QList<int>{1, -1} << 0 << 0;
+        QTest::newRow("once round") << QList<int>{4, 4} << 0 << 0;
+    }
+    void stepsAskedForTogetherBecomeOne()
+    {
+        QFETCH(QList<int>, steps);
+        QFETCH(int, landsOn);
+        QFETCH(int, decodesHere);
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 8);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[1], urls[7]}));
+        QSignalSpy moves(&state, &AppState::currentIndexChanged);
+        const quint64 before = imaging::mainThreadDecodeCount();
+        for (int step : steps)
+            state.requestStep(step);
+        // Nothing moves until the event loop turns; then only the last position is shown.
+        QVERIFY(state.hasPendingStep());
+        QCOMPARE(state.currentIndex(), 0);
+        QTRY_VERIFY(!state.hasPendingStep());
+        QCOMPARE(state.currentIndex(), landsOn);
+        QCOMPARE(moves.size(), landsOn == 0 ? 0 : 1);
+        QCOMPARE(state.currentURL(), urls[landsOn]);
+        QCOMPARE(state.currentImage()->width(), 9 + landsOn);
+        QCOMPARE(imaging::mainThreadDecodeCount(), before + decodesHere);
+    }
+
+    void cacheHoldsOnlyTheNeighboursHoweverFastTheSteps()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 9);
+        AppState state;
+        // Checked at every change, arrivals of decodes started long ago included.
+        QStringList faults;
+        connect(&state, &AppState::preloadedImagesChanged, &state, [&] {
+            const qint64 count = state.imageFiles().size();
+            if (count == 0)
+                return;
+            const qint64 at = state.currentIndex();
+            const QSet<QUrl> neighbours{state.imageFiles().value((at + 1) % count),
+                                        state.imageFiles().value((at + count - 1) % count)};
+            if (!neighbours.contains(cachedUrls(state)))
+                faults.append(state.windowTitle());
+        });
+        state.openFile(urls[0]);
+        for (int i = 0; i < 12; ++i) {
+            state.nextImage();
+            if (i % 3 == 0)
+                QCoreApplication::processEvents();
+        }
+        workPool().waitForDone();
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[2], urls[4]}));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char(' '))));
+    }
+
+    void titleAndPictureChangeWithNoDecodeBetween()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 6);
+        AppState state;
+        state.openFile(urls[0]);
+        state.setPreloadedImages({});
+        quint64 decodesAtTitle = 0;
+        QList<QPair<QString, int>> seen;
+        connect(&state, &AppState::windowTitleChanged, &state,
+                [&] { decodesAtTitle = imaging::mainThreadDecodeCount(); });
+        connect(&state, &AppState::currentImageChanged, &state, [&] {
+            // The decode of the new picture is done before anything tells of the new file.
+            QCOMPARE(imaging::mainThreadDecodeCount(), decodesAtTitle);
+            seen.append({state.currentURL()->fileName(), state.currentImage()->width()});
+        });
+        state.goToImage(3);
+        state.previousImage();
+        QCOMPARE(seen, (QList<QPair<QString, int>>{{"img4.png", 12}, {"img3.png", 11}}));
     }
 };
 

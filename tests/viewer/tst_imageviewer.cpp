@@ -5,6 +5,7 @@
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
 
+#include <QDeadlineTimer>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QSettings>
@@ -101,6 +102,38 @@ private Q_SLOTS:
         QCOMPARE(f.state.currentIndex(), 3);
         QVERIFY(repeat.isAccepted());
         QVERIFY(f.viewer->hasFocus());
+    }
+
+    void keysThatWaitedBehindASlowStepBecomeOne()
+    {
+        Fixture f;
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 8);
+        f.state.openFile(urls[0]);
+        const auto send = [&f](Qt::Key key, qint64 sentAt) {
+            QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+            event.setTimestamp(quint64(sentAt));
+            QApplication::sendEvent(f.viewer, &event);
+            return event.isAccepted();
+        };
+        const qint64 now = QDeadlineTimer::current().deadline();
+        // Read as soon as it was sent: a step at once.
+        QVERIFY(send(Qt::Key_Right, now));
+        QCOMPARE(f.state.currentIndex(), 1);
+        // Sent long before they were read, as behind a slow decode: one step, the net one,
+        // once all of them are read.
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Backspace, Qt::Key_Space})
+            QVERIFY(send(key, now - 400));
+        QCOMPARE(f.state.currentIndex(), 1);
+        QTRY_COMPARE(f.state.currentIndex(), 3);
+        QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("4 / 8 "));
+        // A timely key while a step is pending joins it instead of overtaking it.
+        QVERIFY(send(Qt::Key_Right, now - 400));
+        QVERIFY(send(Qt::Key_Left, QDeadlineTimer::current().deadline()));
+        QCOMPARE(f.state.currentIndex(), 3);
+        QVERIFY(f.state.hasPendingStep());
+        QTRY_VERIFY(!f.state.hasPendingStep());
+        QCOMPARE(f.state.currentIndex(), 3);
     }
 
     void tabCyclesOverlaysAndKeepsFocus()
