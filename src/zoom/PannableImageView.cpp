@@ -1,6 +1,7 @@
 #include "zoom/PannableImageView.h"
 
 #include "zoom/FrameTrace.h"
+#include "zoom/ZoomGeometry.h"
 #include "zoom/ZoomScrollArea.h"
 
 #include <QMouseEvent>
@@ -70,6 +71,21 @@ void PannableImageView::fadeFromCurrentContent(int durationMs)
     m_fade->stop();
     m_fade->setDuration(durationMs);
     m_fade->start();
+}
+
+void PannableImageView::prepareFittedCopy(const QImage& image)
+{
+    const ZoomScrollArea* area = enclosingScrollArea();
+    if (!area || !area->isFitMode() || image.isNull())
+        return;
+    const std::optional<double> fitted =
+        zoom::fittedMagnification(QSizeF(image.size()), area->maximumViewportSize());
+    if (!fitted || *fitted >= 1 - kScaleTolerance ||
+        qint64(image.width()) * image.height() <= ScaledImageCache::kScaleAtOncePixels)
+        return;
+    const double dpr = devicePixelRatioF();
+    const QRectF target(QPointF(), QSizeF(image.size()) * *fitted);
+    m_scaledCopy.prepare(image, scaledCopySize(target, dpr), dpr);
 }
 
 bool PannableImageView::isScaledCopyReady() const

@@ -40,6 +40,10 @@ public:
     bool isFading() const { return !m_fadeSnapshot.isNull(); }
     static constexpr int kFadeDurationMs = 150;
 
+    // Scales image ahead for the fitted view it would get now, when that copy would otherwise
+    // be made in the background after the image is shown.
+    void prepareFittedCopy(const QImage& image);
+
     // True once the smoothly scaled copy for the current magnification is in hand.
     bool isScaledCopyReady() const;
 

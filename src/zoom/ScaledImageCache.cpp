@@ -2,6 +2,8 @@
 
 #include "zoom/BackgroundTask.h"
 
+#include <algorithm>
+
 namespace {
 
 QImage scaledForDrawing(const QImage& source, const QSize& size, double devicePixelRatio)
@@ -26,8 +28,17 @@ void ScaledImageCache::setSource(const QImage& source)
 {
     if (source.cacheKey() == m_source.cacheKey())
         return;
+    // A step back finds the copy of the picture it returns to.
+    if (!m_source.isNull() && !m_copy.isNull())
+        keepPrepared(m_source.cacheKey(), m_copy);
     m_source = source;
     m_copy = QImage();
+    for (qsizetype i = 0; i < m_prepared.size(); ++i) {
+        if (m_prepared[i].key == source.cacheKey() && !m_prepared[i].copy.isNull()) {
+            m_copy = m_prepared.takeAt(i).copy;
+            break;
+        }
+    }
     m_wanted = QSize();
     // A job still running for the old image is ignored when it comes back.
     ++m_generation;
@@ -75,5 +86,43 @@ void ScaledImageCache::startScaling()
             if (!hasCopy(m_wanted, m_wantedRatio))
                 startScaling();
             Q_EMIT copyReady();
+        });
+}
+
+void ScaledImageCache::keepPrepared(qint64 key, const QImage& copy)
+{
+    m_prepared.removeIf([key](const Prepared& p) { return p.key == key; });
+    m_prepared.append({key, copy.size(), copy.devicePixelRatio(), copy});
+    while (m_prepared.size() > kPreparedKept)
+        m_prepared.removeFirst();
+}
+
+bool ScaledImageCache::isPrepared(const QImage& image, const QSize& size,
+                                  double devicePixelRatio) const
+{
+    return std::any_of(m_prepared.cbegin(), m_prepared.cend(), [&](const Prepared& p) {
+        return p.key == image.cacheKey() && p.size == size && p.ratio == devicePixelRatio;
+    });
+}
+
+void ScaledImageCache::prepare(const QImage& image, const QSize& size, double devicePixelRatio)
+{
+    if (image.isNull() || size.isEmpty() || image.cacheKey() == m_source.cacheKey() ||
+        isPrepared(image, size, devicePixelRatio))
+        return;
+    const qint64 key = image.cacheKey();
+    keepPrepared(key, QImage());
+    m_prepared.last().size = size;
+    m_prepared.last().ratio = devicePixelRatio;
+    zoom::runInBackground(
+        this,
+        [image, size, devicePixelRatio] { return scaledForDrawing(image, size, devicePixelRatio); },
+        [this, key, size, devicePixelRatio](QImage scaled) {
+            for (Prepared& p : m_prepared) {
+                if (p.key == key && p.size == size && p.ratio == devicePixelRatio) {
+                    p.copy = std::move(scaled);
+                    return;
+                }
+            }
         });
 }

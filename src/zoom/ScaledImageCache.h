@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QSize>
 
@@ -26,6 +27,13 @@ public:
     Copy copyFor(const QSize& size, double devicePixelRatio);
     bool hasCopy(const QSize& size, double devicePixelRatio) const;
 
+    // Scales an image that may become the source soon (a neighbour about to be shown) in the
+    // background, so that its first frame needs no scaling. The last kPreparedKept images asked
+    // for are kept, and so is the copy of the source a new source replaces.
+    void prepare(const QImage& image, const QSize& size, double devicePixelRatio);
+    bool isPrepared(const QImage& image, const QSize& size, double devicePixelRatio) const;
+    static constexpr int kPreparedKept = 2;
+
     // Images up to this many pixels are scaled at once: that takes about a millisecond.
     static constexpr qint64 kScaleAtOncePixels = 1'000'000;
 
@@ -35,6 +43,14 @@ Q_SIGNALS:
 
 private:
     void startScaling();
+    void keepPrepared(qint64 key, const QImage& copy);
+
+    struct Prepared {
+        qint64 key = 0;
+        QSize size;
+        double ratio = 1.0;
+        QImage copy; // null while it is being scaled
+    };
 
     QImage m_source;
     QImage m_copy;
@@ -42,4 +58,5 @@ private:
     double m_wantedRatio = 1.0;
     bool m_isScaling = false;
     quint64 m_generation = 0;
+    QList<Prepared> m_prepared; // oldest first
 };

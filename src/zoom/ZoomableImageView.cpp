@@ -1,5 +1,6 @@
 #include "zoom/ZoomableImageView.h"
 
+#include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 
 #include <QVBoxLayout>
@@ -51,6 +52,11 @@ void ZoomableImageView::setImage(const std::optional<QImage>& image, const QStri
 {
     setImage(image);
     setSourcePath(sourcePath);
+}
+
+void ZoomableImageView::prepareFittedCopy(const QImage& image)
+{
+    imageView()->prepareFittedCopy(image);
 }
 
 void ZoomableImageView::setRotation(double degrees)

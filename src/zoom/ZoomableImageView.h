@@ -27,6 +27,8 @@ public:
     // The image's file, for playing animated GIF and WebP files.
     void setSourcePath(const QString& path);
     void setImage(const std::optional<QImage>& image, const QString& sourcePath);
+    // An image that may be shown next: its fitted copy is made ahead.
+    void prepareFittedCopy(const QImage& image);
     // Degrees, clockwise on screen.
     void setRotation(double degrees);
     // Resizes the window to each image instead of fitting the image to the window.
