@@ -2,6 +2,7 @@
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
+#include "imaging/EarlyDecode.h"
 #include "zoom/FrameTrace.h"
 
 #include <QApplication>
@@ -14,6 +15,8 @@ int main(int argc, char* argv[])
 {
     zoom::FrameTrace::start();
     installMessageRouting();
+    // The photo named on the command line is decoded while Qt and the window start.
+    const imaging::EarlyDecode early(argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QImage>
-#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -18,9 +17,6 @@ struct DecodeOptions {
     // When positive, a decoder may deliver a reduced image no smaller than needed for a
     // thumbnail whose longer side is this many pixels (JPEG DCT scaling, raw half size).
     int boundingSize = 0;
-    // When not empty, a decoder may deliver a reduced image that still covers the upright
-    // image fitted into this many pixels (JPEG DCT scaling).
-    QSize fitWithin;
     // Read now and then during a long decode: once true, the decode gives up.
     const std::atomic<bool>* cancelled = nullptr;
 };

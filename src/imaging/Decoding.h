@@ -1,8 +1,10 @@
 #pragma once
 
+#include "imaging/DecodeFailure.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/ImageTypes.h"
 
+#include <atomic>
 #include <optional>
 
 namespace imaging::detail {
@@ -11,5 +13,9 @@ namespace imaging::detail {
 // only imaging::decodeImage counts decodes.
 std::optional<QImage> decodeFile(const QString& path, ImageType type, const DecodeOptions& options);
 std::optional<QImage> decodeFile(const QString& path, const DecodeOptions& options);
+
+// What imaging::decodeImage does, without counting.
+std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failure,
+                                       const std::atomic<bool>* cancelled);
 
 } // namespace imaging::detail

@@ -3,6 +3,7 @@
 #include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/Decoding.h"
+#include "imaging/EarlyDecode.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -25,25 +26,41 @@ bool onMainThread()
 
 } // namespace
 
-std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure,
-                                  const std::atomic<bool>* cancelled)
+namespace detail {
+
+std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failure,
+                                       const std::atomic<bool>* cancelled)
 {
-    g_decodes.fetch_add(1, std::memory_order_relaxed);
-    if (onMainThread())
-        g_mainThreadDecodes.fetch_add(1, std::memory_order_relaxed);
-    detail::resetSizeRefusal();
-    detail::DecodeOptions options;
+    resetSizeRefusal();
+    DecodeOptions options;
     options.cancelled = cancelled;
-    std::optional<QImage> image = detail::decodeFile(path, options);
+    std::optional<QImage> image = decodeFile(path, options);
     if (failure) {
         if (image)
             *failure = DecodeFailure::none;
-        else if (detail::wasRefusedForSize())
+        else if (wasRefusedForSize())
             *failure = DecodeFailure::tooLarge;
         else
             *failure = classifyDecodeFailure(path);
     }
     return image;
+}
+
+} // namespace detail
+
+std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure,
+                                  const std::atomic<bool>* cancelled)
+{
+    g_decodes.fetch_add(1, std::memory_order_relaxed);
+    if (onMainThread()) {
+        g_mainThreadDecodes.fetch_add(1, std::memory_order_relaxed);
+        if (auto early = detail::takeEarlyDecode(path)) {
+            if (failure)
+                *failure = early->second;
+            return std::move(early->first);
+        }
+    }
+    return detail::decodeForDisplay(path, failure, cancelled);
 }
 
 DecodeFailure classifyDecodeFailure(const QString& path)

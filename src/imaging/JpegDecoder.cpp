@@ -245,9 +245,8 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     }
 
     const bool turned = orientation >= 5;
-    QSize within = options.fitWithin;
-    if (within.isEmpty() && options.boundingSize > 0)
-        within = QSize(options.boundingSize, options.boundingSize);
+    const QSize within =
+        options.boundingSize > 0 ? QSize(options.boundingSize, options.boundingSize) : QSize();
     cinfo.scale_num =
         scaleEighths(QSize(int(cinfo.image_width), int(cinfo.image_height)), turned, within);
     cinfo.scale_denom = 8;

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 
 #include "imaging/AnimatedImage.h"
+#include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
 
 #include <QColorSpace>
@@ -11,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <thread>
 
 using namespace fixtures;
@@ -195,6 +197,49 @@ private Q_SLOTS:
         QVERIFY(imaging::makeThumbnail(file)); // not a decode for display
         QCOMPARE(imaging::decodeCount(), total + 2);
         QCOMPARE(imaging::mainThreadDecodeCount(), onMain + 1);
+    }
+
+    // A preload called off part way gives up instead of finishing a picture nobody will see.
+    void calledOffDecodesGiveNothing()
+    {
+        QImage photo(1600, 1200, QImage::Format_RGB32);
+        photo.fill(Qt::darkCyan);
+        const QString file = path("called-off.jpg");
+        QVERIFY(photo.save(file, "JPEG"));
+        std::atomic<bool> cancelled{true};
+        QVERIFY(!imaging::decodeImage(file, nullptr, &cancelled));
+        cancelled = false;
+        const std::optional<QImage> image = imaging::decodeImage(file, nullptr, &cancelled);
+        QVERIFY(image);
+        // Straight into the pixels the screen takes, with no conversion.
+        QCOMPARE(image->format(), QImage::Format_RGB32);
+        QCOMPARE(image->size(), photo.size());
+    }
+
+    // The photo decoded while the application starts is used once, and only if unchanged.
+    void earlyDecodeIsTakenOnceWhileTheFileIsUnchanged()
+    {
+        const QString file = path("early.jpg");
+        QImage first(64, 48, QImage::Format_RGB32);
+        first.fill(Qt::red);
+        QVERIFY(first.save(file, "JPEG"));
+        {
+            const imaging::EarlyDecode early(file);
+            const quint64 before = imaging::mainThreadDecodeCount();
+            const std::optional<QImage> image = imaging::decodeImage(file);
+            QVERIFY(image && image->size() == first.size());
+            QCOMPARE(imaging::mainThreadDecodeCount(), before + 1);
+            QVERIFY(!imaging::detail::takeEarlyDecode(file));
+        }
+        {
+            const imaging::EarlyDecode early(file);
+            QImage second(32, 32, QImage::Format_RGB32);
+            second.fill(Qt::blue);
+            QVERIFY(second.save(file, "JPEG"));
+            const std::optional<QImage> image = imaging::decodeImage(file);
+            QVERIFY(image);
+            QCOMPARE(image->size(), second.size());
+        }
     }
 
     // Every entry point must survive files that lie, end early or are not files at all.

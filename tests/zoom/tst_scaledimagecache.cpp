@@ -1,0 +1,76 @@
+#include "state/WorkPool.h"
+#include "zoom/ScaledImageCache.h"
+
+#include <QCoreApplication>
+#include <QThreadPool>
+#include <QtTest>
+
+namespace {
+
+// Over the size that is scaled at once, so that copies are made in the background.
+QImage photo(QColor colour)
+{
+    QImage image(2000, 1000, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+void settle()
+{
+    workPool().waitForDone();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestScaledImageCache : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void preparedAndLeftBehindCopiesAreAtHand()
+    {
+        const QSize fitted(640, 320);
+        const QImage shown = photo(Qt::red), next = photo(Qt::green), other = photo(Qt::blue);
+        ScaledImageCache cache;
+        cache.setSource(shown);
+        QVERIFY(!cache.copyFor(fitted, 1.0).exact);
+        cache.prepare(next, fitted, 1.0);
+        settle();
+        QVERIFY(cache.copyFor(fitted, 1.0).exact);
+
+        // The step: the neighbour's copy is there at once, with its own pixels.
+        cache.setSource(next);
+        const ScaledImageCache::Copy copy = cache.copyFor(fitted, 1.0);
+        QVERIFY(copy.exact);
+        QCOMPARE(copy.image.pixelColor(10, 10), QColor(Qt::green));
+        // Another size is scaled afresh.
+        QVERIFY(!cache.copyFor(QSize(600, 300), 1.0).exact);
+        settle();
+        // A step back finds the copy of the picture it left.
+        cache.setSource(shown);
+        QVERIFY(cache.copyFor(fitted, 1.0).exact);
+        QCOMPARE(cache.copyFor(fitted, 1.0).image.pixelColor(10, 10), QColor(Qt::red));
+        // An image never prepared is scaled afresh.
+        cache.setSource(other);
+        QVERIFY(!cache.copyFor(fitted, 1.0).exact);
+    }
+
+    void onlyTheLastFewAreKept()
+    {
+        const QSize fitted(640, 320);
+        QList<QImage> images;
+        for (int i = 0; i < ScaledImageCache::kPreparedKept + 2; ++i)
+            images.append(photo(QColor(i * 40, 0, 0)));
+        ScaledImageCache cache;
+        for (const QImage& image : images)
+            cache.prepare(image, fitted, 1.0);
+        settle();
+        QVERIFY(!cache.isPrepared(images.first(), fitted, 1.0));
+        QVERIFY(cache.isPrepared(images.last(), fitted, 1.0));
+        cache.setSource(images.first());
+        QVERIFY(!cache.copyFor(fitted, 1.0).exact);
+    }
+};
+
+QTEST_MAIN(TestScaledImageCache)
+#include "tst_scaledimagecache.moc"
