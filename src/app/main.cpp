@@ -1,9 +1,11 @@
 #include "app/AppDelegate.h"
+#include "app/Localization.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QMainWindow>
 
 int main(int argc, char* argv[])
@@ -14,6 +16,9 @@ int main(int argc, char* argv[])
     // No application display name: Qt would append it to every title, and the title is
     // the file name with its position alone.
     QApplication::setQuitOnLastWindowClosed(true);
+    // Ties the window to the installed desktop entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("pelu"));
+    app::installTranslations(app, QLocale());
 
     const QStringList files = QApplication::arguments().mid(1);
     AppDelegate delegate;
