@@ -267,8 +267,15 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Space:
         m_state.nextImage();
         break;
-    case Qt::Key_Left:
     case Qt::Key_Backspace:
+        // Ctrl+Backspace is the menu's "Delete Image": it never also steps back.
+        if (event->modifiers() & Qt::ControlModifier) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        m_state.previousImage();
+        break;
+    case Qt::Key_Left:
         m_state.previousImage();
         break;
     case Qt::Key_Escape:
