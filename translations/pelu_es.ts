@@ -5,8 +5,8 @@
     <name>AboutWindow</name>
     <message>
         <source>About.description</source>
-        <extracomment>One line under the version. English: A quick, quiet viewer for the pictures in your folders.</extracomment>
-        <translation>Un visor rápido y discreto para las imágenes de tus carpetas.</translation>
+        <extracomment>One line under the version. English: A quick, quiet viewer for your pictures.</extracomment>
+        <translation>Un visor rápido y discreto para tus imágenes.</translation>
     </message>
     <message>
         <source>About Pelú</source>

@@ -112,12 +112,11 @@ QUrl AboutWindow::makerUrl()
 
 QString AboutWindow::description()
 {
-    //: One line under the version. English: A quick, quiet viewer for the pictures in your
-    //: folders.
+    //: One line under the version. English: A quick, quiet viewer for your pictures.
     const QString text = tr("About.description");
     if (text != QLatin1String("About.description"))
         return text;
-    return QStringLiteral("A quick, quiet viewer for the pictures in your folders.");
+    return QStringLiteral("A quick, quiet viewer for your pictures.");
 }
 
 AboutWindow::AboutWindow(const QString& appVersion, QWidget* parent)

@@ -155,7 +155,7 @@ private Q_SLOTS:
             QCOMPARE(panel->fileMode(), QFileDialog::ExistingFile);
             filters = panel->nameFilters();
             panel->selectFile(chosen);
-            panel->accept();
+            static_cast<QDialog*>(panel)->accept();
         });
         findAction(bar(), QStringLiteral("File"), QStringLiteral("Open..."))->trigger();
         QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
