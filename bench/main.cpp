@@ -1,8 +1,10 @@
 // Measures how long the zoom surface takes to repaint a fitted 24-megapixel image and to pan
 // it at 100 %, drawing into the offscreen platform's backing store, and prints a table; then
-// times stepping to the next photograph (StepBench) and counting its histogram (HistogramBench).
+// times stepping to the next photograph (StepBench), counting its histogram (HistogramBench) and
+// what the thumbnail strip makes for a folder of 10,000 files (StripBench).
 #include "HistogramBench.h"
 #include "StepBench.h"
+#include "StripBench.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
@@ -178,5 +180,6 @@ int main(int argc, char* argv[])
 
     runStepBench();
     runHistogramBench();
+    runStripBench();
     return 0;
 }

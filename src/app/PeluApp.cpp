@@ -9,6 +9,7 @@
 #include "overlays/MetadataPanel.h"
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
+#include "thumbnails/ThumbnailBar.h"
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>
@@ -46,6 +47,8 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_de
     m_viewer->setOverlayWidget(OverlayMode::metadata, new MetadataPanel(state));
     m_viewer->setOverlayWidget(OverlayMode::histogram, new HistogramView(state));
     m_viewer->setNavigator(new NavigatorOverlay(state));
+    // The strip of the folder's thumbnails; the viewer decides when it shows.
+    m_viewer->setThumbnailBar(new ThumbnailBar(state));
 
     AppCommands commands;
     commands.open = [this] { showOpenPanel(); };

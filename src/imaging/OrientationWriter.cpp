@@ -17,6 +17,26 @@ bool exiv2CanRewrite(ImageType type)
     return supportsLosslessRotation(type) && !isHeifFamily(type) && type != ImageType::Rw2;
 }
 
+// Copies straight into destination. QFile::copy would first write a visible "qt_temp.*" file
+// beside it, which a cut-off run leaves in the user's folder.
+bool copyFile(const QString& source, const QString& destination)
+{
+    QFile in(source), out(destination);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    constexpr qint64 kChunk = 1 << 20;
+    bool ok = true;
+    while (ok && !in.atEnd()) {
+        const QByteArray chunk = in.read(kChunk);
+        ok = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+    }
+    out.close();
+    if (ok && out.error() == QFileDevice::NoError)
+        return true;
+    QFile::remove(destination);
+    return false;
+}
+
 bool setOrientation(const QString& path, int orientation)
 {
     const detail::MetadataImage image = detail::openMetadata(path);
@@ -39,7 +59,7 @@ bool writeOrientation(const QString& source, const QString& destination, int ori
 {
     if (orientation < 0 || orientation > 0xFFFF || QFileInfo::exists(destination))
         return false;
-    if (!exiv2CanRewrite(detectImageType(source)) || !QFile::copy(source, destination))
+    if (!exiv2CanRewrite(detectImageType(source)) || !copyFile(source, destination))
         return false;
     if (setOrientation(destination, orientation))
         return true;

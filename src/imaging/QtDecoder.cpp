@@ -55,8 +55,13 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
         if (const std::optional<int> orientation = orientationTag(path))
             image = orientedImage(image, *orientation);
     }
-    if (options.toSrgb)
+    if (options.toSrgb) {
         convertToSrgb(image);
+        // For the screen: Qt scales a one-bit image as one-bit, dithered to black and white.
+        if (image.depth() == 1)
+            image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                  : QImage::Format_RGB32);
+    }
     return image;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/Applications.h"
 #include "imaging/MetadataEntry.h"
 #include "state/Modes.h"
 
@@ -11,6 +12,8 @@
 #include <QRectF>
 #include <QUrl>
 #include <optional>
+
+using desktop::OpenWithApp;
 
 class QTimer;
 class PointerMonitor;
@@ -108,6 +111,21 @@ public:
     void reloadCurrentImage();
     void preloadAdjacentImages();
 
+    // A quarter turn that rewrites the shown file at once; when the file cannot be rewritten
+    // only the view turns, through rotation.
+    void rotateClockwise();
+    void rotateCounterclockwise();
+
+    // File actions on the shown file; each does nothing without one.
+    void copyImageToPasteboard();
+    void revealInFinder();
+    // The applications that can open the shown file, this viewer left out, by name.
+    QList<OpenWithApp> openWithApplications() const;
+    // application: the desktop file of the application to start.
+    void openWith(const QUrl& application);
+    // Moves the shown file to the Trash and shows its neighbour; a failure goes to deleteError.
+    void deleteCurrentImage();
+
 Q_SIGNALS:
     void currentURLChanged();
     void currentImageChanged();
@@ -129,9 +147,12 @@ Q_SIGNALS:
     void preloadedImagesChanged();
     // Emitted whenever one of the fields the title is made of changes.
     void windowTitleChanged();
+    // The file at url was rewritten in place (rotated): pictures made of it are stale.
+    void fileRewritten(const QUrl& url);
 
 private:
     void readPreferences();
+    void rotateBy(int quarterTurns);
 
     std::optional<QUrl> m_currentURL;
     std::optional<QImage> m_currentImage;

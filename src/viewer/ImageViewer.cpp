@@ -1,12 +1,15 @@
 #include "viewer/ImageViewer.h"
 
 #include "state/AppState.h"
+#include "viewer/ContextMenu.h"
+#include "viewer/DeleteDialogs.h"
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
 #include "zoom/ZoomableImageView.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -40,6 +43,7 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
 
     m_empty = new EmptyStateView(this);
     m_statusBar = new StatusBarLabel(this);
+    m_deleteDialogs = new DeleteDialogs(state, this);
 
     m_quit = [] { QApplication::quit(); };
 
@@ -281,6 +285,9 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Escape:
         handleEscape();
         break;
+    case Qt::Key_Delete:
+        m_state.setShowDeleteConfirmation(true);
+        break;
     default:
         if (event->text() == QLatin1String("f") &&
             !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
@@ -291,6 +298,17 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
+}
+
+void ImageViewer::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!m_state.currentImage())
+        return;
+    // Built afresh each time, so check marks and applications are those of this moment.
+    // It goes once a chosen item has run: Qt hides the menu before triggering the item.
+    auto* menu = new ContextMenu(m_state, this);
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(event->globalPos());
 }
 
 void ImageViewer::cycleOverlay()

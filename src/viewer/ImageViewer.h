@@ -6,6 +6,7 @@
 #include <functional>
 
 class AppState;
+class DeleteDialogs;
 class EmptyStateView;
 class StatusBarLabel;
 class ZoomableImageView;
@@ -33,10 +34,12 @@ public:
     StatusBarLabel* statusBar() const { return m_statusBar; }
     EmptyStateView* emptyState() const { return m_empty; }
     QWidget* navigator() const { return m_navigator; }
+    DeleteDialogs* deleteDialogs() const { return m_deleteDialogs; }
 
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -63,6 +66,7 @@ private:
     ZoomableImageView* m_zoom = nullptr;
     EmptyStateView* m_empty;
     StatusBarLabel* m_statusBar;
+    DeleteDialogs* m_deleteDialogs;
     QWidget* m_metadataPanel = nullptr;
     QWidget* m_histogram = nullptr;
     QWidget* m_navigator = nullptr;

@@ -61,6 +61,14 @@ private Q_SLOTS:
         QVERIFY(
             writePicture(path("grey.jpg"), m_picture.convertToFormat(QImage::Format_Grayscale8)));
         add("grey.jpg", "8 Gray", "?WKW");
+        // One bit a pixel: Qt scales such images as one-bit, dithered to black and white.
+        QImage twoColour(300, 200, QImage::Format_Mono);
+        twoColour.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 255)});
+        twoColour.fill(0);
+        for (int y = 100; y < 200; ++y)
+            std::fill_n(twoColour.scanLine(y), twoColour.bytesPerLine(), uchar(0xff));
+        QVERIFY(writePicture(path("two-colour.png"), twoColour));
+        add("two-colour.png", "8 RGB", "RRBB", twoColour.size());
         QVERIFY(writeFile(path("sizes.ico"), icon({16, 48, 32})));
         add("sizes.ico", "8 RGB", "RGBW", {48, 48}); // the largest entry
 
@@ -99,8 +107,13 @@ private Q_SLOTS:
                                         ? size
                                         : size.scaled(120, 120, Qt::KeepAspectRatio));
         QVERIFY(!image->colorSpace().isValid() || image->colorSpace() == QColorSpace::SRgb);
-        if (!colours.isEmpty())
+        if (!colours.isEmpty()) {
             QCOMPARE(quadrantColours(*image) + quadrantColours(*thumbnail), colours + colours);
+            // As the zoom surface scales it.
+            const QImage scaled = image->scaled(image->size() * 2 / 5, Qt::IgnoreAspectRatio,
+                                                Qt::SmoothTransformation);
+            QCOMPARE(quadrantColours(scaled), colours);
+        }
         const QColor got = image->pixelColor(0, 0);
         const auto near = [](int a, int b) { return std::abs(a - b) <= 6; };
         QVERIFY2(!corner.isValid() ||

@@ -1,3 +1,4 @@
+#include "Folders.h"
 #include "imaging/ImageService.h"
 #include "state/AppState.h"
 
@@ -8,20 +9,6 @@
 #include <QTest>
 
 namespace {
-
-// A folder of n small PNGs named img1.png .. imgN.png, each a different grey.
-QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
-{
-    QList<QUrl> urls;
-    for (int i = 1; i <= n; ++i) {
-        QImage image(8 + i, 8, QImage::Format_RGB32);
-        image.fill(QColor(i * 20, i * 20, i * 20));
-        const QString path = dir.filePath(QStringLiteral("img%1.png").arg(i));
-        image.save(path);
-        urls.append(QUrl::fromLocalFile(path));
-    }
-    return urls;
-}
 
 QSet<QUrl> cachedUrls(const AppState& state)
 {

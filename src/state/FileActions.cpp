@@ -1,0 +1,75 @@
+// Handing the shown file to the rest of the desktop: clipboard, file manager, other
+// applications, Trash.
+#include "state/AppState.h"
+
+#include "desktop/Clipboard.h"
+#include "desktop/FileManager.h"
+#include "desktop/Trash.h"
+#include <QCollator>
+#include <algorithm>
+
+namespace {
+// The desktop-file id this viewer is installed under.
+const QString kOwnDesktopId = QStringLiteral("pelu.desktop");
+} // namespace
+
+void AppState::copyImageToPasteboard()
+{
+    if (m_currentImage)
+        desktop::copyImage(*m_currentImage);
+}
+
+void AppState::revealInFinder()
+{
+    if (m_currentURL)
+        desktop::revealFile(m_currentURL->toLocalFile());
+}
+
+QList<OpenWithApp> AppState::openWithApplications() const
+{
+    if (!m_currentURL)
+        return {};
+    QList<OpenWithApp> apps = desktop::applicationsForFile(m_currentURL->toLocalFile());
+    apps.removeIf([](const OpenWithApp& app) { return app.id == kOwnDesktopId; });
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(apps.begin(), apps.end(), [&collator](const auto& a, const auto& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
+    return apps;
+}
+
+void AppState::openWith(const QUrl& application)
+{
+    if (m_currentURL)
+        desktop::launchApplication(application, *m_currentURL);
+}
+
+void AppState::deleteCurrentImage()
+{
+    if (!m_currentURL)
+        return;
+    const QUrl url = *m_currentURL;
+    if (const auto error = desktop::moveToTrash(url.toLocalFile())) {
+        setDeleteError(*error);
+        return;
+    }
+    // The index names the shown file in every flow; should it not, the trashed file still
+    // leaves the list and no other does.
+    QList<QUrl> files = m_imageFiles;
+    const bool inStep =
+        m_currentIndex >= 0 && m_currentIndex < files.size() && files.at(m_currentIndex) == url;
+    const qsizetype at = inStep ? m_currentIndex : files.indexOf(url);
+    if (at >= 0)
+        files.removeAt(at);
+    setImageFiles(files);
+    takePreloadedImage(url);
+    if (files.isEmpty()) {
+        setCurrentURL(std::nullopt);
+        setCurrentImage(std::nullopt);
+        setMetadata({});
+        return;
+    }
+    setCurrentIndex(std::clamp<qint64>(m_currentIndex, 0, files.size() - 1));
+    loadCurrentImage();
+}

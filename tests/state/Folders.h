@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+// A folder of n small PNGs named img1.png .. imgN.png, 8 + i pixels wide, each a different grey.
+inline QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
+{
+    QList<QUrl> urls;
+    for (int i = 1; i <= n; ++i) {
+        QImage image(8 + i, 8, QImage::Format_RGB32);
+        image.fill(QColor(i * 20, i * 20, i * 20));
+        const QString path = dir.filePath(QStringLiteral("img%1.png").arg(i));
+        image.save(path);
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    return urls;
+}

@@ -1,0 +1,147 @@
+#include "DiskFaults.h"
+
+#include "imaging/ImageService.h"
+#include "state/AppState.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Noise, so that files are large and lossy encoders cannot shrink them.
+QImage noise(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, random.generate() | 0xFF000000u);
+    }
+    return image;
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// A 1 × 1 GIF: a type that is read but never written.
+const QByteArray kGif = QByteArray::fromHex("47494638396101000100800000000000ffffff2c000000000100"
+                                            "01000002024401003b");
+
+} // namespace
+
+class TestRotation : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    }
+
+    void unwritableTypeTurnsTheView_data()
+    {
+        QTest::addColumn<bool>("clockwise");
+        QTest::addColumn<QList<double>>("angles");
+        QTest::newRow("clockwise") << true << QList<double>{90, 180, 270, 0};
+        QTest::newRow("counter-clockwise") << false << QList<double>{270, 180, 90, 0};
+    }
+    void unwritableTypeTurnsTheView()
+    {
+        QFETCH(bool, clockwise);
+        QFETCH(QList<double>, angles);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("dot.gif");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kGif) == kGif.size());
+        file.close();
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(path));
+        QVERIFY(state.currentImage());
+        QSignalSpy rewritten(&state, &AppState::fileRewritten);
+        for (const double angle : angles) {
+            clockwise ? state.rotateClockwise() : state.rotateCounterclockwise();
+            QCOMPARE(state.rotation(), angle);
+        }
+        QCOMPARE(readFile(path), kGif);
+        QCOMPARE(rewritten.count(), 0);
+        QCOMPARE(entries(dir.path()), QStringList{"dot.gif"});
+    }
+
+    // A write that cannot finish leaves the file byte for byte as it was and nothing beside it;
+    // the view turns. Once the fault is gone, the next turn writes both turns to the file.
+    void failedRewriteLeavesTheFileWhole_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("name");
+        for (const char* fault : {"read-only folder", "full disk", "tiny filesystem"}) {
+            for (const char* name : {"photo.jpg", "picture.png"})
+                QTest::addRow("%s/%s", fault, name) << QString(fault) << QString(name);
+        }
+    }
+    void failedRewriteLeavesTheFileWhole()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, name);
+        // PELU_TINY_FS names an empty, small filesystem of its own (see tiny_filesystem.sh).
+        const QString tinyFs = qEnvironmentVariable("PELU_TINY_FS");
+        if (fault == "tiny filesystem" && tinyFs.isEmpty())
+            QSKIP("needs a small filesystem of its own");
+        QTemporaryDir dir(fault == "tiny filesystem" ? tinyFs + "/XXXXXX" : QString());
+        const QString path = dir.filePath(name);
+        QVERIFY(noise(256, 192).save(path));
+        const QByteArray original = readFile(path);
+        const QImage shown = imaging::decodeImage(path).value();
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(path));
+        QSignalSpy rewritten(&state, &AppState::fileRewritten);
+        const QByteArray folder = QFile::encodeName(dir.path());
+        if (fault == "read-only folder") {
+            QVERIFY(::chmod(folder.constData(), 0555) == 0);
+            ObeyPermissions obey;
+            state.rotateClockwise();
+        } else if (fault == "full disk") {
+            FileSizeLimit limit(rlim_t(original.size() / 2));
+            state.rotateClockwise();
+        } else {
+            QFile filler(tinyFs + "/filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const qint64 room = QStorageInfo(tinyFs).bytesAvailable() - 4096;
+            QVERIFY(room > 0 && filler.write(QByteArray(room, '\0')) == room && filler.flush());
+            state.rotateClockwise();
+            filler.remove();
+        }
+        QVERIFY(::chmod(folder.constData(), 0755) == 0);
+        QCOMPARE(readFile(path), original);
+        QCOMPARE(entries(dir.path()), QStringList{name});
+        QCOMPARE(state.rotation(), 90.0);
+        QCOMPARE(rewritten.count(), 0);
+
+        state.rotateClockwise();
+        QCOMPARE(state.rotation(), 0.0);
+        QCOMPARE(rewritten.count(), 1);
+        const QImage turned =
+            imaging::turnedClockwise(shown, 2).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(imaging::decodeImage(path)->convertToFormat(QImage::Format_ARGB32), turned);
+        QCOMPARE(state.currentImage()->convertToFormat(QImage::Format_ARGB32), turned);
+    }
+};
+
+QTEST_MAIN(TestRotation)
+#include "tst_rotation.moc"
