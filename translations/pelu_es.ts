@@ -22,6 +22,71 @@
     </message>
 </context>
 <context>
+    <name>ContextMenu</name>
+    <message>
+        <source>Copy Image</source>
+        <translation>Copiar imagen</translation>
+    </message>
+    <message>
+        <source>Reveal in File Manager</source>
+        <translation>Mostrar en el gestor de archivos</translation>
+    </message>
+    <message>
+        <source>Rotate Clockwise</source>
+        <translation>Girar a la derecha</translation>
+    </message>
+    <message>
+        <source>Rotate Counter-Clockwise</source>
+        <translation>Girar a la izquierda</translation>
+    </message>
+    <message>
+        <source>Delete Image</source>
+        <translation>Eliminar imagen</translation>
+    </message>
+</context>
+<context>
+    <name>DeleteDialogs</name>
+    <message>
+        <source>Move &quot;%1&quot; to the Trash?</source>
+        <translation>¿Mover «%1» a la papelera?</translation>
+    </message>
+    <message>
+        <source>Delete Image</source>
+        <translation>Eliminar imagen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Eliminar</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>Aceptar</translation>
+    </message>
+</context>
+<context>
+    <name>DisplayModeToggles</name>
+    <message>
+        <source>Fit to Window</source>
+        <translation>Ajustar a la ventana</translation>
+    </message>
+    <message>
+        <source>Actual Size</source>
+        <translation>Tamaño real</translation>
+    </message>
+    <message>
+        <source>Auto-Size Window</source>
+        <translation>Ajustar la ventana a la imagen</translation>
+    </message>
+</context>
+<context>
     <name>EmptyStateView</name>
     <message>
         <source>Open an image to start</source>
@@ -104,6 +169,22 @@
         <source>Delete Image</source>
         <translation>Eliminar imagen</translation>
     </message>
+    <message>
+        <source>Copy Image</source>
+        <translation>Copiar imagen</translation>
+    </message>
+    <message>
+        <source>Reveal in File Manager</source>
+        <translation>Mostrar en el gestor de archivos</translation>
+    </message>
+    <message>
+        <source>Rotate Clockwise</source>
+        <translation>Girar a la derecha</translation>
+    </message>
+    <message>
+        <source>Rotate Counter-Clockwise</source>
+        <translation>Girar a la izquierda</translation>
+    </message>
 </context>
 <context>
     <name>MetadataPanel</name>
@@ -173,6 +254,40 @@
     </message>
 </context>
 <context>
+    <name>OpenWithMenu</name>
+    <message>
+        <source>Open With</source>
+        <translation>Abrir con</translation>
+    </message>
+    <message>
+        <source>Other...</source>
+        <translation>Otra...</translation>
+    </message>
+    <message>
+        <source>Applications (*.desktop)</source>
+        <translation>Aplicaciones (*.desktop)</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Abrir</translation>
+    </message>
+</context>
+<context>
+    <name>OverlayToggles</name>
+    <message>
+        <source>Metadata</source>
+        <translation>Metadatos</translation>
+    </message>
+    <message>
+        <source>Histogram</source>
+        <translation>Histograma</translation>
+    </message>
+    <message>
+        <source>Thumbnails</source>
+        <translation>Miniaturas</translation>
+    </message>
+</context>
+<context>
     <name>PeluApp</name>
     <message>
         <source>Open</source>
@@ -181,6 +296,13 @@
     <message>
         <source>Images (%1)</source>
         <translation>Imágenes (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>Trash</name>
+    <message>
+        <source>The Trash folder could not be created.</source>
+        <translation>No se pudo crear la carpeta de la papelera.</translation>
     </message>
 </context>
 </TS>

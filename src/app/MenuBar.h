@@ -27,6 +27,8 @@ public:
 private:
     QAction* addCommand(QMenu* menu, const QString& title, const QList<QKeySequence>& keys,
                         std::function<void()> effect);
+    // A group's check items, in place, with their shortcuts.
+    void addToggles(QMenu* menu, const QList<QAction*>& toggles, const QList<QKeySequence>& keys);
     void buildImageMenu(AppState& state);
 
     QWidget* m_window;

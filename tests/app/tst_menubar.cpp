@@ -5,27 +5,45 @@
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMainWindow>
+#include <QSignalSpy>
 #include <QTimer>
 
 using apptest::findAction;
 
 namespace {
 
-// What a shortcut may change, put in words so that a table row can say what it expects.
-QString describe(const AppState& state, const QList<ZoomAction>& requests)
+// What a shortcut may change, one "name=value" each, so that a table row names only the
+// changes it expects.
+QStringList describe(const AppState& state, const QList<ZoomAction>& requests)
 {
+    const auto size = [](const QImage& image) {
+        return QStringLiteral("%1x%2").arg(image.width()).arg(image.height());
+    };
     QStringList zooms;
     for (ZoomAction request : requests)
         zooms.append(QString::number(int(request)));
-    return QStringLiteral("mode=%1 overlay=%2 thumbs=%3 delete=%4 index=%5 zoom=%6")
-        .arg(rawValue(state.displayMode()), rawValue(state.overlayMode()))
-        .arg(state.showThumbnailBar())
-        .arg(state.showDeleteConfirmation())
-        .arg(state.currentIndex())
-        .arg(zooms.join(QLatin1Char(',')));
+    return {QStringLiteral("mode=") + rawValue(state.displayMode()),
+            QStringLiteral("overlay=") + rawValue(state.overlayMode()),
+            QStringLiteral("thumbs=%1").arg(state.showThumbnailBar()),
+            QStringLiteral("delete=%1").arg(state.showDeleteConfirmation()),
+            QStringLiteral("index=%1").arg(state.currentIndex()),
+            QStringLiteral("size=") + size(state.currentImage().value_or(QImage())),
+            QStringLiteral("clip=") + size(QGuiApplication::clipboard()->image()),
+            QStringLiteral("zoom=") + zooms.join(QLatin1Char(','))};
+}
+
+QString changes(const QStringList& before, const QStringList& after)
+{
+    QStringList changed;
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        if (after[i] != before[i])
+            changed.append(after[i]);
+    }
+    return changed.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -34,7 +52,7 @@ class TestMenuBar : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_config;
-    QTemporaryDir m_folder;
+    std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<PeluApp> m_pelu;
     QList<ZoomAction> m_zoomRequests;
@@ -43,16 +61,15 @@ class TestMenuBar : public QObject {
     QMenuBar* bar() { return m_pelu->window()->menuBar(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        apptest::useSettingsIn(m_config);
-        for (const char* name : {"a.png", "b.png", "c.png"})
-            apptest::makeImage(m_folder.path(), QLatin1String(name));
-    }
+    void initTestCase() { apptest::useSettingsIn(m_config); }
 
     void init()
     {
         apptest::settings().clear();
+        QGuiApplication::clipboard()->clear();
+        m_folder = std::make_unique<QTemporaryDir>();
+        for (const char* name : {"a.png", "b.png", "c.png"})
+            apptest::makeImage(m_folder->path(), QLatin1String(name));
         m_delegate = std::make_unique<AppDelegate>();
         m_pelu = std::make_unique<PeluApp>(*m_delegate);
         m_zoomRequests.clear();
@@ -83,43 +100,36 @@ private Q_SLOTS:
     {
         QTest::addColumn<QKeyCombination>("key");
         QTest::addColumn<bool>("focusOnViewer");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("changes");
         const auto row = [](const char* name, QKeyCombination key, bool onViewer,
                             const char* expected) {
             QTest::newRow(name) << key << onViewer << QString::fromLatin1(expected);
         };
-        const QString base = QStringLiteral("mode=fitToWindow overlay=none thumbs=false "
-                                            "delete=false index=1 zoom=");
-        QTest::newRow("nothing pressed") << QKeyCombination() << true << base;
-        row("Ctrl+0", Qt::CTRL | Qt::Key_0, true,
-            "mode=actualSize overlay=none thumbs=false delete=false index=1 zoom=1");
-        row("Ctrl+2 off the viewer", Qt::CTRL | Qt::Key_2, false,
-            "mode=autoSizeWindow overlay=none thumbs=false delete=false index=1 zoom=0");
-        row("Ctrl+T", Qt::CTRL | Qt::Key_T, true,
-            "mode=fitToWindow overlay=none thumbs=true delete=false index=1 zoom=");
-        row("Ctrl+=", Qt::CTRL | Qt::Key_Equal, true,
-            "mode=fitToWindow overlay=none thumbs=false delete=false index=1 zoom=2");
-        row("Ctrl++", Qt::CTRL | Qt::Key_Plus, false,
-            "mode=fitToWindow overlay=none thumbs=false delete=false index=1 zoom=2");
-        row("Ctrl+-", Qt::CTRL | Qt::Key_Minus, true,
-            "mode=fitToWindow overlay=none thumbs=false delete=false index=1 zoom=3");
+        row("Ctrl+0", Qt::CTRL | Qt::Key_0, true, "mode=actualSize zoom=1");
+        row("Ctrl+2 off the viewer", Qt::CTRL | Qt::Key_2, false, "mode=autoSizeWindow zoom=0");
+        row("Ctrl+1 on the checked mode", Qt::CTRL | Qt::Key_1, true, "");
+        row("Ctrl+T", Qt::CTRL | Qt::Key_T, true, "thumbs=true");
+        row("Ctrl+=", Qt::CTRL | Qt::Key_Equal, true, "zoom=2");
+        row("Ctrl++", Qt::CTRL | Qt::Key_Plus, false, "zoom=2");
+        row("Ctrl+-", Qt::CTRL | Qt::Key_Minus, true, "zoom=3");
+        row("Ctrl+R", Qt::CTRL | Qt::Key_R, true, "size=16x24");
+        row("Ctrl+Shift+R off the viewer", Qt::CTRL | Qt::SHIFT | Qt::Key_R, false, "size=16x24");
+        row("Ctrl+Shift+C", Qt::CTRL | Qt::SHIFT | Qt::Key_C, true, "clip=24x16");
         // Asks for the Trash and never also steps back.
-        row("Ctrl+Backspace", Qt::CTRL | Qt::Key_Backspace, true,
-            "mode=fitToWindow overlay=none thumbs=false delete=true index=1 zoom=");
-        row("Delete off the viewer", QKeyCombination(Qt::Key_Delete), false,
-            "mode=fitToWindow overlay=none thumbs=false delete=true index=1 zoom=");
-        row("plain Backspace steps back", QKeyCombination(Qt::Key_Backspace), true,
-            "mode=fitToWindow overlay=none thumbs=false delete=false index=0 zoom=");
+        row("Ctrl+Backspace", Qt::CTRL | Qt::Key_Backspace, true, "delete=true");
+        row("Delete off the viewer", QKeyCombination(Qt::Key_Delete), false, "delete=true");
+        row("plain Backspace steps back", QKeyCombination(Qt::Key_Backspace), true, "index=0");
     }
 
     void shortcuts()
     {
         QFETCH(QKeyCombination, key);
         QFETCH(bool, focusOnViewer);
-        QFETCH(QString, expected);
-        m_delegate->openFiles({QStringLiteral("b.png")}, m_folder.path());
+        QFETCH(QString, changes);
+        m_delegate->openFiles({QStringLiteral("b.png")}, m_folder->path());
         QCOMPARE(state().currentIndex(), 1);
         m_zoomRequests.clear();
+        const QStringList before = describe(state(), m_zoomRequests);
         QWidget* target = m_pelu->viewer();
         if (focusOnViewer) {
             target->setFocus();
@@ -127,9 +137,63 @@ private Q_SLOTS:
             target->clearFocus();
             target = m_pelu->window();
         }
-        if (key != QKeyCombination())
-            QTest::keyClick(target, key.key(), key.keyboardModifiers());
-        QCOMPARE(describe(state(), m_zoomRequests), expected);
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        QCOMPARE(::changes(before, describe(state(), m_zoomRequests)), changes);
+    }
+
+    // A checked display mode chosen again: no assignment, no request, no write.
+    void choosingTheCheckedDisplayModeDoesNothing()
+    {
+        QAction* fit = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Fit to Window"));
+        QVERIFY(fit && fit->isChecked());
+        QSignalSpy modeChanges(&state(), &AppState::displayModeChanged);
+        fit->trigger();
+        QVERIFY(fit->isChecked());
+        QCOMPARE(modeChanges.count(), 0);
+        QVERIFY(m_zoomRequests.isEmpty());
+        QVERIFY(!apptest::settings().contains(QStringLiteral("displayMode")));
+
+        QAction* actual = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Actual Size"));
+        actual->trigger();
+        QVERIFY(actual->isChecked() && !fit->isChecked());
+        QCOMPARE(apptest::settings().value(QStringLiteral("displayMode")).toString(),
+                 QStringLiteral("actualSize"));
+    }
+
+    void overlaySetters_data()
+    {
+        QTest::addColumn<OverlayMode>("shown");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<OverlayMode>("expected");
+        QTest::newRow("metadata on") << OverlayMode::none << "Metadata" << OverlayMode::metadata;
+        QTest::newRow("histogram replaces metadata")
+            << OverlayMode::metadata << "Histogram" << OverlayMode::histogram;
+        QTest::newRow("metadata replaces histogram")
+            << OverlayMode::histogram << "Metadata" << OverlayMode::metadata;
+        QTest::newRow("checked metadata off")
+            << OverlayMode::metadata << "Metadata" << OverlayMode::none;
+        QTest::newRow("checked histogram off")
+            << OverlayMode::histogram << "Histogram" << OverlayMode::none;
+    }
+
+    // The marks are read from the model when the menu opens, whoever changed it.
+    void overlaySetters()
+    {
+        QFETCH(OverlayMode, shown);
+        QFETCH(QString, item);
+        QFETCH(OverlayMode, expected);
+        state().setOverlayMode(shown);
+        QAction* metadata = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Metadata"));
+        QAction* histogram =
+            findAction(bar(), QStringLiteral("Image"), QStringLiteral("Histogram"));
+        QCOMPARE(metadata->isChecked(), shown == OverlayMode::metadata);
+        QCOMPARE(histogram->isChecked(), shown == OverlayMode::histogram);
+        findAction(bar(), QStringLiteral("Image"), item)->trigger();
+        QCOMPARE(state().overlayMode(), expected);
+        QCOMPARE(apptest::settings().value(QStringLiteral("overlayMode")).toString(),
+                 rawValue(expected));
+        QCOMPARE(metadata->isChecked(), expected == OverlayMode::metadata);
+        QCOMPARE(histogram->isChecked(), expected == OverlayMode::histogram);
     }
 
     void fullScreenHidesTheMenuBarButNotItsShortcuts()
@@ -147,7 +211,7 @@ private Q_SLOTS:
 
     void openPanelOpensOneImage()
     {
-        const QString chosen = m_folder.filePath(QStringLiteral("c.png"));
+        const QString chosen = m_folder->filePath(QStringLiteral("c.png"));
         QStringList filters;
         QTimer::singleShot(0, this, [&] {
             auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
