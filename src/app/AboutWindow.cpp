@@ -1,5 +1,6 @@
 #include "app/AboutWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -126,6 +127,11 @@ AboutWindow::AboutWindow(const QString& appVersion, QWidget* parent)
     setObjectName(QLatin1String(kObjectName));
     setWindowTitle(tr("About Pelú"));
     setFixedSize(kWidth, kHeight);
+    // Escape and Ctrl+W close it, as they close a small window anywhere on the desktop.
+    auto* close = new QAction(this);
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
 
     const QFont body = font();
     const qreal dpr = devicePixelRatioF();

@@ -47,7 +47,7 @@ launch() {
     sleep 0.3
 }
 quit() {
-    xdotool key --window "$wid" ctrl+q
+    xdotool key --window "$wid" ctrl+q 2>/dev/null || true  # the window may be gone before the release
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     ! kill -0 "$pid" 2>/dev/null
 }
@@ -85,7 +85,9 @@ sleep 0.5; shot about
 about=$(xdotool search --onlyvisible --name 'About Pel' | head -n1)
 [ "$(xdotool getwindowgeometry "$about" | sed -n 's/.*Geometry: //p')" = 340x320 ]
 check "About window is 340 x 320" $?
-xdotool windowclose "$about" 2>/dev/null || xdotool key --window "$about" alt+F4
+xdotool windowfocus --sync "$about" 2>/dev/null || true
+xdotool key Escape
+settle test -z "$(xdotool search --onlyvisible --name 'About Pel')"; check "Escape closes it" $?
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 
 xdotool windowsize --sync "$wid" 700 500

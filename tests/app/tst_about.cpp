@@ -94,7 +94,8 @@ private Q_SLOTS:
         // Chosen again, open or closed: the same window comes forward.
         pelu.showAboutWindow();
         QCOMPARE(aboutWindow(), about);
-        about->close();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        QTest::keyClick(about, Qt::Key_Escape);
         QVERIFY(!about->isVisible());
         pelu.showAboutWindow();
         QCOMPARE(aboutWindow(), about);
