@@ -23,13 +23,6 @@ private Q_SLOTS:
         }
     }
 
-    void launchesWithTheChosenFiles()
-    {
-        QCOMPARE(m_entry.value(QStringLiteral("Exec")), QStringLiteral("pelu %F"));
-        QCOMPARE(m_entry.value(QStringLiteral("Categories")), QStringLiteral("Graphics;Viewer;"));
-        QCOMPARE(m_entry.value(QStringLiteral("Icon")), QStringLiteral("pelu"));
-    }
-
     void claimsTheTypeOfEverySupportedExtension()
     {
         const QStringList claimed =

@@ -82,17 +82,6 @@ private Q_SLOTS:
         PeluApp pelu(delegate);
         QCOMPARE(pelu.window()->geometry(), chosen);
     }
-
-    void frameOffEveryScreenComesBack()
-    {
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        apptest::settings().setValue(QStringLiteral("Window/geometry"),
-                                     QRect(available.right() + 2000, 40, 300, 200));
-        AppDelegate delegate;
-        PeluApp pelu(delegate);
-        QVERIFY(available.contains(pelu.window()->geometry()));
-        QCOMPARE(pelu.window()->size(), QSize(300, 200));
-    }
 };
 
 QTEST_MAIN(TestWindowFrame)
