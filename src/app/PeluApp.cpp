@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QScreen>
 
@@ -136,6 +137,9 @@ QFileDialog* PeluApp::makeOpenPanel(QWidget* parent)
 void PeluApp::showOpenPanel()
 {
     QFileDialog* panel = makeOpenPanel(m_window);
+    // Starts beside the shown image rather than wherever Pelu was launched from.
+    if (const auto& shown = m_delegate.appState().currentURL())
+        panel->setDirectory(QFileInfo(shown->toLocalFile()).absolutePath());
     const bool confirmed = panel->exec() == QDialog::Accepted;
     const QStringList files = panel->selectedFiles();
     delete panel;
