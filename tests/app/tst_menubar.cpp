@@ -229,10 +229,16 @@ private Q_SLOTS:
         for (const QString& extension : AppState::supportedExtensions())
             QVERIFY(filters.first().contains(QRegularExpression("\\*\\." + extension + "[ )]")));
 
-        // Cancelled: nothing changes.
-        QTimer::singleShot(0, this, [] { QApplication::activeModalWidget()->close(); });
+        // Opened again beside the shown image, then cancelled: nothing changes.
+        QString folder;
+        QTimer::singleShot(0, this, [&folder] {
+            auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            folder = panel->directory().path();
+            panel->close();
+        });
         findAction(bar(), QStringLiteral("File"), QStringLiteral("Open..."))->trigger();
         QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
+        QCOMPARE(QDir(folder).canonicalPath(), QDir(m_folder->path()).canonicalPath());
     }
 };
 
