@@ -1,7 +1,9 @@
 // Measures how long the zoom surface takes to repaint a fitted 24-megapixel image and to pan
 // it at 100 %, drawing into the offscreen platform's backing store, and prints a table; then
-// times stepping to the next photograph (StepBench), counting its histogram (HistogramBench) and
-// what the thumbnail strip makes for a folder of 10,000 files (StripBench).
+// times stepping to the next photograph (StepBench), counting its histogram (HistogramBench),
+// what the thumbnail strip makes for a folder of 10,000 files (StripBench) and a camera import
+// into the shown folder (FolderBench).
+#include "FolderBench.h"
 #include "HistogramBench.h"
 #include "StepBench.h"
 #include "StripBench.h"
@@ -181,5 +183,6 @@ int main(int argc, char* argv[])
     runStepBench();
     runHistogramBench();
     runStripBench();
+    runFolderBench();
     return 0;
 }

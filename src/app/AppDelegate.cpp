@@ -3,7 +3,9 @@
 #include "app/SingleInstance.h"
 #include "state/AppState.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -43,7 +45,24 @@ bool AppDelegate::handOverOrListen(const QStringList& paths, const QString& work
         raiseWindow();
     });
     connect(instance, &SingleInstance::raiseRequested, this, &AppDelegate::raiseWindow);
+    // A quit that closes no window (the Escape key) ends taking files too.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &AppDelegate::stopTakingFiles);
     return false;
+}
+
+void AppDelegate::stopTakingFiles()
+{
+    if (m_instance)
+        m_instance->stopListening();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    // Before the window goes: a file handed over after this would open nowhere.
+    if (watched == m_window && event->type() == QEvent::Close)
+        stopTakingFiles();
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::raiseWindow()
@@ -77,5 +96,9 @@ void AppDelegate::finishLaunching()
 
 void AppDelegate::setWindow(QWidget* window)
 {
+    if (m_window)
+        m_window->removeEventFilter(this);
     m_window = window;
+    if (window)
+        window->installEventFilter(this);
 }

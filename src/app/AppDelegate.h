@@ -27,12 +27,17 @@ public:
     bool handOverOrListen(const QStringList& paths, const QString& workingDirectory,
                           const QString& serverName);
 
+    // Closing this window ends the program: from then on no file is handed over to it.
     void setWindow(QWidget* window);
 
     // Call once start-up is done: with nothing decodable shown, 400 × 300 centred.
     void finishLaunching();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void stopTakingFiles();
     static QString absolutePath(const QString& path, const QString& workingDirectory);
     void raiseWindow();
 

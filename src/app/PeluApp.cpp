@@ -10,6 +10,7 @@
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
 #include "thumbnails/ThumbnailBar.h"
+#include "thumbnails/ThumbnailCache.h"
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>
@@ -50,6 +51,9 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_de
     m_viewer->setNavigator(new NavigatorOverlay(state));
     // The strip of the folder's thumbnails; the viewer decides when it shows.
     m_viewer->setThumbnailBar(new ThumbnailBar(state));
+    // A rotated file is made again, not shown as it was before the turn.
+    connect(&state, &AppState::fileRewritten, this,
+            [](const QUrl& url) { ThumbnailCache::shared().remove(url); });
 
     AppCommands commands;
     commands.open = [this] { showOpenPanel(); };

@@ -65,6 +65,13 @@ bool SingleInstance::listen()
     return m_server->listen(m_serverName);
 }
 
+void SingleInstance::stopListening()
+{
+    // Closing removes the socket file too, so nobody connects to an instance on its way out.
+    if (m_server)
+        m_server->close();
+}
+
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {

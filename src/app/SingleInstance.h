@@ -23,6 +23,8 @@ public:
 
     // Becomes the running instance. A socket left behind by a crashed one is replaced.
     bool listen();
+    // Stops taking files: a launch from now on starts an instance of its own.
+    void stopListening();
 
 Q_SIGNALS:
     void fileReceived(const QString& absolutePath);

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QLocale>
 #include <QMainWindow>
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char* argv[])
 {
@@ -21,13 +23,22 @@ int main(int argc, char* argv[])
     app::installTranslations(app, QLocale());
 
     const QStringList files = QApplication::arguments().mid(1);
-    AppDelegate delegate;
-    if (delegate.handOverOrListen(files, QDir::currentPath(), SingleInstance::defaultServerName()))
-        return 0;
+    int status = 0;
+    {
+        AppDelegate delegate;
+        if (delegate.handOverOrListen(files, QDir::currentPath(),
+                                      SingleInstance::defaultServerName()))
+            return 0;
 
-    PeluApp pelu(delegate);
-    delegate.openFiles(files, QDir::currentPath());
-    pelu.window()->show();
-    delegate.finishLaunching();
-    return app.exec();
+        PeluApp pelu(delegate);
+        delegate.openFiles(files, QDir::currentPath());
+        pelu.window()->show();
+        delegate.finishLaunching();
+        status = app.exec();
+        // The window and the model go here, and whatever they keep is written.
+    }
+    // Neighbours may still be decoding on the work pool, which the application object would
+    // wait for on its way out; their pictures are wanted by nobody now.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -1,5 +1,6 @@
 #include "state/AppState.h"
 
+#include "state/FolderWatcher.h"
 #include "state/PointerMonitor.h"
 
 #include <QPointer>
@@ -58,6 +59,9 @@ AppState::AppState(QObject* parent) : QObject(parent)
 
     readPreferences();
 
+    m_folderWatcher = new FolderWatcher(this);
+    connect(m_folderWatcher, &FolderWatcher::changed, this, &AppState::refreshFolder);
+
     QPointer<AppState> self(this);
     auto* monitor = new PointerMonitor(
         [self] {
@@ -108,6 +112,12 @@ void AppState::setCurrentImage(const std::optional<QImage>& image)
         return;
     m_currentImage = image;
     Q_EMIT currentImageChanged();
+}
+
+void AppState::setDecodeFailure(imaging::DecodeFailure failure)
+{
+    if (assign(m_decodeFailure, failure))
+        Q_EMIT decodeFailureChanged();
 }
 
 void AppState::setImageFiles(const QList<QUrl>& files)

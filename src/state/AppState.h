@@ -1,7 +1,9 @@
 #pragma once
 
 #include "desktop/Applications.h"
+#include "imaging/DecodeFailure.h"
 #include "imaging/MetadataEntry.h"
+#include "state/FileStamp.h"
 #include "state/Modes.h"
 
 #include <QHash>
@@ -16,6 +18,7 @@
 using desktop::OpenWithApp;
 
 class QTimer;
+class FolderWatcher;
 class PointerMonitor;
 
 // The one model of what the viewer shows. Widget-free: widgets read it, call it and
@@ -33,6 +36,10 @@ public:
     // Compared by identity (QImage::cacheKey), never by pixels.
     const std::optional<QImage>& currentImage() const { return m_currentImage; }
     void setCurrentImage(const std::optional<QImage>& image);
+
+    // Why currentImage is none although currentURL names a file; none otherwise.
+    imaging::DecodeFailure decodeFailure() const { return m_decodeFailure; }
+    void setDecodeFailure(imaging::DecodeFailure failure);
 
     const QList<QUrl>& imageFiles() const { return m_imageFiles; }
     void setImageFiles(const QList<QUrl>& files);
@@ -102,7 +109,7 @@ public:
     void loadDirectory(const QUrl& openedFile);
 
     // Opening and stepping. The shown image is decoded here, on this thread, unless a
-    // neighbour decoded ahead in the background is ready.
+    // neighbour decoded ahead in the background is ready. A folder opens its first image.
     void openFile(const QUrl& url);
     void nextImage();
     void previousImage();
@@ -125,10 +132,17 @@ public:
     void openWith(const QUrl& application);
     // Moves the shown file to the Trash and shows its neighbour; a failure goes to deleteError.
     void deleteCurrentImage();
+    // The shown folder is watched; this brings the list, the position and the shown image up
+    // to date with it. Run after each burst of changes.
+    void refreshFolder();
+    // After the file at position left imageFiles (already without it), as after a move to the
+    // Trash: the file that followed it is shown, or the new last one; with none left, nothing.
+    void showInPlaceOfRemoved(qint64 position);
 
 Q_SIGNALS:
     void currentURLChanged();
     void currentImageChanged();
+    void decodeFailureChanged();
     void imageFilesChanged();
     void currentIndexChanged();
     void rotationChanged();
@@ -153,9 +167,19 @@ Q_SIGNALS:
 private:
     void readPreferences();
     void rotateBy(int quarterTurns);
+    void openFolder(const QUrl& folder);
+    // Decodes the file on this thread, recording why it failed and which version it read.
+    void showDecoded(const QUrl& url);
+    void clearShownFile();
+    // The next and the previous position's files; one when the folder holds two.
+    QList<QUrl> neighbourUrls() const;
+    // Drops the preloaded copies of files rewritten or gone since; true if there were any.
+    bool dropStalePreloads();
+    void watchShownFolder();
 
     std::optional<QUrl> m_currentURL;
     std::optional<QImage> m_currentImage;
+    imaging::DecodeFailure m_decodeFailure = imaging::DecodeFailure::none;
     QList<QUrl> m_imageFiles;
     qint64 m_currentIndex = 0;
     double m_rotation = 0;
@@ -174,4 +198,9 @@ private:
     QTimer* m_hideStatusBarTask = nullptr;
     QHash<QUrl, QImage> m_preloadedImages;
     PointerMonitor* m_mouseMonitor = nullptr;
+    FolderWatcher* m_folderWatcher = nullptr;
+    // The version of the shown file that was read (none: it was not there), and of each
+    // preloaded neighbour: a file whose stamp moves on was rewritten since.
+    std::optional<FileStamp> m_shownStamp;
+    QHash<QUrl, FileStamp> m_preloadStamps;
 };

@@ -64,12 +64,5 @@ void AppState::deleteCurrentImage()
         files.removeAt(at);
     setImageFiles(files);
     takePreloadedImage(url);
-    if (files.isEmpty()) {
-        setCurrentURL(std::nullopt);
-        setCurrentImage(std::nullopt);
-        setMetadata({});
-        return;
-    }
-    setCurrentIndex(std::clamp<qint64>(m_currentIndex, 0, files.size() - 1));
-    loadCurrentImage();
+    showInPlaceOfRemoved(m_currentIndex);
 }

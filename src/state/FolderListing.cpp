@@ -44,11 +44,9 @@ QCollator naturalCollator()
     return collator;
 }
 
-std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
+std::optional<QList<QUrl>> listImagesIn(const QString& folder)
 {
-    const QUrl folderUrl = openedFile.adjusted(QUrl::RemoveFilename);
-    const std::filesystem::path folderPath(
-        QFile::encodeName(folderUrl.toLocalFile()).toStdString());
+    const std::filesystem::path folderPath(QFile::encodeName(folder).toStdString());
 
     std::error_code error;
     std::filesystem::directory_iterator it(folderPath, error);
@@ -71,12 +69,28 @@ std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
         return collator.compare(a, b) < 0;
     });
 
-    const QString folderLocal = folderUrl.toLocalFile();
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     QList<QUrl> files;
     files.reserve(names.size());
     for (const QString& name : names)
-        files.append(QUrl::fromLocalFile(folderLocal + name));
+        files.append(QUrl::fromLocalFile(prefix + name));
     return files;
+}
+
+std::optional<QList<QUrl>> listImages(const QUrl& openedFile)
+{
+    return listImagesIn(openedFile.adjusted(QUrl::RemoveFilename).toLocalFile());
+}
+
+qsizetype naturalPosition(const QList<QUrl>& files, const QUrl& file)
+{
+    const QCollator collator = naturalCollator();
+    const QString name = file.fileName();
+    const auto it = std::lower_bound(files.cbegin(), files.cend(), name,
+                                     [&collator](const QUrl& entry, const QString& wanted) {
+                                         return collator.compare(entry.fileName(), wanted) < 0;
+                                     });
+    return it - files.cbegin();
 }
 
 } // namespace folder

@@ -18,8 +18,14 @@ bool hasSupportedExtension(const QString& fileName);
 // The file manager's order: case-insensitive, digit runs by value, current locale.
 QCollator naturalCollator();
 
-// The supported images beside the given file, in natural order; nothing when the folder
-// cannot be read. One directory read: no per-entry stat, no decoding.
+// The supported images of a folder, in natural order; nothing when the folder cannot be read.
+// One directory read: no per-entry stat, no decoding.
+std::optional<QList<QUrl>> listImagesIn(const QString& folderPath);
+
+// The supported images beside the given file.
 std::optional<QList<QUrl>> listImages(const QUrl& openedFile);
+
+// Where a file of this name stands, or would stand, in a list in natural order.
+qsizetype naturalPosition(const QList<QUrl>& files, const QUrl& file);
 
 } // namespace folder

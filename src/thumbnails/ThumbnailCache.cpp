@@ -57,13 +57,14 @@ ThumbnailCache::ThumbnailCache(Maker maker, int threads, QObject* parent)
 ThumbnailCache::~ThumbnailCache()
 {
     shutDown();
+    m_pool.waitForDone();
 }
 
 void ThumbnailCache::shutDown()
 {
+    // The process ends without waiting for a make under way: nobody wants its picture now.
     m_shutDown = true;
     m_queue.clear();
-    m_pool.waitForDone();
 }
 
 std::optional<QImage> ThumbnailCache::cached(const QUrl& url) const

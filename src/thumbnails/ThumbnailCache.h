@@ -53,7 +53,7 @@ public:
     qsizetype pendingCount() const { return m_jobs.size(); }
     qint64 thumbnailsMade() const { return m_made; }
     int threadCount() const { return m_pool.maxThreadCount(); }
-    // Stops taking work and waits for the makes under way.
+    // Stops taking work; a make under way is left to finish or be abandoned with the process.
     void shutDown();
 
 Q_SIGNALS:

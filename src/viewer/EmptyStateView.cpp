@@ -2,10 +2,12 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace {
 constexpr int kGlyphSize = 48;
 constexpr int kSpacing = 12;
+constexpr int kSideMargin = 16;
 
 QColor white(double opacity)
 {
@@ -36,14 +38,49 @@ void drawPhotoGlyph(QPainter& painter, const QRectF& box)
 EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    showInvitation();
+}
+
+void EmptyStateView::showInvitation()
+{
+    setTexts(tr("Open an image to start"), tr("Drop a file or use File > Open"), false);
+}
+
+void EmptyStateView::showRefusal(const QString& fileName, imaging::DecodeFailure reason)
+{
+    setTexts(fileName, reasonText(reason), true);
+}
+
+QString EmptyStateView::reasonText(imaging::DecodeFailure reason)
+{
+    switch (reason) {
+    case imaging::DecodeFailure::missing:
+        return tr("This file no longer exists");
+    case imaging::DecodeFailure::damaged:
+        return tr("This file is damaged or incomplete");
+    case imaging::DecodeFailure::tooLarge:
+        return tr("This image is larger than 200 megapixels");
+    case imaging::DecodeFailure::unsupported:
+    case imaging::DecodeFailure::none:
+        break;
+    }
+    return tr("This kind of file can't be shown");
+}
+
+void EmptyStateView::setTexts(const QString& title, const QString& hint, bool isRefusal)
+{
+    if (title == m_title && hint == m_hint && isRefusal == m_isRefusal)
+        return;
+    m_isRefusal = isRefusal;
+    m_title = title;
+    m_hint = hint;
+    update();
 }
 
 void EmptyStateView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QString title = tr("Open an image to start");
-    const QString hint = tr("Drop a file or use File > Open");
     QFont body = font();
     // The caption is the body font a step smaller, whatever the desktop's font sizes are.
     QFont caption = body;
@@ -59,12 +96,17 @@ void EmptyStateView::paintEvent(QPaintEvent*)
 
     painter.setFont(body);
     painter.setPen(white(0.5));
+    // A long file name gives up its middle, where names differ least.
+    const int room = std::max(0, width() - 2 * kSideMargin);
     painter.drawText(QRect(0, y, width(), bodyMetrics.height()),
-                     Qt::AlignHCenter | Qt::AlignVCenter, title);
+                     Qt::AlignHCenter | Qt::AlignVCenter,
+                     bodyMetrics.elidedText(m_title, Qt::ElideMiddle, room));
     y += bodyMetrics.height() + kSpacing;
 
     painter.setFont(caption);
-    painter.setPen(white(0.3));
+    // The reason is what the person came to read: as clear as the name above it.
+    painter.setPen(white(m_isRefusal ? 0.5 : 0.3));
     painter.drawText(QRect(0, y, width(), captionMetrics.height()),
-                     Qt::AlignHCenter | Qt::AlignVCenter, hint);
+                     Qt::AlignHCenter | Qt::AlignVCenter,
+                     captionMetrics.elidedText(m_hint, Qt::ElideRight, room));
 }

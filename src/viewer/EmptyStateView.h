@@ -1,14 +1,32 @@
 #pragma once
 
+#include "imaging/DecodeFailure.h"
+
 #include <QWidget>
 
-// The invitation shown when no image is open.
+// What the window shows in place of an image: an invitation to open one, or, when the open
+// file cannot be shown, its name and the reason.
 class EmptyStateView : public QWidget {
     Q_OBJECT
 
 public:
     explicit EmptyStateView(QWidget* parent = nullptr);
 
+    void showInvitation();
+    void showRefusal(const QString& fileName, imaging::DecodeFailure reason);
+
+    QString title() const { return m_title; }
+    QString hint() const { return m_hint; }
+
+    static QString reasonText(imaging::DecodeFailure reason);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    void setTexts(const QString& title, const QString& hint, bool isRefusal);
+
+    bool m_isRefusal = false;
+    QString m_title;
+    QString m_hint;
 };

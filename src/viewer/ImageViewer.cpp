@@ -6,6 +6,7 @@
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
+#include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
 
 #include <QApplication>
@@ -64,10 +65,14 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
             m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
     });
     connect(&m_state, &AppState::zoomActionChanged, this, [this] {
-        if (m_zoom)
+        if (m_zoom) {
             m_zoom->setZoomAction(m_state.zoomAction());
-        else if (m_state.zoomAction())
+            // A zoom command shows the new percentage, as the wheel does.
+            if (m_state.zoomAction())
+                m_state.showStatusBarTemporarily();
+        } else if (m_state.zoomAction()) {
             m_state.setZoomAction(std::nullopt);
+        }
     });
     connect(&m_state, &AppState::scrollTargetChanged, this, [this] {
         if (m_zoom)
@@ -83,7 +88,8 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     connect(&m_state, &AppState::visibleRectChanged, this, &ImageViewer::refreshNavigator);
     connect(&m_state, &AppState::isNavigatorDraggingChanged, this, &ImageViewer::refreshNavigator);
     for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged,
-                        &AppState::overlayModeChanged, &AppState::showThumbnailBarChanged})
+                        &AppState::overlayModeChanged, &AppState::showThumbnailBarChanged,
+                        &AppState::currentURLChanged, &AppState::decodeFailureChanged})
         connect(&m_state, signal, this, &ImageViewer::refresh);
 
     syncZoomSurface();
@@ -115,6 +121,8 @@ void ImageViewer::createZoomSurface()
     m_zoom->setGeometry(rect());
     m_zoom->lower();
     wireZoomSurface();
+    connect(m_zoom->scrollArea(), &ZoomScrollArea::magnifiedByUser, this,
+            [this] { m_state.showStatusBarTemporarily(); });
     m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
     m_zoom->setRotation(m_state.rotation());
     m_zoom->setZoomAction(m_state.zoomAction());
@@ -205,6 +213,10 @@ void ImageViewer::refresh()
 {
     const bool hasImage = m_state.currentImage().has_value();
     m_empty->setVisible(!hasImage);
+    if (const auto& url = m_state.currentURL(); url && !hasImage)
+        m_empty->showRefusal(url->fileName(), m_state.decodeFailure());
+    else
+        m_empty->showInvitation();
     m_statusBar->setVisible(hasImage);
     refreshNavigator();
 

@@ -14,6 +14,8 @@ constexpr double kAngleUnitsPerNotch = 120.0;
 constexpr double kPreciseStep = 0.005;
 constexpr double kNotchStep = 0.1;
 constexpr double kSmallestWheelChange = 0.001;
+// A pointer that moved less than this between two wheel steps still aims at the same point.
+constexpr double kSamePlace = 2.0;
 
 } // namespace
 
@@ -62,11 +64,16 @@ void ZoomScrollArea::setMagnification(double value)
 
 void ZoomScrollArea::setMagnification(double value, const QPointF& anchor)
 {
-    // The minimum wins if the two limits ever cross.
-    value = std::max(std::min(value, m_maxMagnification), m_minMagnification);
+    value = allowedMagnification(value);
     const double keep = m_magnification / value;
     const QPointF origin = anchor - (anchor - m_bounds.topLeft()) * keep;
     applyBounds(origin, value);
+}
+
+double ZoomScrollArea::allowedMagnification(double value) const
+{
+    // The minimum wins if the two limits ever cross.
+    return std::max(std::min(value, m_maxMagnification), m_minMagnification);
 }
 
 void ZoomScrollArea::updateMinMagnification()
@@ -160,10 +167,14 @@ void ZoomScrollArea::keyPressEvent(QKeyEvent* event)
 void ZoomScrollArea::layoutDocument()
 {
     updateMinMagnification();
-    if (m_isFitMode && !m_isAutoSizing)
+    if (m_isFitMode && !m_isAutoSizing) {
         setMagnification(m_minMagnification);
-    else
-        applyBounds(m_bounds.topLeft(), m_magnification);
+        return;
+    }
+    // A zoomed picture keeps the point at the centre of the view where it was.
+    const QSizeF visible = QSizeF(viewport()->size()) / m_magnification;
+    applyBounds(m_bounds.center() - QPointF(visible.width(), visible.height()) * 0.5,
+                m_magnification);
 }
 
 void ZoomScrollArea::zoomByWheel(const QWheelEvent& event, const QPointF& anchorInViewport)
@@ -182,7 +193,28 @@ void ZoomScrollArea::zoomByWheel(const QWheelEvent& event, const QPointF& anchor
     if (std::abs(m - m_magnification) <= kSmallestWheelChange)
         return;
     m_isFitMode = std::abs(m - m_minMagnification) < kSmallestWheelChange;
-    setMagnification(m, mapToDocument(anchorInViewport));
+    zoomKeeping(m, pointToHold(anchorInViewport), anchorInViewport);
+}
+
+QPointF ZoomScrollArea::pointToHold(const QPointF& viewportPos) const
+{
+    if (m_heldPoint && m_heldPoint->bounds == m_bounds &&
+        m_heldPoint->magnification == m_magnification &&
+        (m_heldPoint->viewportPos - viewportPos).manhattanLength() < kSamePlace)
+        return m_heldPoint->documentPoint;
+    return mapToDocument(viewportPos);
+}
+
+void ZoomScrollArea::zoomKeeping(double magnification, const QPointF& documentPoint,
+                                 const QPointF& viewportPos)
+{
+    const double m = allowedMagnification(magnification);
+    const double viewHeight = viewport()->height();
+    applyBounds({documentPoint.x() - viewportPos.x() / m,
+                 documentPoint.y() - (viewHeight - viewportPos.y()) / m},
+                m);
+    m_heldPoint = HeldPoint{viewportPos, documentPoint, m_bounds, m_magnification};
+    Q_EMIT magnifiedByUser();
 }
 
 void ZoomScrollArea::handleNativeGesture(QNativeGestureEvent* event)
@@ -194,7 +226,8 @@ void ZoomScrollArea::handleNativeGesture(QNativeGestureEvent* event)
             Q_EMIT liveMagnifyWillStart();
         }
         updateMinMagnification();
-        setMagnification(m_magnification * (1 + event->value()), mapToDocument(event->position()));
+        zoomKeeping(m_magnification * (1 + event->value()), pointToHold(event->position()),
+                    event->position());
         break;
     case Qt::EndNativeGesture:
         if (m_isLiveMagnifying) {

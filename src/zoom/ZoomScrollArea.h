@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QPointF>
 #include <QRectF>
+#include <optional>
 
 class OverlayScrollBar;
 class PannableImageView;
@@ -63,6 +64,8 @@ Q_SIGNALS:
     void boundsChanged();
     void liveMagnifyWillStart();
     void liveMagnifyDidEnd();
+    // The person zoomed, by wheel or pinch.
+    void magnifiedByUser();
 
 protected:
     bool event(QEvent* event) override;
@@ -73,7 +76,14 @@ protected:
 
 private:
     void layoutDocument();
+    double allowedMagnification(double value) const;
     void zoomByWheel(const QWheelEvent& event, const QPointF& anchorInViewport);
+    // Zooms so that the document point lands under the viewport position, as far as the
+    // bounds allow.
+    void zoomKeeping(double magnification, const QPointF& documentPoint,
+                     const QPointF& viewportPos);
+    // The document point a wheel or pinch zoom at this position holds on to.
+    QPointF pointToHold(const QPointF& viewportPos) const;
     void handleNativeGesture(QNativeGestureEvent* event);
     void applyBounds(const QPointF& origin, double magnification);
     // Brings the overlay bars to the bounds; they show themselves when the view moved.
@@ -88,6 +98,16 @@ private:
     double m_maxMagnification = zoom::kMaxMagnification;
     QRectF m_bounds;
     bool m_isLiveMagnifying = false;
+    // What the last wheel or pinch step held under the pointer, and the view it left. The next
+    // step at the same place holds the same point: re-reading it from the screen would take in
+    // the shift that centring a narrow picture forced, and each step would magnify that shift.
+    struct HeldPoint {
+        QPointF viewportPos;
+        QPointF documentPoint;
+        QRectF bounds;
+        double magnification;
+    };
+    std::optional<HeldPoint> m_heldPoint;
     OverlayScrollBar* m_horizontalBar;
     OverlayScrollBar* m_verticalBar;
 };

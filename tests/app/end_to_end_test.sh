@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The real program, started on a generated folder, driven by its menu shortcuts as a person
+# The real program, given a generated folder on its command line, driven by its menu shortcuts as a person
 # would press them; then what it left on disk: the rotated file and the settings file.
 # Run by ctest through xvfb-run. With PELU_SHOT_DIR set it also keeps screenshots there.
 set -euo pipefail
@@ -52,7 +52,7 @@ quit() {
     ! kill -0 "$pid" 2>/dev/null
 }
 
-launch "$pics/beach.png"
+launch "$pics"
 
 xdotool key --window "$wid" ctrl+0
 settle stored 'displayMode=actualSize'; check "Ctrl+0 stores actual size" $?
@@ -95,7 +95,7 @@ sed -n '/^\[Window\]/,/^\[/p' "$conf" | grep -qx 'geometry=@Rect(60 70 700 500)'
 check "frame stored in the Window group" $?
 echo "--- settings file"; cat "$conf"; echo "---"
 
-launch "$pics/beach.png"
+launch "$pics"
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = 700x500 ]; check "next launch has the remembered size ($geometry)" $?
 stored 'displayMode=fitToWindow' && stored 'showThumbnailBar=true'

@@ -94,6 +94,24 @@ private Q_SLOTS:
         QCOMPARE(running.appState().currentURL(), QUrl::fromLocalFile(photo));
     }
 
+    void closingTheWindowStopsTakingFiles()
+    {
+        QTemporaryDir dir;
+        const QString socket = dir.filePath(QStringLiteral("closing.socket"));
+        AppDelegate running;
+        QWidget window;
+        running.setWindow(&window);
+        window.show();
+        QVERIFY(!running.handOverOrListen({}, dir.path(), socket));
+        window.close();
+        // Nobody takes the file any more: the new launch becomes the instance itself.
+        AppDelegate next;
+        QVERIFY(
+            !next.handOverOrListen({makeImage(dir, QStringLiteral("n.png"))}, dir.path(), socket));
+        QTest::qWait(50);
+        QVERIFY(!running.appState().currentURL());
+    }
+
     void staleSocketIsRecovered()
     {
         QTemporaryDir dir;

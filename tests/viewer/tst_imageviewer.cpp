@@ -39,6 +39,34 @@ private Q_SLOTS:
         QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("3 / 3 "));
     }
 
+    void emptyStateSaysWhyAFileCannotBeShown_data()
+    {
+        QTest::addColumn<imaging::DecodeFailure>("reason");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("missing") << imaging::DecodeFailure::missing << "This file no longer exists";
+        QTest::newRow("damaged") << imaging::DecodeFailure::damaged
+                                 << "This file is damaged or incomplete";
+        QTest::newRow("too large")
+            << imaging::DecodeFailure::tooLarge << "This image is larger than 200 megapixels";
+        QTest::newRow("unsupported")
+            << imaging::DecodeFailure::unsupported << "This kind of file can't be shown";
+    }
+    void emptyStateSaysWhyAFileCannotBeShown()
+    {
+        QFETCH(imaging::DecodeFailure, reason);
+        QFETCH(QString, text);
+        Fixture f;
+        f.state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/photos/IMG_0042.JPG")));
+        f.state.setDecodeFailure(reason);
+        QVERIFY(f.viewer->emptyState()->isVisible());
+        QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("IMG_0042.JPG"));
+        QCOMPARE(f.viewer->emptyState()->hint(), text);
+        // With no file open it invites one again.
+        f.state.setCurrentURL(std::nullopt);
+        QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("Open an image to start"));
+        QCOMPARE(f.viewer->emptyState()->hint(), QStringLiteral("Drop a file or use File > Open"));
+    }
+
     void singleImageShowsOnlyZoom()
     {
         Fixture f;
@@ -199,7 +227,7 @@ private Q_SLOTS:
         QVERIFY(!f.viewer->zoomView());
     }
 
-    void imageChangeShowsStatusBarAgain()
+    void imageChangeAndZoomShowTheStatusBarAgain()
     {
         Fixture f;
         QTemporaryDir dir;
@@ -209,6 +237,16 @@ private Q_SLOTS:
         f.press(Qt::Key_Right);
         QVERIFY(f.state.showStatusBar());
         QVERIFY(f.state.isHideCountdownActive());
+        // So does a zoom, by wheel or by command.
+        f.state.setShowStatusBar(false);
+        ZoomScrollArea* area = f.viewer->zoomView()->scrollArea();
+        QWheelEvent notch({20, 20}, area->mapToGlobal(QPointF(20, 20)), {}, {0, 120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area->viewport(), &notch);
+        QVERIFY(f.state.showStatusBar());
+        f.state.setShowStatusBar(false);
+        f.state.setZoomAction(ZoomAction::zoomOut);
+        QVERIFY(f.state.showStatusBar());
     }
 };
 

@@ -77,6 +77,66 @@ private Q_SLOTS:
             QVERIFY((h.area()->mapToDocument(pointer) - under).manhattanLength() < 1e-6);
     }
 
+    void zoomHoldsTheGrabbedPointUnderThePointer_data()
+    {
+        // 3000 × 4000 fits at 0.2, 600 points wide and centred; from 0.34 on it covers the
+        // width of the view too. A step is a wheel notch, or a pinch of a tenth, in or out.
+        QTest::addColumn<double>("start"); // 0: fitted
+        QTest::addColumn<QPointF>("pointer");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<bool>("pinch");
+        const QPointF p(650, 300);
+        QTest::newRow("one notch") << 0.0 << p << QList<int>{1} << false;
+        QTest::newRow("twelve notches") << 0.0 << p << QList<int>(12, 1) << false;
+        QTest::newRow("near the corner") << 0.0 << QPointF(790, 20) << QList<int>(40, 1) << false;
+        QTest::newRow("zoomed") << 1.0 << QPointF(200, 150) << QList<int>(12, 1) << false;
+        QTest::newRow("out and in") << 0.5 << p << (QList<int>(5, -1) << QList<int>(8, 1)) << false;
+        QTest::newRow("to the maximum") << 15.0 << QPointF(900, 700) << QList<int>(5, 1) << false;
+        QTest::newRow("pinch") << 0.0 << p << QList<int>(10, 1) << true;
+    }
+    void zoomHoldsTheGrabbedPointUnderThePointer()
+    {
+        QFETCH(double, start);
+        QFETCH(QPointF, pointer);
+        QFETCH(QList<int>, steps);
+        QFETCH(bool, pinch);
+        SurfaceHarness h(solidImage(3000, 4000));
+        if (start > 0) {
+            h.zoomTo(start);
+            h.area()->scrollToPoint({1000, 1500});
+        }
+        const QPointF grabbed = h.area()->mapToDocument(pointer);
+        for (int step : steps) {
+            if (pinch)
+                zoomtest::pinch(h.image(), Qt::ZoomNativeGesture, 0.1 * step, pointer);
+            else
+                wheel(h.image(), pointer, {0, 120 * step});
+        }
+        // Where the picture is narrower than the view it stays centred; on every axis it
+        // covers, the grabbed point is back under the pointer, within a pixel on screen.
+        const double m = h.area()->magnification();
+        const QPointF drift = (h.area()->mapToDocument(pointer) - grabbed) * m;
+        QVERIFY(3000 * m >= 1000 || start == 0);
+        if (3000 * m >= 1000)
+            QVERIFY2(qAbs(drift.x()) < 1, qPrintable(QString::number(drift.x())));
+        if (4000 * m >= 800)
+            QVERIFY2(qAbs(drift.y()) < 1, qPrintable(QString::number(drift.y())));
+    }
+
+    void zoomGrabsAnewOnceThePointerOrTheViewMoved()
+    {
+        SurfaceHarness h(solidImage(3000, 4000));
+        for (int i = 0; i < 8; ++i)
+            wheel(h.image(), {650, 300}, {0, 120});
+        for (bool scroll : {false, true}) {
+            if (scroll) // between two notches at the same place
+                h.area()->scrollToPoint(h.area()->bounds().topLeft() + QPointF(0, 50));
+            const QPointF under = h.area()->mapToDocument({300, 300});
+            wheel(h.image(), {300, 300}, {0, 120});
+            QVERIFY((h.area()->mapToDocument({300, 300}) - under).manhattanLength() < 1e-6);
+        }
+    }
+
     void layoutRefitsOnlyInFitModeAndNotWhileAutoSizing()
     {
         SurfaceHarness h(solidImage(4000, 3000));
@@ -91,6 +151,26 @@ private Q_SLOTS:
         h.area()->resize(500, 400);
         QCOMPARE(h.area()->minMagnification(), 0.125);
         QCOMPARE(h.area()->magnification(), 0.2);
+    }
+
+    void resizeKeepsTheCentreOfAZoomedPicture()
+    {
+        SurfaceHarness h(solidImage(4000, 3000));
+        h.zoomTo(1.0);
+        h.area()->scrollToPoint({1200, 900});
+        const QPointF centre = h.area()->bounds().center();
+        for (const QSize size : {QSize(600, 500), QSize(1200, 900), QSize(1000, 800)}) {
+            h.view.resize(size);
+            QCOMPARE(h.area()->bounds().center(), centre);
+            QCOMPARE(h.states.last().visible.center(),
+                     QPointF(centre.x() / 4000, centre.y() / 3000));
+        }
+        // Against an edge the picture stays inside the view.
+        h.area()->scrollToPoint({0, 0});
+        h.view.resize(600, 500);
+        QCOMPARE(h.area()->bounds().topLeft(), QPointF(200, 150));
+        h.view.resize(1000, 800);
+        QCOMPARE(h.area()->bounds().topLeft(), QPointF(0, 0));
     }
 
     void overlayBarsFollowAndMoveTheBounds()

@@ -1,0 +1,9 @@
+#pragma once
+
+class QThreadPool;
+
+// The threads for long background work: decoding and scaling images. Not Qt's global pool:
+// the painter splits smooth scaling and image conversions into pieces on that one and waits
+// for them, so a decode queued there would hold up the user-interface thread. Like the global
+// pool, it is waited for when the application object goes.
+QThreadPool& workPool();
