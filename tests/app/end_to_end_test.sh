@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The real program, given a generated folder on its command line, driven by its menu shortcuts as a person
-# would press them; then what it left on disk: the rotated file and the settings file.
+# The real program, given a generated folder on its command line, driven by its menu
+# shortcuts as a person would press them; then what it left on disk: the rotated file and the
+# settings file.
 # Run by ctest through xvfb-run. With PELU_SHOT_DIR set it also keeps screenshots there.
 set -euo pipefail
 pelu="$1"
