@@ -96,6 +96,22 @@
         <source>Drop a file or use File &gt; Open</source>
         <translation>Suelta un archivo o usa Archivo &gt; Abrir</translation>
     </message>
+    <message>
+        <source>This file no longer exists</source>
+        <translation>Este archivo ya no existe</translation>
+    </message>
+    <message>
+        <source>This file is damaged or incomplete</source>
+        <translation>Este archivo está dañado o incompleto</translation>
+    </message>
+    <message>
+        <source>This image is larger than 200 megapixels</source>
+        <translation>Esta imagen supera los 200 megapíxeles</translation>
+    </message>
+    <message>
+        <source>This kind of file can&apos;t be shown</source>
+        <translation>Este tipo de archivo no se puede mostrar</translation>
+    </message>
 </context>
 <context>
     <name>HistogramView</name>
