@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FIRST_SAMPLE := samples/aurora-1.jpg
 
-.PHONY: deps build build-asan run test test-plain test-asan bench samples format translations icons install-user clean
+.PHONY: deps build build-asan run test test-plain test-asan bench samples format translations icons install-user clean fuzz tsan
 
 deps:
 	@bash tools/install-deps.sh
@@ -29,7 +29,7 @@ test-plain: build
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 test-asan: build-asan
-	cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
@@ -65,3 +65,19 @@ install-user: build
 
 clean:
 	rm -rf build build-asan
+
+# libFuzzer over the image service's read entry points for FUZZ_SECONDS (default 600); not
+# part of `make test`. Installs clang itself.
+fuzz:
+	bash tools/fuzz.sh
+
+# Now and then: the tests that use background threads under ThreadSanitizer, in a tree of
+# their own. Slow, and not part of `make test`.
+TSAN_TESTS := state_tst_navigation state_tst_soak imaging_tst_decoding
+empty :=
+space := $(empty) $(empty)
+tsan:
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELU_TSAN=ON $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
+	cd build-tsan && TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:second_deadlock_stack=1 \
+	  ctest --output-on-failure -R '^($(subst $(space),|,$(TSAN_TESTS)))$$'

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/Localization.h"
+#include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 
@@ -12,6 +13,7 @@
 
 int main(int argc, char* argv[])
 {
+    installMessageRouting();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));

@@ -1,9 +1,11 @@
 #include "imaging/AnimatedImage.h"
 
+#include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/ImageTypes.h"
 #include "imaging/Orientation.h"
+#include "imaging/QtDecoder.h"
 
 #include <QImageReader>
 
@@ -17,12 +19,17 @@ constexpr int kDefaultDelayMs = 100;
 
 AnimatedImage::AnimatedImage(const QString& path) : m_path(path)
 {
+    const DecodeScope scope;
     detail::ensureLibrariesReady();
     const ImageType type = detectImageType(path);
     if (decoderFor(type) != DecoderFamily::Qt)
         return;
     // The content decides the format, so a GIF named .png still plays.
     m_format = qtFormat(type);
+    m_type = type;
+    // Frames come from the same readers as the still image: refused where it is refused.
+    if (!detail::mayReadWithQt(path, type))
+        return;
     m_reader = openReader();
     const QSize size = m_reader->size();
     if (size.isValid() && !detail::withinPixelBudget(size.width(), size.height()))
@@ -49,11 +56,12 @@ QImage AnimatedImage::nextFrame()
 {
     if (m_frameCount == 0)
         return {};
+    const DecodeScope scope;
     if (!m_reader->canRead()) {
         // Past the last frame: start over with a fresh reader.
         m_reader = openReader();
     }
-    QImage frame = m_reader->read();
+    QImage frame = detail::readFrame(*m_reader, m_type);
     const int delay = m_reader->nextImageDelay();
     m_delayMs = delay <= 10 ? kDefaultDelayMs : std::max(delay, kMinimumDelayMs);
     if (frame.isNull())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/ImageTypes.h"
+
 #include <QImage>
 #include <QString>
 #include <memory>
@@ -32,6 +34,7 @@ private:
 
     QString m_path;
     QByteArray m_format;
+    ImageType m_type = ImageType::Unknown;
     std::unique_ptr<QImageReader> m_reader;
     std::optional<int> m_orientation;
     int m_frameCount = 0;

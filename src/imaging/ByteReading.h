@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 
 #include <cstring>
 
@@ -39,6 +40,21 @@ inline quint32 readBigEndian32(const QByteArray& bytes, qsizetype at)
 inline quint64 readBigEndian64(const QByteArray& bytes, qsizetype at)
 {
     return quint64(readBigEndian32(bytes, at)) << 32 | readBigEndian32(bytes, at + 4);
+}
+
+// Exactly size bytes from the device's current position, or nothing when fewer remain.
+inline QByteArray readExactly(QIODevice& device, qint64 size)
+{
+    if (size < 0 || size > device.size() - device.pos())
+        return {};
+    QByteArray bytes = device.read(size);
+    return bytes.size() == size ? bytes : QByteArray();
+}
+
+// Moves size bytes on, when that stays within the device.
+inline bool skipBytes(QIODevice& device, qint64 size)
+{
+    return size >= 0 && size <= device.size() - device.pos() && device.seek(device.pos() + size);
 }
 
 } // namespace imaging

@@ -6,6 +6,7 @@
 
 #include <exiv2/exiv2.hpp>
 #include <libheif/heif.h>
+#include <tiffio.h>
 
 #include <mutex>
 
@@ -48,6 +49,9 @@ void ensureLibrariesReady()
         // The XMP toolkit must be initialised once before threads parse XMP packets.
         Exiv2::XmpParser::initialize();
         heif_init(nullptr);
+        // libtiff, under Qt's TIFF reader, would print every oddity of a damaged file.
+        TIFFSetWarningHandler(nullptr);
+        TIFFSetErrorHandler(nullptr);
     });
 }
 

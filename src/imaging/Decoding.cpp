@@ -1,5 +1,6 @@
 #include "imaging/Decoding.h"
 
+#include "imaging/DecodeScope.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/HeifDecoder.h"
 #include "imaging/Orientation.h"
@@ -11,6 +12,7 @@ namespace imaging::detail {
 
 std::optional<QImage> decodeFile(const QString& path, ImageType type, const DecodeOptions& options)
 {
+    const DecodeScope scope;
     ensureLibrariesReady();
     switch (decoderFor(type)) {
     case DecoderFamily::Qt:

@@ -7,6 +7,7 @@
 
 #include <libheif/heif.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -51,10 +52,13 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
         return std::nullopt;
     // A grid is allocated at the size its own box declares, which may lie about the 'ispe'
     // we checked: hold every side near the checked one, leaving room for the codec's padding
-    // of coded images to whole blocks.
-    constexpr int kCodedPadding = 256;
-    heif_context_set_maximum_image_size_limit(context,
-                                              std::max(ispeWidth, ispeHeight) + kCodedPadding);
+    // of coded images to whole blocks. libheif also caps the pixels one decode produces at
+    // the square of the limit, and the colour and alpha planes both count.
+    constexpr qint64 kCodedPadding = 256;
+    const qint64 paddedPixels = (ispeWidth + kCodedPadding) * (ispeHeight + kCodedPadding);
+    const qint64 side = std::max<qint64>(std::max(ispeWidth, ispeHeight) + kCodedPadding,
+                                         qint64(std::ceil(std::sqrt(2.0 * double(paddedPixels)))));
+    heif_context_set_maximum_image_size_limit(context, int(std::min<qint64>(side, kMaxSide)));
     return primary;
 }
 
@@ -106,11 +110,13 @@ QColorSpace colorSpaceOf(const heif_image_handle* handle)
         return QColorSpace::fromIccProfile(icc);
     }
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // libheif may hand over a profile together with an error (unknown primaries): ours to free.
+    const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
+        nclx, heif_nclx_color_profile_free);
+    if (error.code != heif_error_Ok || !nclx)
         return {};
-    const QColorSpace space = nclxColorSpace(*nclx);
-    heif_nclx_color_profile_free(nclx);
-    return space;
+    return nclxColorSpace(*nclx);
 }
 
 // The first Exif block, without the offset word that HEIF puts before the TIFF header.

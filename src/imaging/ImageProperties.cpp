@@ -1,5 +1,7 @@
 #include "imaging/ImageProperties.h"
 
+#include "imaging/ContainerChecks.h"
+#include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/ExifReading.h"
 #include "imaging/Exiv2Support.h"
@@ -66,6 +68,9 @@ void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 
 
 bool readQtHeader(const QString& path, ImageProperties& properties)
 {
+    // Even Qt's size() lets libpng and libwebp allocate what a lying header declares.
+    if (!detail::containerIsSound(path, properties.type))
+        return false;
     QImageReader reader(path, qtFormat(properties.type));
     detail::selectLargestImage(reader, properties.type);
     const QSize size = reader.size();
@@ -140,6 +145,7 @@ bool readHeader(const QString& path, ImageProperties& properties)
 
 std::optional<ImageProperties> readImageProperties(const QString& path)
 {
+    const DecodeScope scope;
     detail::ensureLibrariesReady();
     ImageProperties properties;
     properties.type = detectImageType(path);

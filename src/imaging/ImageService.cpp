@@ -1,5 +1,6 @@
 #include "imaging/ImageService.h"
 
+#include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
 #include "imaging/Decoding.h"
 
@@ -81,6 +82,7 @@ quint64 mainThreadDecodeCount()
 
 bool writeRotatedFile(const QString& source, const QString& destination, int quarterTurns)
 {
+    const DecodeScope scope;
     if (supportsLosslessRotation(detectImageType(source)))
         return writeRotatedOrientation(source, destination, quarterTurns);
     return writeRotatedPixels(source, destination, quarterTurns);

@@ -134,13 +134,14 @@ bool writeRotatedPixels(const QString& source, const QString& destination, int q
     const int turns = ((quarterTurns % 4) + 4) % 4;
     if (!hasPixelWriter(type) || turns == 0 || QFileInfo::exists(destination))
         return false;
-    // Writing only the first of several images would lose the rest.
-    if (QImageReader(source, qtFormat(type)).imageCount() > 1)
-        return false;
     detail::DecodeOptions options;
     options.toSrgb = false;
+    // The decode comes first: it refuses a hostile file before any reader looks further.
     const std::optional<QImage> decoded = detail::decodeFile(source, type, options);
     if (!decoded)
+        return false;
+    // Writing only the first of several images would lose the rest.
+    if (QImageReader(source, qtFormat(type)).imageCount() > 1)
         return false;
     const QImage turned = rotatePixels(*decoded, turns);
     if (turned.isNull())

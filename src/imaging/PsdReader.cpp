@@ -18,19 +18,6 @@ constexpr quint16 kIccProfileResource = 1039;
 constexpr qint64 kMaxIccBytes = 16 * 1024 * 1024;
 constexpr int kPaletteBytes = 768;
 
-QByteArray readExactly(QFile& file, qint64 size)
-{
-    if (size < 0 || size > file.size() - file.pos())
-        return {};
-    QByteArray bytes = file.read(size);
-    return bytes.size() == size ? bytes : QByteArray();
-}
-
-bool skip(QFile& file, qint64 size)
-{
-    return size >= 0 && size <= file.size() - file.pos() && file.seek(file.pos() + size);
-}
-
 std::optional<PsdHeader> parseHeader(QFile& file)
 {
     const QByteArray bytes = readExactly(file, 26);
@@ -65,7 +52,7 @@ bool readResources(QFile& file, QByteArray& icc)
         const quint16 id = readBigEndian16(head, 4);
         const int nameLength = int(readByte(head, 6));
         // The name and its length byte are padded to an even size, and so is the data.
-        if (!skip(file, nameLength + ((nameLength + 1) % 2)))
+        if (!skipBytes(file, nameLength + ((nameLength + 1) % 2)))
             return false;
         const qint64 size = readBigEndian32(readExactly(file, 4), 0);
         if (file.pos() + size > end)
@@ -73,8 +60,8 @@ bool readResources(QFile& file, QByteArray& icc)
         if (id == kIccProfileResource && size <= kMaxIccBytes)
             icc = readExactly(file, size);
         else
-            skip(file, size);
-        skip(file, size % 2);
+            skipBytes(file, size);
+        skipBytes(file, size % 2);
     }
     return file.seek(end);
 }
@@ -146,8 +133,8 @@ public:
         const int countBytes = m_header.version == 2 ? 4 : 2;
         const QByteArray table = readExactly(m_file, rows * countBytes);
         // The table lists every channel; skip the entries of those we do not read.
-        if (table.isEmpty() ||
-            !skip(m_file, qint64(m_header.channels - m_channels) * m_header.height * countBytes))
+        if (table.isEmpty() || !skipBytes(m_file, qint64(m_header.channels - m_channels) *
+                                                      m_header.height * countBytes))
             return false;
         const qint64 minimumRow = 2 * ((m_rowBytes + 127) / 128);
         qint64 total = 0;
@@ -266,9 +253,9 @@ std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& option
     QByteArray palette;
     if (header->colorMode == Indexed) {
         palette = readExactly(file, kPaletteBytes);
-        if (palette.size() != kPaletteBytes || !skip(file, modeDataLength - kPaletteBytes))
+        if (palette.size() != kPaletteBytes || !skipBytes(file, modeDataLength - kPaletteBytes))
             return std::nullopt;
-    } else if (!skip(file, modeDataLength)) {
+    } else if (!skipBytes(file, modeDataLength)) {
         return std::nullopt;
     }
     QByteArray icc;

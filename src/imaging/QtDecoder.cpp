@@ -1,5 +1,6 @@
 #include "imaging/QtDecoder.h"
 
+#include "imaging/ContainerChecks.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/Orientation.h"
 #include "imaging/TruncationChecks.h"
@@ -28,15 +29,39 @@ void selectLargestImage(QImageReader& reader, ImageType type)
     reader.jumpToImage(best);
 }
 
+QImage readFrame(QImageReader& reader, ImageType type)
+{
+    QImage image;
+    // Qt's BMP and TIFF readers fill the image they are handed when its size and format are
+    // the ones they would allocate, and leave rows unwritten when the data runs out: hand them
+    // a cleared one, so that no stale memory is ever shown.
+    if ((type == ImageType::Bmp || type == ImageType::Tiff) && !reader.scaledSize().isValid()) {
+        const QSize size = reader.size();
+        const QImage::Format format = reader.imageFormat();
+        if (format != QImage::Format_Invalid && withinPixelBudget(size.width(), size.height())) {
+            image = QImage(size, format);
+            image.fill(0);
+        }
+    }
+    if (!reader.read(&image))
+        return {};
+    return image;
+}
+
+bool mayReadWithQt(const QString& path, ImageType type)
+{
+    return containerIsSound(path, type) && looksComplete(path, type);
+}
+
 std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
                                    const DecodeOptions& options)
 {
+    if (!mayReadWithQt(path, type))
+        return std::nullopt;
     QImageReader reader(path, qtFormat(type));
     selectLargestImage(reader, type);
     const QSize stored = reader.size();
     if (stored.isValid() && !withinPixelBudget(stored.width(), stored.height()))
-        return std::nullopt;
-    if (!looksComplete(path, type))
         return std::nullopt;
     reader.setAutoTransform(options.upright);
     if (options.boundingSize > 0 && type == ImageType::Jpeg && stored.isValid()) {
@@ -46,7 +71,7 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
         if (target.width() < stored.width() && !target.isEmpty())
             reader.setScaledSize(target);
     }
-    QImage image = reader.read();
+    QImage image = readFrame(reader, type);
     if (image.isNull())
         return std::nullopt;
     // Qt applies the orientation of JPEG and TIFF only.

@@ -14,6 +14,13 @@ namespace imaging::detail {
 std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
                                    const DecodeOptions& options);
 
+// Whether Qt may be given the file at all: its structure is sound (ContainerChecks) and its
+// first image's data is all there (TruncationChecks).
+bool mayReadWithQt(const QString& path, ImageType type);
+
+// The reader's next image, never holding memory the decoder left unwritten; null on failure.
+QImage readFrame(QImageReader& reader, ImageType type);
+
 // For ICO files, points the reader at the largest entry; the others are left as they are.
 void selectLargestImage(QImageReader& reader, ImageType type);
 

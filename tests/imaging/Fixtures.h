@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QMap>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -94,6 +95,15 @@ inline QImage storedFor(const QImage& upright, int orientation)
     return imaging::orientedImage(upright, orientation == 6   ? 8
                                            : orientation == 8 ? 6
                                                               : orientation);
+}
+
+// Bytes that look like nothing in particular.
+inline QByteArray noise(QRandomGenerator& random, int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
 }
 
 inline QByteArray readFile(const QString& path)

@@ -202,12 +202,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("file");
         QRandomGenerator random(1);
-        const auto noise = [&random](int size) {
-            QByteArray bytes(size, Qt::Uninitialized);
-            for (char& byte : bytes)
-                byte = char(random.bounded(256));
-            return bytes;
-        };
+        const auto noise = [&random](int size) { return fixtures::noise(random, size); };
         for (const QString& ext : kFamilies) {
             const QByteArray whole = readFile(m_files[ext]);
             const std::pair<const char*, QByteArray> variants[] = {

@@ -1,0 +1,101 @@
+#include "app/MessageRouting.h"
+#include "imaging/AnimatedImage.h"
+#include "imaging/ImageService.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QStringList g_shown;
+
+void collect(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    g_shown.append(message);
+}
+
+// Everything the service does with a file.
+void readEveryWay(const QString& file)
+{
+    imaging::decodeImage(file);
+    imaging::decodeAsStored(file);
+    imaging::makeThumbnail(file);
+    imaging::extractMetadata(file);
+    imaging::AnimatedImage animation(file);
+    for (int i = 0; i < std::min(animation.frameCount(), 3); ++i)
+        animation.nextFrame();
+}
+
+} // namespace
+
+class TestMessageRouting : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qInstallMessageHandler(collect);
+        installMessageRouting();
+    }
+
+    // Neither Qt's image plugins nor the libraries below them reach the terminal.
+    void damagedFilesPrintNothing()
+    {
+        QTemporaryDir dir;
+        QBuffer jpeg;
+        jpeg.open(QIODevice::WriteOnly);
+        QImage noise(64, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x)
+                noise.setPixel(x, y, qRgb(x * 4, y * 4, (x * y) % 256));
+        }
+        QVERIFY(noise.save(&jpeg, "jpeg"));
+        QByteArray corrupt = jpeg.data();
+        for (qsizetype at = corrupt.size() / 2; at < corrupt.size() - 40; at += 7)
+            corrupt[at] = char(0x00); // breaks the entropy-coded data, keeps the end marker
+        QFile file(dir.filePath("corrupt-data.jpg"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(corrupt) == corrupt.size());
+        file.close();
+
+        QStringList files{file.fileName()};
+        const QDir data(QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data"));
+        for (const QString& name : data.entryList(QDir::Files)) {
+            // dav1d prints its input check straight to stderr, past any handler.
+            if (name != QLatin1String("avif-decoder-data-leak.avif"))
+                files.append(data.filePath(name));
+        }
+
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        std::fflush(stderr);
+        const int terminal = ::dup(STDERR_FILENO);
+        ::dup2(capture.handle(), STDERR_FILENO);
+        g_shown.clear();
+        for (const QString& path : files)
+            readEveryWay(path);
+        std::fflush(stderr);
+        ::dup2(terminal, STDERR_FILENO);
+        ::close(terminal);
+        QCOMPARE(g_shown, QStringList());
+        QCOMPARE(capture.readAll(), QByteArray());
+    }
+
+    void programmingFaultsShowInDebugBuilds()
+    {
+        g_shown.clear();
+        qWarning("QObject::connect: no such signal");
+#ifdef QT_NO_DEBUG
+        QCOMPARE(g_shown, QStringList());
+#else
+        QCOMPARE(g_shown, QStringList{"QObject::connect: no such signal"});
+#endif
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageRouting)
+#include "tst_messagerouting.moc"

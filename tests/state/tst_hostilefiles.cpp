@@ -1,0 +1,143 @@
+#include "../imaging/Fixtures.h"
+#include "../support/AllocationWatch.h"
+
+#include "state/AppState.h"
+
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QThreadPool>
+#include <QtTest>
+
+using namespace fixtures;
+
+namespace {
+
+constexpr std::size_t kAllocationCeiling = std::size_t(1) << 30;
+
+QByteArray patched(QByteArray bytes, qsizetype at, const QByteArray& with)
+{
+    return at < 0 ? QByteArray() : bytes.replace(at, with.size(), with);
+}
+
+QByteArray bigEndian16(int a, int b)
+{
+    QByteArray out;
+    appendBigEndian(out, quint64(a), 2);
+    appendBigEndian(out, quint64(b), 2);
+    return out;
+}
+
+// A lossy WebP whose frame header declares this size, followed by noise.
+QByteArray lossyWebp(int width, int height, const QByteArray& noise)
+{
+    QByteArray frame("\x10\x02\x00\x9D\x01\x2A", 6);
+    for (const int side : {width, height})
+        frame.append(char(side & 0xFF)).append(char(side >> 8));
+    frame.append(noise);
+    QByteArray out("RIFF\0\0\0\0WEBPVP8 \0\0\0\0", 20);
+    qToLittleEndian(quint32(frame.size()), out.data() + 16);
+    out.append(frame);
+    qToLittleEndian(quint32(out.size() - 8), out.data() + 4);
+    return out;
+}
+
+// An uncompressed TIFF declaring this size but holding one row.
+bool writeTiffBomb(const QString& path, quint32 width, quint32 height)
+{
+    TIFFSetWarningHandler(nullptr);
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return false;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+    std::vector<uint8_t> row(width, 128);
+    const bool written = TIFFWriteScanline(tif, row.data(), 0, 0) == 1;
+    TIFFClose(tif);
+    return written;
+}
+
+} // namespace
+
+// Whatever a file holds, opening it ends in the empty state with its name in the title, and
+// nothing on the way reserves a gigabyte.
+class TestHostileFiles : public QObject, private FixtureFolder {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        QVERIFY(m_dir.isValid() && writeEveryFamily());
+    }
+
+    void openingEndsInTheEmptyState_data()
+    {
+        QTest::addColumn<QString>("file");
+        QRandomGenerator random(7);
+        const auto noise = [&random](int size) { return fixtures::noise(random, size); };
+        const auto add = [this](const QString& name, const QByteArray& bytes) {
+            QVERIFY2(writeFile(path(name), bytes), qPrintable(name));
+            QTest::newRow(qPrintable(name)) << path(name);
+        };
+        for (const QString& ext : kFamilies) {
+            const QByteArray whole = readFile(m_files[ext]);
+            add("zero-byte." + ext, {});
+            add("half." + ext, whole.left(whole.size() / 2));
+            add("random." + ext, noise(4096));
+            add("document-named." + ext, "%PDF-1.4\n" + noise(2000));
+        }
+
+        // Decompression bombs: headers claiming sizes far over the budget, or within it but far
+        // beyond what their few bytes could encode.
+        const QByteArray png = readFile(m_files["png"]), jpg = readFile(m_files["jpg"]);
+        const auto pngClaiming = [&png](quint32 side) {
+            QByteArray header = png.mid(16, 13);
+            qToBigEndian(side, header.data());
+            qToBigEndian(side, header.data() + 4);
+            return QByteArray(png).replace(8, 25, pngChunk("IHDR", header));
+        };
+        add("bomb-over-budget.png", pngClaiming(100000));
+        add("bomb-within-budget.png", pngClaiming(14000));
+        const qsizetype sof = jpg.indexOf("\xFF\xC0") + 5;
+        add("bomb-over-budget.jpg", patched(jpg, sof, bigEndian16(65000, 65000)));
+        add("bomb-within-budget.jpg", patched(jpg, sof, bigEndian16(14000, 14000)));
+        add("bomb-screen.gif", patched(readFile(m_files["gif"]), 6, "\xFF\xFF\xFF\xFF"));
+        add("bomb-over-budget.webp", lossyWebp(16383, 16383, noise(700)));
+        add("bomb-within-budget.webp", lossyWebp(8288, 16383, noise(700)));
+        const QByteArray webp = readFile(m_files["webp"]);
+        add("bomb-lossless.webp", patched(webp, webp.indexOf("VP8L") + 9, "\xFF\xFF\xFF\x0F"));
+        QVERIFY(writeTiffBomb(path("bomb.tif"), 100000, 100000));
+        QTest::newRow("bomb.tif") << path("bomb.tif");
+        QByteArray heic = readFile(m_files["heic"]);
+        for (qsizetype at = heic.indexOf("ispe"); at > 0; at = heic.indexOf("ispe", at + 4)) {
+            qToBigEndian(quint32(60000), heic.data() + at + 8);
+            qToBigEndian(quint32(60000), heic.data() + at + 12);
+        }
+        add("bomb.heic", heic);
+    }
+
+    void openingEndsInTheEmptyState()
+    {
+        QFETCH(QString, file);
+        allocationwatch::reset();
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(file));
+        QVERIFY(!state.currentImage());
+        QVERIFY2(state.windowTitle().startsWith(QFileInfo(file).fileName()),
+                 qPrintable(state.windowTitle()));
+        // The neighbours decoded ahead are part of opening too.
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QVERIFY2(allocationwatch::largest() < kAllocationCeiling,
+                 qPrintable(QString::number(allocationwatch::largest())));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostileFiles)
+#include "tst_hostilefiles.moc"
