@@ -1,6 +1,7 @@
 #include "imaging/HeifDecoder.h"
 
 #include "imaging/ByteReading.h"
+#include "imaging/ImageTypes.h"
 
 #include <QColorSpace>
 #include <QPointF>
@@ -149,6 +150,23 @@ std::optional<HeifInfo> readHeifInfo(const QString& path)
                     heif_image_handle_has_alpha_channel(handle) != 0, exifOf(handle)};
 }
 
+// libaom for AV1 where it is installed: dav1d prints to the terminal and leaks on damaged
+// data, and was no faster here.
+const char* av1Decoder()
+{
+    static const char* const chosen = [] {
+        const heif_decoder_descriptor* found[8] = {};
+        const int count = heif_get_decoder_descriptors(heif_compression_AV1, found, 8);
+        for (int i = 0; i < count; ++i) {
+            const char* id = heif_decoder_descriptor_get_id_name(found[i]);
+            if (id && std::strcmp(id, "aom") == 0)
+                return "aom";
+        }
+        return static_cast<const char*>(nullptr);
+    }();
+    return chosen;
+}
+
 std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)
 {
     const std::optional<PrimaryImage> primary = openPrimary(path);
@@ -163,6 +181,10 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
         return std::nullopt;
     decoding->ignore_transformations = options.upright ? 0 : 1;
     decoding->convert_hdr_to_8bit = 1;
+    if (detectImageType(path) == ImageType::Avif)
+        decoding->decoder_id = av1Decoder();
+    // Read before decoding, so a profile that comes with an error is freed whatever the pixels do.
+    const QColorSpace colorSpace = colorSpaceOf(handle);
     heif_image* decoded = nullptr;
     const heif_error error = heif_decode_image(
         handle, &decoded, heif_colorspace_RGB,
@@ -188,7 +210,7 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     for (int y = 0; y < height; ++y)
         std::memcpy(image.scanLine(y), data + qsizetype(y) * stride, rowBytes);
 
-    image.setColorSpace(colorSpaceOf(handle));
+    image.setColorSpace(colorSpace);
     if (options.toSrgb)
         convertToSrgb(image);
     return image;

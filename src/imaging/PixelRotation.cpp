@@ -5,6 +5,7 @@
 #include "imaging/Exiv2Support.h"
 #include "imaging/Orientation.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -146,10 +147,22 @@ bool writeRotatedPixels(const QString& source, const QString& destination, int q
     const QImage turned = rotatePixels(*decoded, turns);
     if (turned.isNull())
         return false;
-    QImageWriter writer(destination, qtFormat(type));
-    configureWriter(writer, type, source);
-    const bool written = writer.write(turned);
-    writer.device()->close();
+    // Encode in memory first: Qt's PNG writer leaks its row buffer when the disk
+    // fails under it, and a short write is caught here just as well.
+    QByteArray encoded;
+    {
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, qtFormat(type));
+        configureWriter(writer, type, source);
+        if (!writer.write(turned))
+            return false;
+    }
+    QFile out(destination);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    const bool written = out.write(encoded) == encoded.size() && out.flush();
+    out.close();
     if (written && carryMetadata(source, destination, turned.size()))
         return true;
     QFile::remove(destination);
