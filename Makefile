@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FIRST_SAMPLE := samples/aurora-1.jpg
 
-.PHONY: deps build build-asan run test test-plain test-asan bench samples format clean fuzz tsan
+.PHONY: deps build build-asan run test test-plain test-asan bench samples format translations icons install-user clean fuzz tsan
 
 deps:
 	@bash tools/install-deps.sh
@@ -47,6 +47,22 @@ samples: deps
 # Every C++ source in the project's clang-format style.
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+# Refreshes translations/*.ts from the sources; translate what comes back unfinished.
+translations:
+	for ts in translations/pelu_*.ts; do \
+	  /usr/lib/qt6/bin/lupdate -silent -locations none -no-obsolete src -ts "$$ts"; done
+
+# Redraws the PNG icons from packaging/icons/pelu.svg (needs rsvg-convert).
+icons:
+	for side in 16 24 32 48 64 128 256 512; do \
+	  rsvg-convert -w $$side -h $$side packaging/icons/pelu.svg -o packaging/icons/pelu-$$side.png; done
+
+# Installs Pelu for the current user only, under ~/.local.
+install-user: build
+	cmake --install build --prefix "$(HOME)/.local"
+	-update-desktop-database "$(HOME)/.local/share/applications"
+	-gtk-update-icon-cache -f -t "$(HOME)/.local/share/icons/hicolor"
 
 clean:
 	rm -rf build build-asan

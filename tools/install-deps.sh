@@ -9,11 +9,15 @@ packages=(
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
+  # Qt's own texts (file dialog, message boxes) in the user's language
+  qt6-translations-l10n
   # image libraries
   libheif-dev libheif1 libraw-dev libexiv2-dev libglib2.0-dev libtiff-dev
   libjpeg-dev libpng-dev exiv2
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
+  # packaging checks, and `make icons`
+  appstream librsvg2-bin
   # window tests
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   # benchmark references

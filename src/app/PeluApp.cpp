@@ -1,6 +1,10 @@
 #include "app/PeluApp.h"
 
+#include "app/AboutWindow.h"
 #include "app/AppDelegate.h"
+#include "app/AppVersion.h"
+#include "app/MenuBar.h"
+#include "app/WindowFrame.h"
 #include "overlays/HistogramView.h"
 #include "overlays/MetadataPanel.h"
 #include "overlays/NavigatorOverlay.h"
@@ -9,10 +13,32 @@
 #include "thumbnails/ThumbnailCache.h"
 #include "viewer/ImageViewer.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMainWindow>
+#include <QScreen>
 
-PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
+namespace {
+const QSize kDefaultContentSize(400, 300);
+} // namespace
+
+static void initResources()
 {
+    // The icons live in this static library; the linker keeps them only when named.
+    Q_INIT_RESOURCE(pelu);
+}
+
+PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_delegate(delegate)
+{
+    initResources();
+    QIcon icon;
+    for (int side : {16, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/icons/pelu-%1.png").arg(side));
+    icon.addFile(QStringLiteral(":/AppIcon"));
+    QApplication::setWindowIcon(icon);
+
     AppState& state = delegate.appState();
     m_window = new QMainWindow;
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -28,14 +54,99 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent)
     // A rotated file is made again, not shown as it was before the turn.
     connect(&state, &AppState::fileRewritten, this,
             [](const QUrl& url) { ThumbnailCache::shared().remove(url); });
+
+    AppCommands commands;
+    commands.open = [this] { showOpenPanel(); };
+    commands.closeWindow = [this] { m_window->close(); };
+    commands.quit = [] { QApplication::quit(); };
+    commands.toggleFullScreen = [this] { toggleFullScreen(); };
+    commands.about = [this] { showAboutWindow(); };
+    m_window->setMenuBar(new MenuBar(state, std::move(commands), m_window));
+
     m_window->setWindowTitle(state.windowTitle());
     connect(&state, &AppState::windowTitleChanged, m_window,
             [this, &state] { m_window->setWindowTitle(state.windowTitle()); });
-    m_window->resize(1024, 720);
+
+    if (!app::restoreWindowFrame(m_window))
+        m_window->resize(kDefaultContentSize + QSize(0, m_window->menuBar()->sizeHint().height()));
+    m_window->installEventFilter(this);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { app::saveWindowFrame(m_window); });
     delegate.setWindow(m_window);
 }
 
 PeluApp::~PeluApp()
 {
     delete m_window;
+}
+
+bool PeluApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window) {
+        if (event->type() == QEvent::Close)
+            app::saveWindowFrame(m_window);
+        // Full screen is the picture alone; the shortcuts still work (they belong to the window).
+        else if (event->type() == QEvent::WindowStateChange)
+            m_window->menuBar()->setVisible(!m_window->isFullScreen());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PeluApp::toggleFullScreen()
+{
+    if (m_window->isFullScreen())
+        m_window->showNormal();
+    else
+        m_window->showFullScreen();
+}
+
+void PeluApp::showAboutWindow()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->objectName() == QLatin1String(AboutWindow::kObjectName)) {
+            window->show();
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+    auto* about = new AboutWindow(app::appVersion(app::buildInfo()), m_window);
+    // Closing only hides it; it stays for the next time.
+    about->setAttribute(Qt::WA_DeleteOnClose, false);
+    about->setAttribute(Qt::WA_QuitOnClose, false);
+    if (const QScreen* screen = m_window->screen()) {
+        QRect frame = about->geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        about->move(frame.topLeft());
+    }
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
+
+QFileDialog* PeluApp::makeOpenPanel(QWidget* parent)
+{
+    QStringList patterns;
+    for (const QString& extension : AppState::supportedExtensions())
+        patterns.append(QStringLiteral("*.") + extension);
+    patterns.sort();
+    auto* panel = new QFileDialog(parent, tr("Open"));
+    panel->setFileMode(QFileDialog::ExistingFile);
+    panel->setAcceptMode(QFileDialog::AcceptOpen);
+    panel->setNameFilter(tr("Images (%1)").arg(patterns.join(QLatin1Char(' '))));
+    panel->setWindowModality(Qt::ApplicationModal);
+    return panel;
+}
+
+void PeluApp::showOpenPanel()
+{
+    QFileDialog* panel = makeOpenPanel(m_window);
+    // Starts beside the shown image rather than wherever Pelu was launched from.
+    if (const auto& shown = m_delegate.appState().currentURL())
+        panel->setDirectory(QFileInfo(shown->toLocalFile()).absolutePath());
+    const bool confirmed = panel->exec() == QDialog::Accepted;
+    const QStringList files = panel->selectedFiles();
+    delete panel;
+    if (confirmed && !files.isEmpty())
+        m_delegate.appState().openFile(QUrl::fromLocalFile(files.first()));
 }

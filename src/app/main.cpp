@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/Localization.h"
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QMainWindow>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,9 @@ int main(int argc, char* argv[])
     // No application display name: Qt would append it to every title, and the title is
     // the file name with its position alone.
     QApplication::setQuitOnLastWindowClosed(true);
+    // Ties the window to the installed desktop entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("pelu"));
+    app::installTranslations(app, QLocale());
 
     const QStringList files = QApplication::arguments().mid(1);
     int status = 0;

@@ -12,6 +12,21 @@ namespace imaging {
 
 namespace {
 
+// Row labels, marked here so that the translation tools find them.
+const char* const kCamera = QT_TRANSLATE_NOOP("MetadataPanel", "Camera");
+const char* const kModel = QT_TRANSLATE_NOOP("MetadataPanel", "Model");
+const char* const kDate = QT_TRANSLATE_NOOP("MetadataPanel", "Date");
+const char* const kFocalLength = QT_TRANSLATE_NOOP("MetadataPanel", "Focal Length");
+const char* const kAperture = QT_TRANSLATE_NOOP("MetadataPanel", "Aperture");
+const char* const kShutter = QT_TRANSLATE_NOOP("MetadataPanel", "Shutter");
+const char* const kISO = QT_TRANSLATE_NOOP("MetadataPanel", "ISO");
+const char* const kLens = QT_TRANSLATE_NOOP("MetadataPanel", "Lens");
+const char* const kFileSize = QT_TRANSLATE_NOOP("MetadataPanel", "File Size");
+const char* const kDimensions = QT_TRANSLATE_NOOP("MetadataPanel", "Dimensions");
+const char* const kBitDepth = QT_TRANSLATE_NOOP("MetadataPanel", "Bit Depth");
+const char* const kColorModel = QT_TRANSLATE_NOOP("MetadataPanel", "Color Model");
+const char* const kGPS = QT_TRANSLATE_NOOP("MetadataPanel", "GPS");
+
 QString label(const char* text)
 {
     return QCoreApplication::translate("MetadataPanel", text);
@@ -29,29 +44,29 @@ std::optional<qint64> truncated(double value)
 void appendTiffRows(const TiffProperties& tiff, MetadataRows& rows)
 {
     if (tiff.make)
-        rows.append({label("Camera"), *tiff.make});
+        rows.append({label(kCamera), *tiff.make});
     if (tiff.model)
-        rows.append({label("Model"), *tiff.model});
+        rows.append({label(kModel), *tiff.model});
 }
 
 void appendExifRows(const ExifProperties& exif, MetadataRows& rows)
 {
     if (exif.dateTimeOriginal)
-        rows.append({label("Date"), *exif.dateTimeOriginal});
+        rows.append({label(kDate), *exif.dateTimeOriginal});
     if (exif.focalLength) {
         if (const std::optional<qint64> mm = truncated(*exif.focalLength))
-            rows.append({label("Focal Length"), QString::number(*mm) + QStringLiteral("mm")});
+            rows.append({label(kFocalLength), QString::number(*mm) + QStringLiteral("mm")});
     }
     if (exif.fNumber)
-        rows.append({label("Aperture"), QString::asprintf("f/%.1f", *exif.fNumber)});
+        rows.append({label(kAperture), QString::asprintf("f/%.1f", *exif.fNumber)});
     if (exif.exposureTime) {
         if (const std::optional<QString> shutter = formatShutter(*exif.exposureTime))
-            rows.append({label("Shutter"), *shutter});
+            rows.append({label(kShutter), *shutter});
     }
     if (exif.isoSpeedRatings && !exif.isoSpeedRatings->isEmpty())
-        rows.append({label("ISO"), QString::number(exif.isoSpeedRatings->first())});
+        rows.append({label(kISO), QString::number(exif.isoSpeedRatings->first())});
     if (exif.lensModel)
-        rows.append({label("Lens"), *exif.lensModel});
+        rows.append({label(kLens), *exif.lensModel});
 }
 
 } // namespace
@@ -86,26 +101,28 @@ MetadataRows metadataRows(std::optional<qint64> fileSize,
 {
     MetadataRows rows;
     if (fileSize)
-        rows.append({label("File Size"), formatFileSize(*fileSize)});
+        rows.append({label(kFileSize), formatFileSize(*fileSize)});
     if (!properties)
         return rows;
     if (properties->pixelWidth && properties->pixelHeight) {
-        rows.append({label("Dimensions"), QStringLiteral("%1 \u00D7 %2")
-                                              .arg(*properties->pixelWidth)
-                                              .arg(*properties->pixelHeight)});
+        rows.append({label(kDimensions), QStringLiteral("%1 \u00D7 %2")
+                                             .arg(*properties->pixelWidth)
+                                             .arg(*properties->pixelHeight)});
     }
     if (properties->depth)
-        rows.append({label("Bit Depth"), QStringLiteral("%1 bits").arg(*properties->depth)});
+        rows.append(
+            {label(kBitDepth),
+             QCoreApplication::translate("MetadataPanel", "%1 bits").arg(*properties->depth)});
     if (properties->colorModel)
-        rows.append({label("Color Model"), *properties->colorModel});
+        rows.append({label(kColorModel), *properties->colorModel});
     if (properties->tiff)
         appendTiffRows(*properties->tiff, rows);
     if (properties->exif)
         appendExifRows(*properties->exif, rows);
     if (const auto& gps = properties->gps;
         gps && gps->latitude && gps->latitudeRef && gps->longitude && gps->longitudeRef) {
-        rows.append({label("GPS"), formatPosition(*gps->latitude, *gps->latitudeRef,
-                                                  *gps->longitude, *gps->longitudeRef)});
+        rows.append({label(kGPS), formatPosition(*gps->latitude, *gps->latitudeRef, *gps->longitude,
+                                                 *gps->longitudeRef)});
     }
     return rows;
 }

@@ -297,8 +297,15 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Space:
         stepByKey(event, 1);
         break;
-    case Qt::Key_Left:
     case Qt::Key_Backspace:
+        // Ctrl+Backspace is the menu's "Delete Image": it never also steps back.
+        if (event->modifiers() & Qt::ControlModifier) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        stepByKey(event, -1);
+        break;
+    case Qt::Key_Left:
         stepByKey(event, -1);
         break;
     case Qt::Key_Escape:

@@ -4,3 +4,19 @@ set_tests_properties(app_tst_quit PROPERTIES
 add_test(NAME app_tst_quit_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:app_tst_quit>)
 set_tests_properties(app_tst_quit_xvfb PROPERTIES TIMEOUT 120 ENVIRONMENT "LC_ALL=C.UTF-8")
+
+# Every tr() text has its Spanish translation.
+add_test(NAME app_translations_complete
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/translations_test.sh ${CMAKE_SOURCE_DIR})
+set_tests_properties(app_translations_complete PROPERTIES TIMEOUT 120)
+
+# The installed tree: binary, desktop entry, icons, metainfo.
+add_test(NAME app_install
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/install_test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(app_install PROPERTIES TIMEOUT 120)
+
+# The real program under a virtual X server, driven by its shortcuts.
+add_test(NAME app_end_to_end_xvfb
+         COMMAND xvfb-run -a -s "-screen 0 1280x800x24"
+                 bash ${CMAKE_CURRENT_SOURCE_DIR}/app/end_to_end_test.sh $<TARGET_FILE:pelu>)
+set_tests_properties(app_end_to_end_xvfb PROPERTIES TIMEOUT 180 ENVIRONMENT "LC_ALL=C.UTF-8")

@@ -8,7 +8,9 @@ trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config"
 unset QT_QPA_PLATFORM
 mkdir -p "$work/config/Pelu" "$work/pics" "$work/single"
-printf '[General]\nshowThumbnailBar=true\n' >"$work/config/Pelu/Pelu.conf"
+# A window wide enough for every cell, so that the strip has nothing to scroll.
+printf '[General]\nshowThumbnailBar=true\n[Window]\ngeometry=@Rect(0 0 1024 720)\n' \
+    >"$work/config/Pelu/Pelu.conf"
 
 colours=(red lime blue yellow magenta cyan orange purple white gray brown pink)
 for i in "${!colours[@]}"; do

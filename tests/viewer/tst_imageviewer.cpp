@@ -102,6 +102,10 @@ private Q_SLOTS:
         QCOMPARE(f.state.currentIndex(), 3);
         QVERIFY(repeat.isAccepted());
         QVERIFY(f.viewer->hasFocus());
+        // Ctrl+Backspace belongs to the menu's "Delete Image": it must not step back as well.
+        QKeyEvent ctrlBackspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier);
+        QApplication::sendEvent(f.viewer, &ctrlBackspace);
+        QCOMPARE(f.state.currentIndex(), 3);
     }
 
     void keysThatWaitedBehindASlowStepBecomeOne()

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+class QWidget;
+
+// The main window's last size and position, kept in the settings file under "Window",
+// apart from the preferences.
+namespace app {
+
+// The frame as it may be shown on these screens (their available areas): unchanged while the
+// screens show all of it, otherwise moved onto the screen it overlaps most, or the nearest
+// one, and shrunk if it is larger than that screen.
+QRect placeOnScreens(const QRect& frame, const QList<QRect>& screens);
+
+// False when nothing is remembered; the window keeps its size then.
+bool restoreWindowFrame(QWidget* window);
+void saveWindowFrame(const QWidget* window);
+
+} // namespace app

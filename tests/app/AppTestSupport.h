@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace apptest {
+
+// Settings of the test's own, so that the user's stay untouched.
+inline void useSettingsIn(const QTemporaryDir& dir)
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+}
+
+inline QSettings settings()
+{
+    return QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
+}
+
+inline QString makeImage(const QString& folder, const QString& name, QSize size = {24, 16})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString path = folder + QLatin1Char('/') + name;
+    image.save(path);
+    return path;
+}
+
+inline QString plainTitle(const QString& text)
+{
+    return QString(text).remove(QLatin1Char('&'));
+}
+
+// Every menu of the bar with its items, submenus included.
+inline QList<QAction*> allActions(QMenuBar* bar)
+{
+    QList<QAction*> found;
+    QList<QAction*> pending = bar->actions();
+    while (!pending.isEmpty()) {
+        QAction* action = pending.takeFirst();
+        if (action->isSeparator())
+            continue;
+        found.append(action);
+        if (QMenu* menu = action->menu())
+            pending.append(menu->actions());
+    }
+    return found;
+}
+
+// The item titled title in the menu titled menu (both in English, without mnemonics).
+inline QAction* findAction(QMenuBar* bar, const QString& menu, const QString& title)
+{
+    for (QAction* top : bar->actions()) {
+        if (!top->menu() || plainTitle(top->text()) != menu)
+            continue;
+        for (QAction* action : top->menu()->actions()) {
+            if (plainTitle(action->text()) == title)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace apptest

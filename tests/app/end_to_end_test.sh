@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The real program, given a generated folder on its command line, driven by its menu
+# shortcuts as a person would press them; then what it left on disk: the rotated file and the
+# settings file.
+# Run by ctest through xvfb-run. With PELU_SHOT_DIR set it also keeps screenshots there.
+set -euo pipefail
+pelu="$1"
+work=$(mktemp -d)
+trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# A home of its own: the user's settings and Trash stay untouched.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+conf="$XDG_CONFIG_HOME/Pelu/Pelu.conf"
+
+pics="$work/Pictures"
+mkdir -p "$pics"
+# Red on the left, blue on the right: a clockwise turn puts red on top.
+convert -size 150x200 xc:'#d02020' -size 150x200 xc:'#2040e0' +append "$pics/beach.png"
+convert -size 300x200 gradient:'#20c020-#104010' "$pics/forest.png"
+convert -size 240x160 plasma:fractal -seed 7 "$pics/sky.jpg"
+
+passed=0
+failed=0
+check() { # name, condition result
+    if [ "$2" = 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
+}
+settle() { # waits up to 5 s for a command to succeed
+    for _ in $(seq 50); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+stored() { grep -qx "$1" "$conf"; }
+shot() { [ -n "${PELU_SHOT_DIR:-}" ] && import -window root "$PELU_SHOT_DIR/$1.png" || true; }
+
+launch() {
+    "$pelu" "$@" &
+    pid=$!
+    wid=""
+    for _ in $(seq 100); do
+        wid=$(xdotool search --onlyvisible --name 'beach' 2>/dev/null | head -n1 || true)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    [ -n "$wid" ] || { echo "FAILED: no window appeared"; exit 1; }
+    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    sleep 0.3
+}
+quit() {
+    xdotool key --window "$wid" ctrl+q 2>/dev/null || true  # the window may be gone before the release
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    ! kill -0 "$pid" 2>/dev/null
+}
+
+launch "$pics"
+
+xdotool key --window "$wid" ctrl+0
+settle stored 'displayMode=actualSize'; check "Ctrl+0 stores actual size" $?
+
+xdotool key --window "$wid" ctrl+t
+settle stored 'showThumbnailBar=true'; check "Ctrl+T stores the thumbnail strip" $?
+
+xdotool key --window "$wid" ctrl+1
+settle stored 'displayMode=fitToWindow'; check "Ctrl+1 stores fit to window" $?
+
+xdotool key --window "$wid" ctrl+r
+settle test "$(identify -format '%wx%h' "$pics/beach.png")" = 200x300
+check "Ctrl+R rewrites the PNG turned clockwise" $?
+top=$(convert "$pics/beach.png" -crop 1x1+100+20 -format '%[fx:int(255*r)],%[fx:int(255*b)]' info:)
+[ "$top" = "208,32" ]; check "red half now on top ($top)" $?
+
+shot main-window
+xdotool key --window "$wid" Tab
+sleep 0.5; shot metadata
+xdotool key --window "$wid" Tab
+sleep 1; shot histogram
+xdotool key --window "$wid" Tab
+settle stored 'overlayMode=none'; check "Tab cycles back to no overlay" $?
+
+xdotool key --window "$wid" alt+h Return
+settle xdotool search --onlyvisible --name 'About Pel'; check "Help > About opens the About window" $?
+sleep 0.5; shot about
+about=$(xdotool search --onlyvisible --name 'About Pel' | head -n1)
+[ "$(xdotool getwindowgeometry "$about" | sed -n 's/.*Geometry: //p')" = 340x320 ]
+check "About window is 340 x 320" $?
+xdotool windowfocus --sync "$about" 2>/dev/null || true
+xdotool key Escape
+settle test -z "$(xdotool search --onlyvisible --name 'About Pel')"; check "Escape closes it" $?
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+
+xdotool windowsize --sync "$wid" 700 500
+xdotool windowmove --sync "$wid" 60 70
+quit; check "Ctrl+Q quits" $?
+sed -n '/^\[Window\]/,/^\[/p' "$conf" | grep -qx 'geometry=@Rect(60 70 700 500)'
+check "frame stored in the Window group" $?
+echo "--- settings file"; cat "$conf"; echo "---"
+
+launch "$pics"
+geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+[ "$geometry" = 700x500 ]; check "next launch has the remembered size ($geometry)" $?
+stored 'displayMode=fitToWindow' && stored 'showThumbnailBar=true'
+check "preferences survive the relaunch" $?
+quit; check "quits again" $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

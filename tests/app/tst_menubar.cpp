@@ -1,0 +1,246 @@
+#include "AppTestSupport.h"
+#include "app/AppDelegate.h"
+#include "app/PeluApp.h"
+#include "state/AppState.h"
+#include "viewer/ImageViewer.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTimer>
+
+using apptest::findAction;
+
+namespace {
+
+// What a shortcut may change, one "name=value" each, so that a table row names only the
+// changes it expects.
+QStringList describe(const AppState& state, const QList<ZoomAction>& requests)
+{
+    const auto size = [](const QImage& image) {
+        return QStringLiteral("%1x%2").arg(image.width()).arg(image.height());
+    };
+    QStringList zooms;
+    for (ZoomAction request : requests)
+        zooms.append(QString::number(int(request)));
+    return {QStringLiteral("mode=") + rawValue(state.displayMode()),
+            QStringLiteral("thumbs=") + QVariant(state.showThumbnailBar()).toString(),
+            QStringLiteral("delete=") + QVariant(state.showDeleteConfirmation()).toString(),
+            QStringLiteral("index=%1").arg(state.currentIndex()),
+            QStringLiteral("size=") + size(state.currentImage().value_or(QImage())),
+            QStringLiteral("clip=") + size(QGuiApplication::clipboard()->image()),
+            QStringLiteral("zoom=") + zooms.join(QLatin1Char(','))};
+}
+
+QString changes(const QStringList& before, const QStringList& after)
+{
+    QStringList changed;
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        if (after[i] != before[i])
+            changed.append(after[i]);
+    }
+    return changed.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestMenuBar : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<PeluApp> m_pelu;
+    QList<ZoomAction> m_zoomRequests;
+
+    AppState& state() { return m_delegate->appState(); }
+    QMenuBar* bar() { return m_pelu->window()->menuBar(); }
+
+private Q_SLOTS:
+    void initTestCase() { apptest::useSettingsIn(m_config); }
+
+    void init()
+    {
+        apptest::settings().clear();
+        QGuiApplication::clipboard()->clear();
+        m_folder = std::make_unique<QTemporaryDir>();
+        for (const char* name : {"a.png", "b.png", "c.png"})
+            apptest::makeImage(m_folder->path(), QLatin1String(name));
+        m_delegate = std::make_unique<AppDelegate>();
+        m_pelu = std::make_unique<PeluApp>(*m_delegate);
+        m_zoomRequests.clear();
+        connect(&state(), &AppState::zoomActionChanged, this, [this] {
+            if (state().zoomAction())
+                m_zoomRequests.append(*state().zoomAction());
+        });
+        m_pelu->window()->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_pelu->window()));
+    }
+
+    void cleanup()
+    {
+        m_pelu.reset();
+        m_delegate.reset();
+    }
+
+    void everyItemIsEnabledWithoutAnImage()
+    {
+        QVERIFY(!state().currentImage());
+        const QList<QAction*> actions = apptest::allActions(bar());
+        QVERIFY(actions.size() > 10);
+        for (const QAction* action : actions)
+            QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+    }
+
+    void shortcuts_data()
+    {
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<bool>("focusOnViewer");
+        QTest::addColumn<QString>("changes");
+        const auto row = [](const char* name, QKeyCombination key, bool onViewer,
+                            const char* expected) {
+            QTest::newRow(name) << key << onViewer << QString::fromLatin1(expected);
+        };
+        row("Ctrl+0", Qt::CTRL | Qt::Key_0, true, "mode=actualSize zoom=1");
+        row("Ctrl+2 off the viewer", Qt::CTRL | Qt::Key_2, false, "mode=autoSizeWindow zoom=0");
+        row("Ctrl+1 on the checked mode", Qt::CTRL | Qt::Key_1, true, "");
+        row("Ctrl+T", Qt::CTRL | Qt::Key_T, true, "thumbs=true");
+        row("Ctrl+=", Qt::CTRL | Qt::Key_Equal, true, "zoom=2");
+        row("Ctrl++", Qt::CTRL | Qt::Key_Plus, false, "zoom=2");
+        row("Ctrl+-", Qt::CTRL | Qt::Key_Minus, true, "zoom=3");
+        row("Ctrl+R", Qt::CTRL | Qt::Key_R, true, "size=16x24");
+        row("Ctrl+Shift+R off the viewer", Qt::CTRL | Qt::SHIFT | Qt::Key_R, false, "size=16x24");
+        row("Ctrl+Shift+C", Qt::CTRL | Qt::SHIFT | Qt::Key_C, true, "clip=24x16");
+        // Asks for the Trash and never also steps back.
+        row("Ctrl+Backspace", Qt::CTRL | Qt::Key_Backspace, true, "delete=true");
+        row("Delete off the viewer", QKeyCombination(Qt::Key_Delete), false, "delete=true");
+        row("plain Backspace steps back", QKeyCombination(Qt::Key_Backspace), true, "index=0");
+    }
+
+    void shortcuts()
+    {
+        QFETCH(QKeyCombination, key);
+        QFETCH(bool, focusOnViewer);
+        QFETCH(QString, changes);
+        m_delegate->openFiles({QStringLiteral("b.png")}, m_folder->path());
+        QCOMPARE(state().currentIndex(), 1);
+        // The fit the new image asked for is done before the key comes.
+        QTRY_VERIFY(!state().zoomAction());
+        m_zoomRequests.clear();
+        const QStringList before = describe(state(), m_zoomRequests);
+        QWidget* target = m_pelu->viewer();
+        if (focusOnViewer) {
+            target->setFocus();
+        } else {
+            target->clearFocus();
+            target = m_pelu->window();
+        }
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        QCOMPARE(::changes(before, describe(state(), m_zoomRequests)), changes);
+    }
+
+    // A checked display mode chosen again: no assignment, no request, no write.
+    void choosingTheCheckedDisplayModeDoesNothing()
+    {
+        QAction* fit = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Fit to Window"));
+        QVERIFY(fit && fit->isChecked());
+        QSignalSpy modeChanges(&state(), &AppState::displayModeChanged);
+        fit->trigger();
+        QVERIFY(fit->isChecked());
+        QCOMPARE(modeChanges.count(), 0);
+        QVERIFY(m_zoomRequests.isEmpty());
+        QVERIFY(!apptest::settings().contains(QStringLiteral("displayMode")));
+
+        QAction* actual = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Actual Size"));
+        actual->trigger();
+        QVERIFY(actual->isChecked() && !fit->isChecked());
+        QCOMPARE(apptest::settings().value(QStringLiteral("displayMode")).toString(),
+                 QStringLiteral("actualSize"));
+    }
+
+    void overlaySetters_data()
+    {
+        QTest::addColumn<OverlayMode>("shown");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<OverlayMode>("expected");
+        QTest::newRow("metadata on") << OverlayMode::none << "Metadata" << OverlayMode::metadata;
+        QTest::newRow("histogram replaces metadata")
+            << OverlayMode::metadata << "Histogram" << OverlayMode::histogram;
+        QTest::newRow("metadata replaces histogram")
+            << OverlayMode::histogram << "Metadata" << OverlayMode::metadata;
+        QTest::newRow("checked metadata off")
+            << OverlayMode::metadata << "Metadata" << OverlayMode::none;
+        QTest::newRow("checked histogram off")
+            << OverlayMode::histogram << "Histogram" << OverlayMode::none;
+    }
+
+    // The marks are read from the model when the menu opens, whoever changed it.
+    void overlaySetters()
+    {
+        QFETCH(OverlayMode, shown);
+        QFETCH(QString, item);
+        QFETCH(OverlayMode, expected);
+        state().setOverlayMode(shown);
+        QAction* metadata = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Metadata"));
+        QAction* histogram =
+            findAction(bar(), QStringLiteral("Image"), QStringLiteral("Histogram"));
+        QCOMPARE(metadata->isChecked(), shown == OverlayMode::metadata);
+        QCOMPARE(histogram->isChecked(), shown == OverlayMode::histogram);
+        findAction(bar(), QStringLiteral("Image"), item)->trigger();
+        QCOMPARE(state().overlayMode(), expected);
+        QCOMPARE(apptest::settings().value(QStringLiteral("overlayMode")).toString(),
+                 rawValue(expected));
+        QCOMPARE(metadata->isChecked(), expected == OverlayMode::metadata);
+        QCOMPARE(histogram->isChecked(), expected == OverlayMode::histogram);
+    }
+
+    void fullScreenHidesTheMenuBarButNotItsShortcuts()
+    {
+        QMainWindow* window = m_pelu->window();
+        QTest::keyClick(window, Qt::Key_F11);
+        QTRY_VERIFY(window->isFullScreen());
+        QVERIFY(!bar()->isVisible());
+        QTest::keyClick(m_pelu->viewer(), Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(state().showThumbnailBar());
+        QTest::keyClick(window, Qt::Key_F11);
+        QTRY_VERIFY(!window->isFullScreen());
+        QVERIFY(bar()->isVisible());
+    }
+
+    void openPanelOpensOneImage()
+    {
+        const QString chosen = m_folder->filePath(QStringLiteral("c.png"));
+        QStringList filters;
+        QTimer::singleShot(0, this, [&] {
+            auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(panel);
+            QCOMPARE(panel->fileMode(), QFileDialog::ExistingFile);
+            filters = panel->nameFilters();
+            panel->selectFile(chosen);
+            static_cast<QDialog*>(panel)->accept();
+        });
+        findAction(bar(), QStringLiteral("File"), QStringLiteral("Open..."))->trigger();
+        QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
+        QCOMPARE(state().imageFiles().size(), 3);
+        QCOMPARE(filters.size(), 1);
+        for (const QString& extension : AppState::supportedExtensions())
+            QVERIFY(filters.first().contains(QRegularExpression("\\*\\." + extension + "[ )]")));
+
+        // Opened again beside the shown image, then cancelled: nothing changes.
+        QString folder;
+        QTimer::singleShot(0, this, [&folder] {
+            auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            folder = panel->directory().path();
+            panel->close();
+        });
+        findAction(bar(), QStringLiteral("File"), QStringLiteral("Open..."))->trigger();
+        QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
+        QCOMPARE(QDir(folder).canonicalPath(), QDir(m_folder->path()).canonicalPath());
+    }
+};
+
+QTEST_MAIN(TestMenuBar)
+#include "tst_menubar.moc"
