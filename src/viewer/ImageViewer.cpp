@@ -18,11 +18,14 @@
 #include <QKeySequence>
 #include <QMimeData>
 #include <QPainter>
+#include <QTimer>
 #include <utility>
 
 namespace {
 constexpr int kStatusMargin = 8;
 constexpr int kNavigatorInset = 12;
+// A resize this long without another has settled.
+constexpr int kResizeSettleMs = 150;
 
 // The first local file of a drop, if any.
 std::optional<QUrl> firstFileUrl(const QMimeData* data)
@@ -57,12 +60,13 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
         refresh();
     });
     // A neighbour decoded ahead gets its fitted copy ahead too: a step then only paints.
-    connect(&m_state, &AppState::preloadedImagesChanged, this, [this] {
-        if (!m_zoom)
-            return;
-        for (const QImage& image : m_state.preloadedImages())
-            m_zoom->prepareFittedCopy(image);
-    });
+    connect(&m_state, &AppState::preloadedImagesChanged, this,
+            &ImageViewer::prepareNeighbourCopies);
+    // Once a resize has settled, for the new size.
+    m_prepareAfterResize = new QTimer(this);
+    m_prepareAfterResize->setSingleShot(true);
+    m_prepareAfterResize->setInterval(kResizeSettleMs);
+    connect(m_prepareAfterResize, &QTimer::timeout, this, &ImageViewer::prepareNeighbourCopies);
     // Without an image there is no surface: the requests are then dropped, so that nothing
     // done in the empty state acts on the next image.
     connect(&m_state, &AppState::rotationChanged, this, [this] {
@@ -401,6 +405,16 @@ void ImageViewer::paintEvent(QPaintEvent*)
 void ImageViewer::resizeEvent(QResizeEvent*)
 {
     layoutChildren();
+    if (m_prepareAfterResize)
+        m_prepareAfterResize->start();
+}
+
+void ImageViewer::prepareNeighbourCopies()
+{
+    if (!m_zoom)
+        return;
+    for (const QImage& image : m_state.preloadedImages())
+        m_zoom->prepareFittedCopy(image);
 }
 
 void ImageViewer::showEvent(QShowEvent*)

@@ -8,6 +8,7 @@
 
 class AppState;
 class QKeyEvent;
+class QTimer;
 class DeleteDialogs;
 class EmptyStateView;
 class StatusBarLabel;
@@ -59,6 +60,7 @@ private:
     bool isThumbnailStripShown() const;
     // A step by key: one that waited while the thread was busy joins the step still to come.
     void stepByKey(const QKeyEvent* event, int delta);
+    void prepareNeighbourCopies();
     void handleEscape();
     void toggleFullScreen();
     void cycleOverlay();
@@ -78,4 +80,5 @@ private:
     QWidget* m_thumbnailBar = nullptr;
     std::function<void()> m_quit;
     InputDelay m_keyDelay;
+    QTimer* m_prepareAfterResize = nullptr;
 };
