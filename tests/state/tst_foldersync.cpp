@@ -1,10 +1,11 @@
+#include "../support/TestSupport.h"
+#include "Folders.h"
 #include "state/AppState.h"
 #include "state/FolderWatcher.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,20 +15,11 @@ using imaging::DecodeFailure;
 namespace {
 
 // A PNG as wide as asked, so that the test can tell which version of a file is shown.
-QUrl savePicture(const QString& path, int width)
+void savePicture(const QString& path, int width)
 {
     QImage image(width, 8, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
     image.save(path, "PNG");
-    return QUrl::fromLocalFile(path);
-}
-
-QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
-{
-    QList<QUrl> urls;
-    for (int i = 1; i <= n; ++i)
-        urls << savePicture(dir.filePath(QStringLiteral("img%1.png").arg(i)), 10 + i);
-    return urls;
 }
 
 } // namespace
@@ -35,14 +27,9 @@ QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
 class TestFolderSync : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
-    }
-
     void folderOpensItsFirstImage()
     {
         QTemporaryDir dir;
@@ -84,11 +71,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const auto urls = makeFolder(dir, 2);
         const QString path = dir.filePath(name);
-        if (!content.isNull()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        QVERIFY(content.isNull() || testsupport::writeFile(path, content));
         AppState state;
         state.openFile(QUrl::fromLocalFile(path));
         QVERIFY(!state.currentImage());
@@ -109,7 +92,7 @@ private Q_SLOTS:
         state.openFile(urls[1]);
         QSignalSpy images(&state, &AppState::currentImageChanged);
 
-        savePicture(dir.filePath(QStringLiteral("img0.png")), 10);
+        savePicture(dir.filePath(QStringLiteral("img0.png")), 30);
         QTRY_COMPARE(state.windowTitle(), QStringLiteral("img2.png [3/5]"));
         // The shown file renamed: still shown, under its new name, without reading it again.
         QVERIFY(QFile::rename(urls[1].toLocalFile(), dir.filePath(QStringLiteral("img3b.png"))));
@@ -117,12 +100,12 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(urls[0].toLocalFile()));
         QTRY_COMPARE(state.windowTitle(), QStringLiteral("img3b.png [3/4]"));
         QCOMPARE(images.count(), 0);
-        QCOMPARE(state.currentImage()->width(), 12);
+        QCOMPARE(state.currentImage()->width(), 10);
 
         // The shown file removed: the one that followed it takes its place, as after the Trash.
         QVERIFY(QFile::remove(dir.filePath(QStringLiteral("img3b.png"))));
         QTRY_COMPARE(state.windowTitle(), QStringLiteral("img4.png [3/3]"));
-        QCOMPARE(state.currentImage()->width(), 14);
+        QCOMPARE(state.currentImage()->width(), 12);
         // And the last one removed too: nothing is left to show.
         for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
             QVERIFY(QFile::remove(dir.filePath(name)));
@@ -162,17 +145,13 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const auto urls = makeFolder(dir, 2);
-        QFile source(urls[0].toLocalFile());
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        const QByteArray png = source.readAll();
+        const QByteArray png = testsupport::readFile(urls[0].toLocalFile());
         AppState state;
         state.openFile(urls[1]);
         QSignalSpy listings(&state, &AppState::imageFilesChanged);
         for (int i = 0; i < 500; ++i) {
-            QFile file(dir.filePath(QStringLiteral("import%1.png").arg(i)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(png);
-            file.close();
+            QVERIFY(
+                testsupport::writeFile(dir.filePath(QStringLiteral("import%1.png").arg(i)), png));
             // The watcher hears of them as they come, not all at once.
             if (i % 25 == 0)
                 QCoreApplication::processEvents();
