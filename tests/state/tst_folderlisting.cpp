@@ -1,19 +1,21 @@
+#include "../support/TestSupport.h"
 #include "state/AppState.h"
 #include "state/FolderListing.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QTest>
 #include <unistd.h>
 
 namespace {
 
-void touch(const QString& path)
+// Empty files, and folders for names ending in "/".
+void touch(const QTemporaryDir& dir, const QStringList& names)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (const QString& name : names) {
+        QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(name)).path()));
+        QVERIFY(name.endsWith('/') || testsupport::writeFile(dir.filePath(name), {}));
+    }
 }
 
 QStringList names(const QList<QUrl>& urls)
@@ -29,57 +31,71 @@ QStringList names(const QList<QUrl>& urls)
 class TestFolderListing : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
+    // Natural order ignoring case; only visible files of the supported types (and folders named
+    // like them), though an opened hidden file is still shown, at position 0.
+    void listing_data()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<int>("index");
+        QTest::newRow("natural order")
+            << QStringList{"img10.png", "img2.png", "Img1.png"} << "img2.png"
+            << QStringList{"Img1.png", "img2.png", "img10.png"} << 1;
+        QTest::newRow("supported and visible")
+            << QStringList{"IMG_0001.JPG", "notes.txt", "README",    ".cover.jpg", "photo.HeIc",
+                           "raw.NEF",      "jpg",       "trailing.", "album.jpg/", "sub/inner.png"}
+            << ".cover.jpg" << QStringList{"album.jpg", "IMG_0001.JPG", "photo.HeIc", "raw.NEF"}
+            << 0;
+        QTest::newRow("no images") << QStringList{"a.txt"} << "a.txt" << QStringList{} << 0;
     }
-
-    void naturalOrderIgnoringCase()
+    void listing()
     {
+        QFETCH(QStringList, files);
+        QFETCH(QString, opened);
+        QFETCH(QStringList, listed);
+        QFETCH(int, index);
         QTemporaryDir dir;
-        for (auto n : {"img10.png", "img2.png", "Img1.png"})
-            touch(dir.filePath(QString::fromLatin1(n)));
+        touch(dir, files);
         AppState state;
-        const QUrl opened = QUrl::fromLocalFile(dir.filePath(QStringLiteral("img2.png")));
-        state.loadDirectory(opened);
-        QCOMPARE(names(state.imageFiles()),
-                 (QStringList{QStringLiteral("Img1.png"), QStringLiteral("img2.png"),
-                              QStringLiteral("img10.png")}));
-        QCOMPARE(state.currentIndex(), 1);
-        QCOMPARE(state.imageFiles().at(1), opened);
+        state.setCurrentIndex(3);
+        state.loadDirectory(QUrl::fromLocalFile(dir.filePath(opened)));
+        QCOMPARE(names(state.imageFiles()), listed);
+        QCOMPARE(state.currentIndex(), index);
     }
 
-    void keepsOnlySupportedVisibleEntries()
+    // Each in any case; and the desktop entry claims its type, so the desktop offers Pelu for it.
+    void supportedExtensions_data()
     {
-        QTemporaryDir dir;
-        for (auto n : {"IMG_0001.JPG", "notes.txt", "README", ".cover.jpg", "photo.HeIc", "raw.NEF",
-                       "jpg", "trailing."})
-            touch(dir.filePath(QString::fromLatin1(n)));
-        QDir(dir.path()).mkdir(QStringLiteral("album.jpg"));
-        QDir(dir.path()).mkdir(QStringLiteral("sub"));
-        touch(dir.filePath(QStringLiteral("sub/inner.png")));
-
-        AppState state;
-        // Opening the hidden file still shows it, at position 0 of the visible list.
-        state.loadDirectory(QUrl::fromLocalFile(dir.filePath(QStringLiteral(".cover.jpg"))));
-        QCOMPARE(names(state.imageFiles()),
-                 (QStringList{QStringLiteral("album.jpg"), QStringLiteral("IMG_0001.JPG"),
-                              QStringLiteral("photo.HeIc"), QStringLiteral("raw.NEF")}));
-        QCOMPARE(state.currentIndex(), 0);
+        QTest::addColumn<QString>("extension");
+        for (const char* e :
+             {"jpg", "jpeg", "png", "gif", "bmp", "tiff", "tif", "heic", "heif", "webp", "avif",
+              "ico", "psd", "cr2", "nef", "arw", "dng", "orf", "rw2"})
+            QTest::newRow(e) << QString::fromLatin1(e);
     }
-
-    void allNineteenExtensions()
+    void supportedExtensions()
     {
+        QFETCH(QString, extension);
         QCOMPARE(AppState::supportedExtensions().size(), 19);
-        for (auto e : {"jpg", "jpeg", "png", "gif", "bmp", "tiff", "tif", "heic", "heif", "webp",
-                       "avif", "ico", "psd", "cr2", "nef", "arw", "dng", "orf", "rw2"})
-            QVERIFY2(folder::hasSupportedExtension(QStringLiteral("x.") +
-                                                   QString::fromLatin1(e).toUpper()),
-                     e);
+        QVERIFY(AppState::supportedExtensions().contains(extension));
+        QVERIFY(folder::hasSupportedExtension(QStringLiteral("x.") + extension.toUpper()));
         QVERIFY(!folder::hasSupportedExtension(QStringLiteral("x.svg")));
+
+        static const QRegularExpression mimeLine(QStringLiteral("^MimeType=(.*)$"),
+                                                 QRegularExpression::MultilineOption);
+        const QString entry = QString::fromUtf8(
+            testsupport::readFile(QStringLiteral(PELU_SOURCE_DIR "/packaging/pelu.desktop")));
+        const QStringList claimed = mimeLine.match(entry).captured(1).split(QLatin1Char(';'));
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + extension,
+                                                               QMimeDatabase::MatchExtension);
+        QVERIFY(!type.isDefault());
+        QVERIFY2(claimed.contains(type.name()) ||
+                     std::any_of(type.aliases().cbegin(), type.aliases().cend(),
+                                 [&](const QString& name) { return claimed.contains(name); }),
+                 qPrintable(type.name()));
     }
 
     void unreadableFolderGivesTheOpenedFileAlone()
@@ -93,8 +109,7 @@ private Q_SLOTS:
         if (geteuid() == 0)
             QSKIP("root reads any folder");
         QTemporaryDir dir;
-        touch(dir.filePath(QStringLiteral("a.png")));
-        touch(dir.filePath(QStringLiteral("b.png")));
+        touch(dir, {QStringLiteral("a.png"), QStringLiteral("b.png")});
         QFile::setPermissions(dir.path(), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QUrl opened = QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png")));
         state.loadDirectory(opened);
@@ -103,22 +118,11 @@ private Q_SLOTS:
         QCOMPARE(state.imageFiles(), QList<QUrl>{opened});
     }
 
-    void emptyFolderAndUnlistedFile()
-    {
-        QTemporaryDir dir;
-        touch(dir.filePath(QStringLiteral("a.txt")));
-        AppState state;
-        state.setCurrentIndex(3);
-        state.loadDirectory(QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.txt"))));
-        QVERIFY(state.imageFiles().isEmpty());
-        QCOMPARE(state.currentIndex(), 0);
-    }
-
-    void tenThousandFilesListQuickly()
+    void tenThousandFilesListInNaturalOrder()
     {
         QTemporaryDir dir;
         for (int i = 0; i < 10000; ++i)
-            touch(dir.filePath(QStringLiteral("frame %1.jpg").arg(9999 - i)));
+            touch(dir, {QStringLiteral("frame %1.jpg").arg(9999 - i)});
         const auto listed =
             folder::listImages(QUrl::fromLocalFile(dir.filePath(QStringLiteral("frame 0.jpg"))));
         QVERIFY(listed);
