@@ -47,43 +47,6 @@ private Q_SLOTS:
         QCOMPARE(state.windowTitle(), QStringLiteral("Pelú"));
     }
 
-    void reasonForAFileThatCannotBeShown_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content"); // none: no such file
-        QTest::addColumn<DecodeFailure>("reason");
-        // A PNG header of 20000 × 20000 pixels, and no pixels.
-        const QByteArray tooLarge =
-            QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e2008020000006c12d16e"
-                                "0000000049444154");
-        QTest::newRow("missing") << "gone.png" << QByteArray() << DecodeFailure::missing;
-        QTest::newRow("damaged") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n")
-                                 << DecodeFailure::damaged;
-        QTest::newRow("too large") << "huge.png" << tooLarge << DecodeFailure::tooLarge;
-        QTest::newRow("unsupported")
-            << "notes.txt" << QByteArray("text") << DecodeFailure::unsupported;
-    }
-    void reasonForAFileThatCannotBeShown()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(DecodeFailure, reason);
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 2);
-        const QString path = dir.filePath(name);
-        QVERIFY(content.isNull() || testsupport::writeFile(path, content));
-        AppState state;
-        state.openFile(QUrl::fromLocalFile(path));
-        QVERIFY(!state.currentImage());
-        QCOMPARE(state.decodeFailure(), reason);
-        // An image from the preloads clears it.
-        state.goToImage(state.imageFiles().indexOf(urls[1]));
-        QTRY_VERIFY(state.preloadedImages().contains(urls[0]));
-        state.previousImage();
-        QVERIFY(state.currentImage());
-        QCOMPARE(state.decodeFailure(), DecodeFailure::none);
-    }
-
     void followsFilesAddedRenamedAndRemoved()
     {
         QTemporaryDir dir;

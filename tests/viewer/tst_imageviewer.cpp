@@ -51,32 +51,49 @@ private Q_SLOTS:
         QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("3 / 3 "));
     }
 
+    // Why a file cannot be shown, under its name; with no file open the empty state invites one
+    // again, and an image from the preloads clears the reason.
     void emptyStateSaysWhyAFileCannotBeShown_data()
     {
-        QTest::addColumn<imaging::DecodeFailure>("reason");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // none: no such file
         QTest::addColumn<QString>("text");
-        QTest::newRow("missing") << imaging::DecodeFailure::missing << "This file no longer exists";
-        QTest::newRow("damaged") << imaging::DecodeFailure::damaged
+        // A PNG header of 20000 × 20000 pixels, and no pixels.
+        const QByteArray tooLarge =
+            QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e2008020000006c12d16e"
+                                "0000000049444154");
+        QTest::newRow("missing") << "gone.png" << QByteArray() << "This file no longer exists";
+        QTest::newRow("damaged") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n")
                                  << "This file is damaged or incomplete";
         QTest::newRow("too large")
-            << imaging::DecodeFailure::tooLarge << "This image is larger than 200 megapixels";
+            << "huge.png" << tooLarge << "This image is larger than 200 megapixels";
         QTest::newRow("unsupported")
-            << imaging::DecodeFailure::unsupported << "This kind of file can't be shown";
+            << "notes.txt" << QByteArray("text") << "This kind of file can't be shown";
     }
     void emptyStateSaysWhyAFileCannotBeShown()
     {
-        QFETCH(imaging::DecodeFailure, reason);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
         QFETCH(QString, text);
         Fixture f;
-        f.state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/photos/IMG_0042.JPG")));
-        f.state.setDecodeFailure(reason);
+        const auto urls = f.files(2);
+        const QUrl url = QUrl::fromLocalFile(f.dir.filePath(name));
+        QVERIFY(content.isNull() || testsupport::writeFile(url.toLocalFile(), content));
+        f.state.openFile(url);
+        QVERIFY(!f.state.currentImage());
         QVERIFY(f.viewer->emptyState()->isVisible());
-        QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("IMG_0042.JPG"));
+        QCOMPARE(f.viewer->emptyState()->title(), name);
         QCOMPARE(f.viewer->emptyState()->hint(), text);
-        // With no file open it invites one again.
         f.state.setCurrentURL(std::nullopt);
         QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("Open an image to start"));
         QCOMPARE(f.viewer->emptyState()->hint(), QStringLiteral("Drop a file or use File > Open"));
+        f.state.setCurrentURL(url);
+        f.state.goToImage(f.state.imageFiles().indexOf(urls[1]));
+        QTRY_VERIFY(f.state.preloadedImages().contains(urls[0]));
+        f.state.previousImage();
+        QVERIFY(f.state.currentImage());
+        QCOMPARE(f.state.decodeFailure(), imaging::DecodeFailure::none);
+        QVERIFY(!f.viewer->emptyState()->isVisible());
     }
 
     void singleImageShowsOnlyZoom()
