@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../support/TestSupport.h"
 #include "imaging/Orientation.h"
 
 #include <QBuffer>
@@ -106,18 +107,8 @@ inline QByteArray noise(QRandomGenerator& random, int size)
     return bytes;
 }
 
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // Applies the edit to the file's Exif data and writes it back with exiv2.
 inline bool editExif(const QString& path, const ExifEdit& edit)
@@ -217,69 +208,75 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
            !heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()).code;
 }
 
-// A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
-// declares that size while holding only the stored rows' data.
-inline bool writeDng(const QString& path, const QImage& stored, int orientation = 1,
-                     QSize claimedSize = {})
+// A TIFF with these tags (and what `more` sets), each row as `row` gives it.
+inline bool writeTiff(const QString& path, std::initializer_list<std::pair<ttag_t, int>> tags,
+                      int rows, const std::function<QByteArray(int)>& row,
+                      const std::function<void(TIFF*)>& more = {})
 {
     TIFFSetWarningHandler(nullptr);
     TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
     if (!tif)
         return false;
-    const QSize size = claimedSize.isValid() ? claimedSize : stored.size();
-    const int fields[] = {TIFFTAG_SUBFILETYPE,
-                          0,
-                          TIFFTAG_IMAGEWIDTH,
-                          size.width(),
-                          TIFFTAG_IMAGELENGTH,
-                          size.height(),
-                          TIFFTAG_BITSPERSAMPLE,
-                          16,
-                          TIFFTAG_COMPRESSION,
-                          COMPRESSION_NONE,
-                          TIFFTAG_PHOTOMETRIC,
-                          PHOTOMETRIC_CFA,
-                          TIFFTAG_SAMPLESPERPIXEL,
-                          1,
-                          TIFFTAG_PLANARCONFIG,
-                          PLANARCONFIG_CONTIG,
-                          TIFFTAG_ROWSPERSTRIP,
-                          8,
-                          TIFFTAG_ORIENTATION,
-                          orientation,
-                          TIFFTAG_CALIBRATIONILLUMINANT1,
-                          21};
-    for (size_t i = 0; i < std::size(fields); i += 2)
-        TIFFSetField(tif, uint32_t(fields[i]), fields[i + 1]);
-    const uint16_t patternDim[2] = {2, 2};
-    const uint8_t pattern[4] = {0, 1, 1, 2}, version[4] = {1, 4, 0, 0};
-    // Camera space is linear sRGB, so the developed colours are the ones we stored.
-    const float xyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
-                                  0.0415f, 0.0557f,  -0.2040f, 1.0570f};
-    const float neutral[3] = {1, 1, 1};
-    const uint32_t white = 4095;
-    TIFFSetField(tif, TIFFTAG_MAKE, "Pelu");
-    TIFFSetField(tif, TIFFTAG_MODEL, "Test Camera");
-    TIFFSetField(tif, TIFFTAG_UNIQUECAMERAMODEL, "Pelu Test Camera");
-    TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, patternDim);
-    TIFFSetField(tif, TIFFTAG_CFAPATTERN, 4, pattern);
-    TIFFSetField(tif, TIFFTAG_DNGVERSION, version);
-    TIFFSetField(tif, TIFFTAG_COLORMATRIX1, 9, xyzToCamera);
-    TIFFSetField(tif, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
-    TIFFSetField(tif, TIFFTAG_WHITELEVEL, 1, &white);
-    std::vector<uint16_t> row(size_t(size.width()));
+    for (const auto& [tag, value] : tags)
+        TIFFSetField(tif, tag, value);
+    if (more)
+        more(tif);
     bool ok = true;
-    for (int y = 0; y < stored.height() && ok; ++y) {
+    for (int y = 0; y < rows && ok; ++y) {
+        QByteArray bytes = row(y);
+        ok = TIFFWriteScanline(tif, bytes.data(), uint32_t(y), 0) == 1;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+// A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
+// declares that size while holding only the stored rows' data.
+inline bool writeDng(const QString& path, const QImage& stored, int orientation = 1,
+                     QSize claimedSize = {})
+{
+    const QSize size = claimedSize.isValid() ? claimedSize : stored.size();
+    const auto row = [&](int y) {
+        QByteArray bytes(size.width() * 2, '\0');
         for (int x = 0; x < stored.width(); ++x) {
             const QRgb c = stored.pixel(x, y);
             const int site = (y % 2) * 2 + (x % 2);
             const int value = site == 0 ? qRed(c) : site == 3 ? qBlue(c) : qGreen(c);
-            row[size_t(x)] = uint16_t(value * 4095 / 255);
+            qToUnaligned(uint16_t(value * 4095 / 255), bytes.data() + 2 * x);
         }
-        ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
-    }
-    TIFFClose(tif);
-    return ok;
+        return bytes;
+    };
+    const auto dngTags = [](TIFF* tif) {
+        const uint16_t patternDim[2] = {2, 2};
+        const uint8_t pattern[4] = {0, 1, 1, 2}, version[4] = {1, 4, 0, 0};
+        // Camera space is linear sRGB, so the developed colours are the ones stored.
+        const float xyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
+                                      0.0415f, 0.0557f,  -0.2040f, 1.0570f};
+        const float neutral[3] = {1, 1, 1};
+        const uint32_t white = 4095;
+        TIFFSetField(tif, TIFFTAG_MAKE, "Pelu");
+        TIFFSetField(tif, TIFFTAG_MODEL, "Test Camera");
+        TIFFSetField(tif, TIFFTAG_UNIQUECAMERAMODEL, "Pelu Test Camera");
+        TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, patternDim);
+        TIFFSetField(tif, TIFFTAG_CFAPATTERN, 4, pattern);
+        TIFFSetField(tif, TIFFTAG_DNGVERSION, version);
+        TIFFSetField(tif, TIFFTAG_COLORMATRIX1, 9, xyzToCamera);
+        TIFFSetField(tif, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
+        TIFFSetField(tif, TIFFTAG_WHITELEVEL, 1, &white);
+    };
+    return writeTiff(path,
+                     {{TIFFTAG_SUBFILETYPE, 0},
+                      {TIFFTAG_IMAGEWIDTH, size.width()},
+                      {TIFFTAG_IMAGELENGTH, size.height()},
+                      {TIFFTAG_BITSPERSAMPLE, 16},
+                      {TIFFTAG_COMPRESSION, COMPRESSION_NONE},
+                      {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CFA},
+                      {TIFFTAG_SAMPLESPERPIXEL, 1},
+                      {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+                      {TIFFTAG_ROWSPERSTRIP, 8},
+                      {TIFFTAG_ORIENTATION, orientation},
+                      {TIFFTAG_CALIBRATIONILLUMINANT1, 21}},
+                     stored.height(), row, dngTags);
 }
 
 struct PsdParams {
