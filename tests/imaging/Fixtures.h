@@ -33,17 +33,6 @@ inline void appendBigEndian(QByteArray& out, quint64 value, int bytes)
         out.append(char(value >> (8 * i)));
 }
 
-inline quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 // Runs as repeat packets, every other byte as a one-byte literal.
 inline QByteArray packBits(const QByteArray& row)
 {
@@ -56,21 +45,13 @@ inline QByteArray packBits(const QByteArray& row)
     return out;
 }
 
-inline ExifEdit orientationEdit(int orientation)
-{
-    return [orientation](Exiv2::ExifData& exif) {
-        exif["Exif.Image.Orientation"] = uint16_t(orientation);
-    };
-}
-
 // Red top-left, green top-right, blue bottom-left, white bottom-right.
 inline QImage quadrants(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             image.setPixel(x, y, kPalette[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)]);
-    }
     return image;
 }
 
@@ -134,13 +115,19 @@ inline QByteArray exifBlock(const ExifEdit& edit)
     return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
 }
 
-// A PNG chunk: length, type, data and CRC.
+// A PNG chunk: length, type, data and CRC-32.
 inline QByteArray pngChunk(const char* type, const QByteArray& data)
 {
     QByteArray out;
     appendBigEndian(out, quint64(data.size()), 4);
     out.append(type).append(data);
-    appendBigEndian(out, crc32(out.mid(4)), 4);
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : out.mid(4)) {
+        crc ^= quint8(byte);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    appendBigEndian(out, ~crc, 4);
     return out;
 }
 
@@ -163,7 +150,7 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
         return false;
     heif_encoder_set_lossy_quality(encoder, 95);
     const bool deep = params.bitDepth > 8;
-    const QImage rgb = source.convertToFormat(deep ? QImage::Format_RGBX64 : QImage::Format_RGB888);
+    const QImage rgb = source.convertToFormat(QImage::Format_RGBX64);
     heif_image* image = nullptr;
     heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
                       deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
@@ -174,11 +161,12 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* in = reinterpret_cast<const quint16*>(rgb.constScanLine(y));
-        auto* out = reinterpret_cast<quint16*>(plane + y * stride);
-        if (!deep)
-            std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-        for (int x = 0; deep && x < rgb.width() * 3; ++x)
-            out[x] = qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
+        for (int x = 0, at = y * stride; x < rgb.width() * 3; ++x, at += deep ? 2 : 1) {
+            // Little-endian: an 8-bit sample is the low byte.
+            const quint16 sample =
+                qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
+            std::memcpy(plane + at, &sample, deep ? 2 : 1);
+        }
     }
     if (!params.icc.isEmpty())
         heif_image_set_raw_color_profile(image, "prof", params.icc.constData(),
@@ -409,7 +397,10 @@ inline QByteArray icon(const QList<int>& sides)
 inline bool writePicture(const QString& path, const QImage& image, int orientation = -1)
 {
     const QString ext = QFileInfo(path).suffix();
-    const QByteArray exif = orientation >= 0 ? exifBlock(orientationEdit(orientation)) : "";
+    const ExifEdit edit = [orientation](Exiv2::ExifData& exif) {
+        exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    };
+    const QByteArray exif = orientation >= 0 ? exifBlock(edit) : "";
     if (ext == "heic" || ext == "avif")
         return writeHeif(
             path, image,
@@ -425,7 +416,7 @@ inline bool writePicture(const QString& path, const QImage& image, int orientati
         return written;
     if (ext == "png") // an eXIf chunk after the header, as phones and browsers write it
         return writeFile(path, readFile(path).insert(8 + 25, pngChunk("eXIf", exif)));
-    return editExif(path, orientationEdit(orientation));
+    return editExif(path, edit);
 }
 
 inline const QStringList kFamilies{"jpg", "png",  "gif",  "bmp", "tif", "webp",
