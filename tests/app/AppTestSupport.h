@@ -1,25 +1,16 @@
 #pragma once
 
+#include "../support/TestSupport.h"
+
 #include <QAction>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace apptest {
 
-// Settings of the test's own, so that the user's stay untouched.
-inline void useSettingsIn(const QTemporaryDir& dir)
-{
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-}
-
-inline QSettings settings()
-{
-    return QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
-}
+using testsupport::settings;
 
 inline QString makeImage(const QString& folder, const QString& name, QSize size = {24, 16})
 {
@@ -28,11 +19,6 @@ inline QString makeImage(const QString& folder, const QString& name, QSize size 
     const QString path = folder + QLatin1Char('/') + name;
     image.save(path);
     return path;
-}
-
-inline QString plainTitle(const QString& text)
-{
-    return QString(text).remove(QLatin1Char('&'));
 }
 
 // Every menu of the bar with its items, submenus included.
@@ -55,10 +41,10 @@ inline QList<QAction*> allActions(QMenuBar* bar)
 inline QAction* findAction(QMenuBar* bar, const QString& menu, const QString& title)
 {
     for (QAction* top : bar->actions()) {
-        if (!top->menu() || plainTitle(top->text()) != menu)
+        if (!top->menu() || QString(top->text()).remove('&') != menu)
             continue;
         for (QAction* action : top->menu()->actions()) {
-            if (plainTitle(action->text()) == title)
+            if (QString(action->text()).remove('&') == title)
                 return action;
         }
     }

@@ -1,3 +1,4 @@
+#include "../support/TestSupport.h"
 #include "app/MessageRouting.h"
 #include "imaging/AnimatedImage.h"
 #include "imaging/ImageService.h"
@@ -58,11 +59,8 @@ private Q_SLOTS:
         QByteArray corrupt = jpeg.data();
         for (qsizetype at = corrupt.size() / 2; at < corrupt.size() - 40; at += 7)
             corrupt[at] = char(0x00); // breaks the entropy-coded data, keeps the end marker
-        QFile file(dir.filePath("corrupt-data.jpg"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(corrupt) == corrupt.size());
-        file.close();
-
-        QStringList files{file.fileName()};
+        QStringList files{dir.filePath("corrupt-data.jpg")};
+        QVERIFY(testsupport::writeFile(files.first(), corrupt));
         const QDir data(QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data"));
         for (const QString& name : data.entryList(QDir::Files))
             files.append(data.filePath(name));

@@ -11,10 +11,10 @@
 
 namespace {
 
-QString xdotool(const QStringList& arguments)
+QString xdotool(const QString& arguments)
 {
     QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
+    process.start(QStringLiteral("xdotool"), arguments.split(QLatin1Char(' ')));
     process.waitForFinished(15000);
     return QString::fromLocal8Bit(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
 }
@@ -44,14 +44,11 @@ qint64 timeTheQuit(const QTemporaryDir& dir)
     QProcess pelu;
     pelu.setProcessEnvironment(env);
     pelu.start(QStringLiteral(PELU_BINARY), {dir.filePath(QStringLiteral("a.png"))});
-    const QString window = xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                    QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                    QStringLiteral("a.png")});
+    const QString window = xdotool(QStringLiteral("search --sync --onlyvisible --name a.png"));
     // Overlays round once, back to none: a choice written during the session.
-    xdotool({QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("Tab"),
-             QStringLiteral("Tab"), QStringLiteral("Tab")});
+    xdotool(QStringLiteral("key --window %1 Tab Tab Tab").arg(window));
     const bool decoding = isDecoding(pelu.processId());
-    xdotool({QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("Escape")});
+    xdotool(QStringLiteral("key --window %1 Escape").arg(window));
     QElapsedTimer clock;
     clock.start();
     if (!pelu.waitForFinished(10000) || pelu.exitStatus() != QProcess::NormalExit ||

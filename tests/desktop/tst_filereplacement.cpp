@@ -1,38 +1,23 @@
+#include "../support/TestSupport.h"
 #include "desktop/FileReplacement.h"
 
-#include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+using testsupport::entries;
+using testsupport::readFile;
+using testsupport::writeFile;
+
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
-           file.write(bytes) == bytes.size();
-}
 
 struct stat statOf(const QString& path)
 {
     struct stat info {};
     ::stat(QFile::encodeName(path).constData(), &info);
     return info;
-}
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 const QByteArray kOld(4096, 'o');
@@ -63,8 +48,8 @@ private Q_SLOTS:
         if (name == "locked.jpg" && ::geteuid() == 0)
             QSKIP("root may write any file");
         QTemporaryDir dir;
-        QVERIFY(writeAll(dir.filePath("a.jpg"), kOld) &&
-                writeAll(dir.filePath("locked.jpg"), kOld));
+        QVERIFY(writeFile(dir.filePath("a.jpg"), kOld) &&
+                writeFile(dir.filePath("locked.jpg"), kOld));
         QVERIFY(QFile::setPermissions(dir.filePath("locked.jpg"), QFile::ReadOwner));
         QVERIFY(QFile::link(dir.filePath("gone.jpg"), dir.filePath("dangling.jpg")));
         QVERIFY(QDir(dir.path()).mkdir("folder.jpg"));
@@ -72,12 +57,12 @@ private Q_SLOTS:
         const ino_t inode = statOf(dir.filePath(name)).st_ino;
         QVERIFY(!desktop::replaceFile(dir.filePath(name), [&](const QString&, const QString& temp) {
             if (written >= 0)
-                writeAll(temp, QByteArray(written, 'n'));
+                writeFile(temp, QByteArray(written, 'n'));
             return false;
         }));
         QCOMPARE(entries(dir.path()), before);
         QCOMPARE(statOf(dir.filePath(name)).st_ino, inode);
-        QCOMPARE(readAll(dir.filePath("a.jpg")), kOld);
+        QCOMPARE(readFile(dir.filePath("a.jpg")), kOld);
     }
 
     // The new version takes the old one's place, owner and permission bits, written under a
@@ -87,16 +72,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("target");
         QTest::addColumn<int>("mode");
-        QTest::newRow("private") << "a.jpg"
-                                 << "a.jpg" << 0600;
-        QTest::newRow("setgid, extension as spelled") << "a.JPEG"
-                                                      << "a.JPEG" << 02640;
-        QTest::newRow("no extension") << "picture"
-                                      << "picture" << 0644;
-        QTest::newRow("link") << "link.jpg"
-                              << "real/b.tif" << 0640;
-        QTest::newRow("link to link") << "chain.jpg"
-                                      << "real/b.tif" << 0664;
+        const auto row = [](const char* name, const char* opened, const char* target, int mode) {
+            QTest::newRow(name) << QString(opened) << QString(target) << mode;
+        };
+        row("private", "a.jpg", "a.jpg", 0600);
+        row("setgid, extension as spelled", "a.JPEG", "a.JPEG", 02640);
+        row("no extension", "picture", "picture", 0644);
+        row("link", "link.jpg", "real/b.tif", 0640);
+        row("link to link", "chain.jpg", "real/b.tif", 0664);
     }
     void replacesInPlace()
     {
@@ -104,7 +87,7 @@ private Q_SLOTS:
         QFETCH(QString, target);
         QFETCH(int, mode);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("real") && writeAll(dir.filePath(target), kOld));
+        QVERIFY(QDir(dir.path()).mkdir("real") && writeFile(dir.filePath(target), kOld));
         const QString real = dir.filePath(target);
         const QByteArray realName = QFile::encodeName(real);
         // Only root can make a file someone else's; everyone else keeps their own.
@@ -118,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(desktop::replaceFile(dir.filePath(opened), [&](const QString& s, const QString& t) {
             source = s;
             temp = t;
-            return writeAll(t, "new");
+            return !QFileInfo::exists(t) && writeFile(t, "new");
         }));
         QCOMPARE(source, QFileInfo(real).canonicalFilePath());
         static const QRegularExpression hidden("^\\.[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\\.");
@@ -126,7 +109,7 @@ private Q_SLOTS:
         QCOMPARE(temp.section('.', -1), QFileInfo(target).suffix());
         QCOMPARE(QFileInfo(temp).absolutePath(), QFileInfo(source).absolutePath());
         QVERIFY(!QFileInfo::exists(temp));
-        QCOMPARE(readAll(dir.filePath(opened)), QByteArray("new"));
+        QCOMPARE(readFile(dir.filePath(opened)), QByteArray("new"));
         const struct stat now = statOf(real);
         QCOMPARE(now.st_mode & 07777, mode_t(mode));
         QCOMPARE(now.st_uid, owner);

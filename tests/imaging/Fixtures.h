@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../support/TestSupport.h"
 #include "imaging/Orientation.h"
 
 #include <QBuffer>
@@ -32,17 +33,6 @@ inline void appendBigEndian(QByteArray& out, quint64 value, int bytes)
         out.append(char(value >> (8 * i)));
 }
 
-inline quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 // Runs as repeat packets, every other byte as a one-byte literal.
 inline QByteArray packBits(const QByteArray& row)
 {
@@ -55,21 +45,13 @@ inline QByteArray packBits(const QByteArray& row)
     return out;
 }
 
-inline ExifEdit orientationEdit(int orientation)
-{
-    return [orientation](Exiv2::ExifData& exif) {
-        exif["Exif.Image.Orientation"] = uint16_t(orientation);
-    };
-}
-
 // Red top-left, green top-right, blue bottom-left, white bottom-right.
 inline QImage quadrants(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             image.setPixel(x, y, kPalette[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)]);
-    }
     return image;
 }
 
@@ -106,18 +88,8 @@ inline QByteArray noise(QRandomGenerator& random, int size)
     return bytes;
 }
 
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // Applies the edit to the file's Exif data and writes it back with exiv2.
 inline bool editExif(const QString& path, const ExifEdit& edit)
@@ -143,13 +115,19 @@ inline QByteArray exifBlock(const ExifEdit& edit)
     return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
 }
 
-// A PNG chunk: length, type, data and CRC.
+// A PNG chunk: length, type, data and CRC-32.
 inline QByteArray pngChunk(const char* type, const QByteArray& data)
 {
     QByteArray out;
     appendBigEndian(out, quint64(data.size()), 4);
     out.append(type).append(data);
-    appendBigEndian(out, crc32(out.mid(4)), 4);
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : out.mid(4)) {
+        crc ^= quint8(byte);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    appendBigEndian(out, ~crc, 4);
     return out;
 }
 
@@ -172,7 +150,7 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
         return false;
     heif_encoder_set_lossy_quality(encoder, 95);
     const bool deep = params.bitDepth > 8;
-    const QImage rgb = source.convertToFormat(deep ? QImage::Format_RGBX64 : QImage::Format_RGB888);
+    const QImage rgb = source.convertToFormat(QImage::Format_RGBX64);
     heif_image* image = nullptr;
     heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
                       deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
@@ -183,11 +161,12 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* in = reinterpret_cast<const quint16*>(rgb.constScanLine(y));
-        auto* out = reinterpret_cast<quint16*>(plane + y * stride);
-        if (!deep)
-            std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-        for (int x = 0; deep && x < rgb.width() * 3; ++x)
-            out[x] = qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
+        for (int x = 0, at = y * stride; x < rgb.width() * 3; ++x, at += deep ? 2 : 1) {
+            // Little-endian: an 8-bit sample is the low byte.
+            const quint16 sample =
+                qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
+            std::memcpy(plane + at, &sample, deep ? 2 : 1);
+        }
     }
     if (!params.icc.isEmpty())
         heif_image_set_raw_color_profile(image, "prof", params.icc.constData(),
@@ -217,69 +196,75 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
            !heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()).code;
 }
 
-// A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
-// declares that size while holding only the stored rows' data.
-inline bool writeDng(const QString& path, const QImage& stored, int orientation = 1,
-                     QSize claimedSize = {})
+// A TIFF with these tags (and what `more` sets), each row as `row` gives it.
+inline bool writeTiff(const QString& path, std::initializer_list<std::pair<ttag_t, int>> tags,
+                      int rows, const std::function<QByteArray(int)>& row,
+                      const std::function<void(TIFF*)>& more = {})
 {
     TIFFSetWarningHandler(nullptr);
     TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
     if (!tif)
         return false;
-    const QSize size = claimedSize.isValid() ? claimedSize : stored.size();
-    const int fields[] = {TIFFTAG_SUBFILETYPE,
-                          0,
-                          TIFFTAG_IMAGEWIDTH,
-                          size.width(),
-                          TIFFTAG_IMAGELENGTH,
-                          size.height(),
-                          TIFFTAG_BITSPERSAMPLE,
-                          16,
-                          TIFFTAG_COMPRESSION,
-                          COMPRESSION_NONE,
-                          TIFFTAG_PHOTOMETRIC,
-                          PHOTOMETRIC_CFA,
-                          TIFFTAG_SAMPLESPERPIXEL,
-                          1,
-                          TIFFTAG_PLANARCONFIG,
-                          PLANARCONFIG_CONTIG,
-                          TIFFTAG_ROWSPERSTRIP,
-                          8,
-                          TIFFTAG_ORIENTATION,
-                          orientation,
-                          TIFFTAG_CALIBRATIONILLUMINANT1,
-                          21};
-    for (size_t i = 0; i < std::size(fields); i += 2)
-        TIFFSetField(tif, uint32_t(fields[i]), fields[i + 1]);
-    const uint16_t patternDim[2] = {2, 2};
-    const uint8_t pattern[4] = {0, 1, 1, 2}, version[4] = {1, 4, 0, 0};
-    // Camera space is linear sRGB, so the developed colours are the ones we stored.
-    const float xyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
-                                  0.0415f, 0.0557f,  -0.2040f, 1.0570f};
-    const float neutral[3] = {1, 1, 1};
-    const uint32_t white = 4095;
-    TIFFSetField(tif, TIFFTAG_MAKE, "Pelu");
-    TIFFSetField(tif, TIFFTAG_MODEL, "Test Camera");
-    TIFFSetField(tif, TIFFTAG_UNIQUECAMERAMODEL, "Pelu Test Camera");
-    TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, patternDim);
-    TIFFSetField(tif, TIFFTAG_CFAPATTERN, 4, pattern);
-    TIFFSetField(tif, TIFFTAG_DNGVERSION, version);
-    TIFFSetField(tif, TIFFTAG_COLORMATRIX1, 9, xyzToCamera);
-    TIFFSetField(tif, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
-    TIFFSetField(tif, TIFFTAG_WHITELEVEL, 1, &white);
-    std::vector<uint16_t> row(size_t(size.width()));
+    for (const auto& [tag, value] : tags)
+        TIFFSetField(tif, tag, value);
+    if (more)
+        more(tif);
     bool ok = true;
-    for (int y = 0; y < stored.height() && ok; ++y) {
+    for (int y = 0; y < rows && ok; ++y) {
+        QByteArray bytes = row(y);
+        ok = TIFFWriteScanline(tif, bytes.data(), uint32_t(y), 0) == 1;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+// A minimal uncompressed DNG whose RGGB mosaic samples `stored`. A larger claimedSize
+// declares that size while holding only the stored rows' data.
+inline bool writeDng(const QString& path, const QImage& stored, int orientation = 1,
+                     QSize claimedSize = {})
+{
+    const QSize size = claimedSize.isValid() ? claimedSize : stored.size();
+    const auto row = [&](int y) {
+        QByteArray bytes(size.width() * 2, '\0');
         for (int x = 0; x < stored.width(); ++x) {
             const QRgb c = stored.pixel(x, y);
             const int site = (y % 2) * 2 + (x % 2);
             const int value = site == 0 ? qRed(c) : site == 3 ? qBlue(c) : qGreen(c);
-            row[size_t(x)] = uint16_t(value * 4095 / 255);
+            qToUnaligned(uint16_t(value * 4095 / 255), bytes.data() + 2 * x);
         }
-        ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
-    }
-    TIFFClose(tif);
-    return ok;
+        return bytes;
+    };
+    const auto dngTags = [](TIFF* tif) {
+        const uint16_t patternDim[2] = {2, 2};
+        const uint8_t pattern[4] = {0, 1, 1, 2}, version[4] = {1, 4, 0, 0};
+        // Camera space is linear sRGB, so the developed colours are the ones stored.
+        const float xyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
+                                      0.0415f, 0.0557f,  -0.2040f, 1.0570f};
+        const float neutral[3] = {1, 1, 1};
+        const uint32_t white = 4095;
+        TIFFSetField(tif, TIFFTAG_MAKE, "Pelu");
+        TIFFSetField(tif, TIFFTAG_MODEL, "Test Camera");
+        TIFFSetField(tif, TIFFTAG_UNIQUECAMERAMODEL, "Pelu Test Camera");
+        TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, patternDim);
+        TIFFSetField(tif, TIFFTAG_CFAPATTERN, 4, pattern);
+        TIFFSetField(tif, TIFFTAG_DNGVERSION, version);
+        TIFFSetField(tif, TIFFTAG_COLORMATRIX1, 9, xyzToCamera);
+        TIFFSetField(tif, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
+        TIFFSetField(tif, TIFFTAG_WHITELEVEL, 1, &white);
+    };
+    return writeTiff(path,
+                     {{TIFFTAG_SUBFILETYPE, 0},
+                      {TIFFTAG_IMAGEWIDTH, size.width()},
+                      {TIFFTAG_IMAGELENGTH, size.height()},
+                      {TIFFTAG_BITSPERSAMPLE, 16},
+                      {TIFFTAG_COMPRESSION, COMPRESSION_NONE},
+                      {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CFA},
+                      {TIFFTAG_SAMPLESPERPIXEL, 1},
+                      {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+                      {TIFFTAG_ROWSPERSTRIP, 8},
+                      {TIFFTAG_ORIENTATION, orientation},
+                      {TIFFTAG_CALIBRATIONILLUMINANT1, 21}},
+                     stored.height(), row, dngTags);
 }
 
 struct PsdParams {
@@ -412,7 +397,10 @@ inline QByteArray icon(const QList<int>& sides)
 inline bool writePicture(const QString& path, const QImage& image, int orientation = -1)
 {
     const QString ext = QFileInfo(path).suffix();
-    const QByteArray exif = orientation >= 0 ? exifBlock(orientationEdit(orientation)) : "";
+    const ExifEdit edit = [orientation](Exiv2::ExifData& exif) {
+        exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    };
+    const QByteArray exif = orientation >= 0 ? exifBlock(edit) : "";
     if (ext == "heic" || ext == "avif")
         return writeHeif(
             path, image,
@@ -428,7 +416,7 @@ inline bool writePicture(const QString& path, const QImage& image, int orientati
         return written;
     if (ext == "png") // an eXIf chunk after the header, as phones and browsers write it
         return writeFile(path, readFile(path).insert(8 + 25, pngChunk("eXIf", exif)));
-    return editExif(path, orientationEdit(orientation));
+    return editExif(path, edit);
 }
 
 inline const QStringList kFamilies{"jpg", "png",  "gif",  "bmp", "tif", "webp",

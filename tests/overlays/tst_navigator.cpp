@@ -1,10 +1,8 @@
+#include "../support/TestSupport.h"
 #include "overlays/NavigatorGeometry.h"
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
-#include "viewer/ImageViewer.h"
 
-#include <QMainWindow>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,14 +31,9 @@ void sendMouse(QWidget& widget, QEvent::Type type, QPointF position, Qt::MouseBu
 class TestNavigator : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
-    }
-
     void miniMapKeepsAspectWithinMaxDimension_data()
     {
         QTest::addColumn<QSizeF>("image");
@@ -159,27 +152,6 @@ private Q_SLOTS:
         QCOMPARE(navigator.copy().size(), most);
         QTRY_VERIFY(navigator.isCopySmooth());
         QCOMPARE(navigator.copy().size(), most);
-    }
-
-    // The viewer places the navigator by its size hint when the image changes: the hint must
-    // already follow the new image then.
-    void viewerPlacesItAtTheNewImagesSize()
-    {
-        AppState state;
-        QMainWindow window;
-        auto* viewer = new ImageViewer(state);
-        window.setCentralWidget(viewer);
-        auto* navigator = new NavigatorOverlay(state);
-        viewer->setNavigator(navigator);
-        window.resize(800, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        state.setCurrentImage(filled({400, 300}, Qt::gray));
-        QCOMPARE(navigator->size(), QSize(150, 113));
-        state.setCurrentImage(filled({300, 400}, Qt::gray));
-        QCOMPARE(navigator->size(), QSize(113, 150));
-        QCOMPARE(navigator->geometry().bottomRight() + QPoint(1, 1),
-                 QPoint(viewer->width() - 12, viewer->height() - 12));
     }
 };
 

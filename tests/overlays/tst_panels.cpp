@@ -1,3 +1,4 @@
+#include "../support/TestSupport.h"
 #include "overlays/HistogramPlot.h"
 #include "overlays/HistogramView.h"
 #include "overlays/MetadataPanel.h"
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QSemaphore>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,51 +41,33 @@ QImage rendered(QWidget& widget, const QColor& background)
     return image;
 }
 
-HistogramData flatCounts()
-{
-    HistogramData data;
-    data.red.fill(5);
-    data.green.fill(5);
-    data.blue.fill(5);
-    return data;
-}
-
 } // namespace
 
 class TestPanels : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
         // One count is held back on purpose while another must run.
         QThreadPool::globalInstance()->setMaxThreadCount(
             std::max(QThreadPool::globalInstance()->maxThreadCount(), 4));
     }
 
-    void metadataPanelShowsRowsOrEmptyMessage_data()
-    {
-        QTest::addColumn<MetadataRows>("rows");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("none") << MetadataRows{} << QStringList{"Metadata", "No metadata available"};
-        QTest::newRow("rows") << MetadataRows{{"File Size", "4.4 MB"}, {"Color Model", "RGB"}}
-                              << QStringList{"Metadata", "File Size", "4.4 MB", "Color Model",
-                                             "RGB"};
-    }
-
+    // The rows given last, or a message when there are none, in a card of fixed width.
     void metadataPanelShowsRowsOrEmptyMessage()
     {
-        QFETCH(MetadataRows, rows);
-        QFETCH(QStringList, texts);
         AppState state;
         state.setMetadata({{"Camera", "stale"}});
         MetadataPanel panel(state);
-        state.setMetadata(rows);
-        QCOMPARE(labelTexts(panel), texts);
+        state.setMetadata({{"File Size", "4.4 MB"}, {"Color Model", "RGB"}});
+        QCOMPARE(labelTexts(panel),
+                 (QStringList{"Metadata", "File Size", "4.4 MB", "Color Model", "RGB"}));
         QCOMPARE(panel.cardRect().width(), MetadataPanel::kWidth);
+        state.setMetadata({});
+        QCOMPARE(labelTexts(panel), (QStringList{"Metadata", "No metadata available"}));
     }
 
     // Values come from the file: markup stays text, long values wrap inside the card.
@@ -226,7 +208,10 @@ private Q_SLOTS:
         QCOMPARE(qGreen(image.pixel(60, 60)), 0);
         QCOMPARE(qBlue(image.pixel(60, 60)), 0);
 
-        plot.setData(flatCounts());
+        data.red.fill(5);
+        data.green.fill(5);
+        data.blue.fill(5);
+        plot.setData(data);
         image = rendered(plot, Qt::black);
         const QRgb middle = image.pixel(128, 60);
         QVERIFY(qBlue(middle) > qGreen(middle));

@@ -1,3 +1,4 @@
+#include "../support/TestSupport.h"
 #include "Folders.h"
 #include "state/AppState.h"
 
@@ -11,21 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using testsupport::writeFile;
+
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray desktopEntry(const QString& name, const QString& exec, const QString& types)
-{
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\nMimeType=%3\n")
-        .arg(name, exec, types)
-        .toUtf8();
-}
 
 // Stands in for the desktop: a file manager on the bus, and the opener of file URLs.
 class FakeDesktop : public QObject {
@@ -119,9 +108,13 @@ private Q_SLOTS:
                          {"pelu", "Pelú", "image/png;"},
                          {"beta", "Beta", "image/png;"},
                          {"jpeg-only", "Jpeg Only", "image/jpeg;"}};
+        QVERIFY(QDir().mkpath(applications));
         for (const auto& app : installed)
             QVERIFY(writeFile(QString("%1/%2.desktop").arg(applications, app.id),
-                              desktopEntry(app.name, "true", app.types)));
+                              QString("[Desktop Entry]\nType=Application\nName=%1\nExec=true "
+                                      "%u\nMimeType=%2\n")
+                                  .arg(app.name, app.types)
+                                  .toUtf8()));
         QCOMPARE(QProcess::execute("update-desktop-database", {applications}), 0);
         const QList<QUrl> urls = makeFolder(m_files, 1);
         AppState state;

@@ -4,7 +4,6 @@
 #include "state/AppState.h"
 
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QThreadPool>
 #include <QtTest>
 
@@ -41,25 +40,6 @@ QByteArray lossyWebp(int width, int height, const QByteArray& noise)
     return out;
 }
 
-// An uncompressed TIFF declaring this size but holding one row.
-bool writeTiffBomb(const QString& path, quint32 width, quint32 height)
-{
-    TIFFSetWarningHandler(nullptr);
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    if (!tif)
-        return false;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
-    std::vector<uint8_t> row(width, 128);
-    const bool written = TIFFWriteScanline(tif, row.data(), 0, 0) == 1;
-    TIFFClose(tif);
-    return written;
-}
-
 } // namespace
 
 // Whatever a file holds, opening it ends in the empty state with its name in the title, and
@@ -67,14 +47,10 @@ bool writeTiffBomb(const QString& path, quint32 width, quint32 height)
 class TestHostileFiles : public QObject, private FixtureFolder {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
-        QVERIFY(m_dir.isValid() && writeEveryFamily());
-    }
+    void initTestCase() { QVERIFY(m_dir.isValid() && writeEveryFamily()); }
 
     void openingEndsInTheEmptyState_data()
     {
@@ -112,7 +88,14 @@ private Q_SLOTS:
         add("bomb-within-budget.webp", lossyWebp(8288, 16383, noise(700)));
         const QByteArray webp = readFile(m_files["webp"]);
         add("bomb-lossless.webp", patched(webp, webp.indexOf("VP8L") + 9, "\xFF\xFF\xFF\x0F"));
-        QVERIFY(writeTiffBomb(path("bomb.tif"), 100000, 100000));
+        QVERIFY(writeTiff(path("bomb.tif"),
+                          {{TIFFTAG_IMAGEWIDTH, 100000},
+                           {TIFFTAG_IMAGELENGTH, 100000},
+                           {TIFFTAG_BITSPERSAMPLE, 8},
+                           {TIFFTAG_SAMPLESPERPIXEL, 1},
+                           {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK},
+                           {TIFFTAG_ROWSPERSTRIP, 1}},
+                          1, [](int) { return QByteArray(100000, char(128)); }));
         QTest::newRow("bomb.tif") << path("bomb.tif");
         QByteArray heic = readFile(m_files["heic"]);
         for (qsizetype at = heic.indexOf("ispe"); at > 0; at = heic.indexOf("ispe", at + 4)) {

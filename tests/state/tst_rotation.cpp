@@ -1,11 +1,10 @@
+#include "../support/TestSupport.h"
 #include "DiskFaults.h"
 
 #include "imaging/ImageService.h"
 #include "state/AppState.h"
 
-#include <QDir>
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -13,13 +12,10 @@
 
 #include <sys/stat.h>
 
-namespace {
+using testsupport::entries;
+using testsupport::readFile;
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+namespace {
 
 // Noise, so that files are large and lossy encoders cannot shrink them.
 QImage noise(int width, int height)
@@ -33,11 +29,6 @@ QImage noise(int width, int height)
     return image;
 }
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 // A 1 × 1 GIF: a type that is read but never written.
 const QByteArray kGif = QByteArray::fromHex("47494638396101000100800000000000ffffff2c000000000100"
                                             "01000002024401003b");
@@ -47,14 +38,9 @@ const QByteArray kGif = QByteArray::fromHex("47494638396101000100800000000000fff
 class TestRotation : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
-    }
-
     void unwritableTypeTurnsTheView_data()
     {
         QTest::addColumn<bool>("clockwise");
@@ -68,9 +54,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, angles);
         QTemporaryDir dir;
         const QString path = dir.filePath("dot.gif");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kGif) == kGif.size());
-        file.close();
+        QVERIFY(testsupport::writeFile(path, kGif));
         AppState state;
         state.openFile(QUrl::fromLocalFile(path));
         QVERIFY(state.currentImage());

@@ -1,9 +1,7 @@
 #pragma once
 
-// Records the largest single heap allocation the process asks for, so a test can prove that a
-// hostile file never makes a decoder reserve gigabytes. Include from exactly one source file
-// of a test program: in a plain build it replaces malloc and its relatives (forwarding to
-// glibc); under AddressSanitizer it uses the sanitizer's allocation hooks instead.
+// The largest single heap allocation asked for: hostile files must never reserve gigabytes.
+// Include from one source file per program: it replaces malloc, or hooks into ASan's.
 
 #include <atomic>
 #include <cstddef>
@@ -26,7 +24,6 @@ inline void note(std::size_t size)
     }
 }
 
-// Starts a new measurement; returns nothing so callers read largest() after the work.
 inline void reset()
 {
     g_largest.store(0, std::memory_order_relaxed);

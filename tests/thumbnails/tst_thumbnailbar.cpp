@@ -1,8 +1,8 @@
+#include "../support/TestSupport.h"
 #include "state/AppState.h"
 #include "thumbnails/ThumbnailBar.h"
 #include "thumbnails/ThumbnailCache.h"
 
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,14 +68,9 @@ struct Fixture {
 class TestThumbnailBar : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
-    }
-
     // Pictures fill their cells, a file without one keeps the grey placeholder, and the white
     // outline is on the current cell only, following currentIndex.
     void cellsShowPicturesAndTheCurrentOutline()

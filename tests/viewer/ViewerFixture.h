@@ -1,30 +1,17 @@
 #pragma once
 
+#include "../support/TestSupport.h"
 #include "state/AppState.h"
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
-#include <QTemporaryDir>
 #include <QTest>
-
-// pic1.png .. picN.png, 64 × 48, each its own colour.
-inline QList<QUrl> makeFolder(const QTemporaryDir& dir, int n)
-{
-    QList<QUrl> urls;
-    for (int i = 1; i <= n; ++i) {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(QColor::fromHsv(i * 30 % 360, 200, 200));
-        const QString path = dir.filePath(QStringLiteral("pic%1.png").arg(i));
-        image.save(path);
-        urls.append(QUrl::fromLocalFile(path));
-    }
-    return urls;
-}
 
 // The viewer in a shown main window, quitting into a counter.
 struct Fixture {
+    QTemporaryDir dir;
     AppState state;
     QMainWindow window;
     ImageViewer* viewer;
@@ -38,6 +25,19 @@ struct Fixture {
         window.resize(640, 480);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    // pic1.png .. picN.png, 64 × 48, each its own colour.
+    QList<QUrl> files(int n)
+    {
+        QList<QUrl> urls;
+        for (int i = 1; i <= n; ++i) {
+            QImage image(64, 48, QImage::Format_RGB32);
+            image.fill(QColor::fromHsv(i * 30 % 360, 200, 200));
+            image.save(dir.filePath(QStringLiteral("pic%1.png").arg(i)));
+            urls.append(QUrl::fromLocalFile(dir.filePath(QStringLiteral("pic%1.png").arg(i))));
+        }
+        return urls;
     }
 
     void press(Qt::Key key, const QString& text = {})

@@ -4,12 +4,9 @@
 #include "viewer/OpenWithMenu.h"
 
 #include <QContextMenuEvent>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QSignalSpy>
 
 namespace {
 
@@ -56,13 +53,12 @@ private Q_SLOTS:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            m_home.filePath("config"));
     }
-    void init() { QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu")).clear(); }
+    void init() { testsupport::settings().clear(); }
 
     void contextMenuOnlyWithAnImage()
     {
-        QTemporaryDir dir;
         Fixture f;
-        const QList<QUrl> urls = makeFolder(dir, 3);
+        const QList<QUrl> urls = f.files(3);
         rightClick(f.viewer);
         QVERIFY(!QApplication::activePopupWidget());
 
@@ -82,41 +78,60 @@ private Q_SLOTS:
         QTRY_VERIFY(!QApplication::activePopupWidget());
     }
 
-    // Each item receives the opposite of its mark; the marks then show the model again.
+    // Each toggle (shared with the menu bar) receives the opposite of its mark, the marks follow
+    // the model; a choice that changes nothing requests, signals and stores nothing.
     void togglesFollowTheirRules_data()
     {
+        QTest::addColumn<OverlayMode>("overlay"); // set once the menu exists
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("checked");
         QTest::addColumn<int>("zoom"); // the ZoomAction requested; -1 none
+        QTest::addColumn<QString>("stored");
+        const auto row = [](const char* name, OverlayMode overlay, const char* item,
+                            const char* checked, int zoom, const char* stored) {
+            QTest::newRow(name) << overlay << QString(item) << QString(checked) << zoom
+                                << QString(stored);
+        };
         const int none = -1, fit = int(ZoomAction::fit), actual = int(ZoomAction::actualSize);
-        QTest::newRow("other mode") << "Actual Size"
-                                    << "Actual Size|Metadata" << actual;
-        QTest::newRow("auto-size") << "Auto-Size Window"
-                                   << "Auto-Size Window|Metadata" << fit;
-        QTest::newRow("checked mode stays") << "Fit to Window"
-                                            << "Fit to Window|Metadata" << none;
-        QTest::newRow("other overlay") << "Histogram"
-                                       << "Fit to Window|Histogram" << none;
-        QTest::newRow("checked overlay off") << "Metadata"
-                                             << "Fit to Window" << none;
-        QTest::newRow("thumbnails") << "Thumbnails"
-                                    << "Fit to Window|Metadata|Thumbnails" << none;
+        const auto off = OverlayMode::none, meta = OverlayMode::metadata,
+                   histogram = OverlayMode::histogram;
+        row("other mode", meta, "Actual Size", "Actual Size|Metadata", actual,
+            "displayMode=actualSize");
+        row("auto-size", off, "Auto-Size Window", "Auto-Size Window", fit,
+            "displayMode=autoSizeWindow");
+        row("checked mode stays", meta, "Fit to Window", "Fit to Window|Metadata", none,
+            "displayMode=");
+        row("metadata on", off, "Metadata", "Fit to Window|Metadata", none, "overlayMode=metadata");
+        row("histogram replaces metadata", meta, "Histogram", "Fit to Window|Histogram", none,
+            "overlayMode=histogram");
+        row("metadata replaces histogram", histogram, "Metadata", "Fit to Window|Metadata", none,
+            "overlayMode=metadata");
+        row("checked metadata off", meta, "Metadata", "Fit to Window", none, "overlayMode=none");
+        row("checked histogram off", histogram, "Histogram", "Fit to Window", none,
+            "overlayMode=none");
+        row("thumbnails", meta, "Thumbnails", "Fit to Window|Metadata|Thumbnails", none,
+            "showThumbnailBar=true");
     }
     void togglesFollowTheirRules()
     {
+        QFETCH(OverlayMode, overlay);
         QFETCH(QString, item);
         QFETCH(QString, checked);
         QFETCH(int, zoom);
+        QFETCH(QString, stored);
         AppState state;
-        state.setOverlayMode(OverlayMode::metadata);
         ContextMenu menu(state);
+        state.setOverlayMode(overlay);
+        QSignalSpy modeChanges(&state, &AppState::displayModeChanged);
         for (QAction* action : menu.actions()) {
             if (action->text() == item)
                 action->trigger();
         }
         QCOMPARE(texts(&menu, true), checked);
         QCOMPARE(state.zoomAction(), zoom < 0 ? std::nullopt : std::optional(ZoomAction(zoom)));
-        QCOMPARE(state.showThumbnailBar(), checked.contains("Thumbnails"));
+        QCOMPARE(modeChanges.count(), zoom < 0 ? 0 : 1);
+        QCOMPARE(testsupport::settings().value(stored.section('=', 0, 0)).toString(),
+                 stored.section('=', 1));
     }
 
     // The confirmation names the file and only "Delete" (or Return) moves it; a failure shows
@@ -142,9 +157,8 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         QFETCH(bool, trashed);
         QFETCH(QString, shown);
-        QTemporaryDir dir;
         Fixture f;
-        const QList<QUrl> urls = makeFolder(dir, 3);
+        const QList<QUrl> urls = f.files(3);
         if (withImage)
             f.state.openFile(urls[1]);
         f.press(Qt::Key_Delete);

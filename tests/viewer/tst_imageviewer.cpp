@@ -1,29 +1,42 @@
 #include "ViewerFixture.h"
+#include "overlays/NavigatorOverlay.h"
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
+#include "viewer/ViewerRules.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
 
 #include <QDeadlineTimer>
-#include <QMainWindow>
 #include <QMimeData>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <limits>
 
 class TestImageViewer : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
+    void init() { testsupport::settings().clear(); }
+
+    // Truncated toward zero, never overflowing; the navigator shows once even a little of the
+    // picture is out of view.
+    void statusTextsAndNavigatorRule()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        QCOMPARE(viewer::positionText(0, 10000), QStringLiteral("1 / 10000")); // no grouping
+        using limits = std::numeric_limits<double>;
+        const QList<double> zooms{
+            1.0, 0.999, 0.756, 20.0, 1e300, limits::infinity(), limits::quiet_NaN(), -1e300};
+        const QString most = QStringLiteral("9223372036854775807%");
+        const QStringList texts{"100%", "99%", "75%", "2000%",
+                                most,   most,  "0%",  "-9223372036854775808%"};
+        for (qsizetype i = 0; i < zooms.size(); ++i)
+            QCOMPARE(viewer::zoomText(zooms[i]), texts[i]);
+        QVERIFY(!viewer::isNavigatorVisible(true, QRectF(0, 0, 0.995, 1.0), false));
+        QVERIFY(viewer::isNavigatorVisible(true, QRectF(0, 0, 0.985, 1.0), false));
+        QVERIFY(!viewer::isNavigatorVisible(false, QRectF(0, 0, 0.5, 0.5), true));
     }
-    void init() { QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu")).clear(); }
 
     void emptyStateUntilAnImageIsShown()
     {
@@ -32,47 +45,62 @@ private Q_SLOTS:
         QVERIFY(!f.viewer->statusBar()->isVisible());
         QVERIFY(f.viewer->hasFocus());
 
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 3);
+        const auto urls = f.files(3);
         f.state.openFile(urls[2]);
         QVERIFY(!f.viewer->emptyState()->isVisible());
         QVERIFY(f.viewer->statusBar()->isVisible());
         QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("3 / 3 "));
     }
 
+    // Why a file cannot be shown, under its name; with no file open the empty state invites one
+    // again, and an image from the preloads clears the reason.
     void emptyStateSaysWhyAFileCannotBeShown_data()
     {
-        QTest::addColumn<imaging::DecodeFailure>("reason");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // none: no such file
         QTest::addColumn<QString>("text");
-        QTest::newRow("missing") << imaging::DecodeFailure::missing << "This file no longer exists";
-        QTest::newRow("damaged") << imaging::DecodeFailure::damaged
+        // A PNG header of 20000 × 20000 pixels, and no pixels.
+        const QByteArray tooLarge =
+            QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e2008020000006c12d16e"
+                                "0000000049444154");
+        QTest::newRow("missing") << "gone.png" << QByteArray() << "This file no longer exists";
+        QTest::newRow("damaged") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n")
                                  << "This file is damaged or incomplete";
         QTest::newRow("too large")
-            << imaging::DecodeFailure::tooLarge << "This image is larger than 200 megapixels";
+            << "huge.png" << tooLarge << "This image is larger than 200 megapixels";
         QTest::newRow("unsupported")
-            << imaging::DecodeFailure::unsupported << "This kind of file can't be shown";
+            << "notes.txt" << QByteArray("text") << "This kind of file can't be shown";
     }
     void emptyStateSaysWhyAFileCannotBeShown()
     {
-        QFETCH(imaging::DecodeFailure, reason);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
         QFETCH(QString, text);
         Fixture f;
-        f.state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/photos/IMG_0042.JPG")));
-        f.state.setDecodeFailure(reason);
+        const auto urls = f.files(2);
+        const QUrl url = QUrl::fromLocalFile(f.dir.filePath(name));
+        QVERIFY(content.isNull() || testsupport::writeFile(url.toLocalFile(), content));
+        f.state.openFile(url);
+        QVERIFY(!f.state.currentImage());
         QVERIFY(f.viewer->emptyState()->isVisible());
-        QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("IMG_0042.JPG"));
+        QCOMPARE(f.viewer->emptyState()->title(), name);
         QCOMPARE(f.viewer->emptyState()->hint(), text);
-        // With no file open it invites one again.
         f.state.setCurrentURL(std::nullopt);
         QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("Open an image to start"));
         QCOMPARE(f.viewer->emptyState()->hint(), QStringLiteral("Drop a file or use File > Open"));
+        f.state.setCurrentURL(url);
+        f.state.goToImage(f.state.imageFiles().indexOf(urls[1]));
+        QTRY_VERIFY(f.state.preloadedImages().contains(urls[0]));
+        f.state.previousImage();
+        QVERIFY(f.state.currentImage());
+        QCOMPARE(f.state.decodeFailure(), imaging::DecodeFailure::none);
+        QVERIFY(!f.viewer->emptyState()->isVisible());
     }
 
     void singleImageShowsOnlyZoom()
     {
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 1);
+        const auto urls = f.files(1);
         f.state.setShowThumbnailBar(true);
         auto* strip = new QWidget;
         f.viewer->setThumbnailBar(strip);
@@ -85,8 +113,7 @@ private Q_SLOTS:
     void keysStepAndAreConsumed()
     {
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 4);
+        const auto urls = f.files(4);
         f.state.openFile(urls[0]);
         f.press(Qt::Key_Right);
         QCOMPARE(f.state.currentIndex(), 1);
@@ -102,10 +129,6 @@ private Q_SLOTS:
         QCOMPARE(f.state.currentIndex(), 3);
         QVERIFY(repeat.isAccepted());
         QVERIFY(f.viewer->hasFocus());
-        // Ctrl+Backspace belongs to the menu's "Delete Image": it must not step back as well.
-        QKeyEvent ctrlBackspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::ControlModifier);
-        QApplication::sendEvent(f.viewer, &ctrlBackspace);
-        QCOMPARE(f.state.currentIndex(), 3);
     }
 
     void keysThatWaitedBehindASlowStepBecomeOne()
@@ -173,8 +196,7 @@ private Q_SLOTS:
     void dropOpensFirstFileAndRefusesOthers()
     {
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 3);
+        const auto urls = f.files(3);
 
         QMimeData text;
         text.setText(QStringLiteral("hello"));
@@ -194,23 +216,29 @@ private Q_SLOTS:
         QCOMPARE(f.state.currentURL(), urls[1]);
     }
 
-    void navigatorPlacementFollowsTheStrip()
+    // Sized for the new image when placed, 12 px in from the corner, above the strip when shown;
+    // visible while part of the picture is out of view or while dragged.
+    void navigatorPlacementFollowsTheImageAndTheStrip()
     {
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 3);
-        auto* navigator = new QWidget;
-        navigator->resize(150, 100);
+        auto* navigator = new NavigatorOverlay(f.state);
         f.viewer->setNavigator(navigator);
-        auto* strip = new QWidget;
-        f.viewer->setThumbnailBar(strip);
-        f.state.openFile(urls[0]);
+        f.viewer->setThumbnailBar(new QWidget);
+        f.state.openFile(f.files(3)[0]);
         f.state.setVisibleRect(QRectF(0, 0, 0.5, 0.5));
         QVERIFY(navigator->isVisible());
-        QCOMPARE(f.viewer->height() - navigator->geometry().bottom() - 1, 12);
+        const auto inset = [&] {
+            return f.viewer->rect().bottomRight() - navigator->geometry().bottomRight();
+        };
+        QCOMPARE(navigator->size(), QSize(150, 113));
+        QCOMPARE(inset(), QPoint(12, 12));
         f.state.setShowThumbnailBar(true);
-        QCOMPARE(f.viewer->height() - navigator->geometry().bottom() - 1, 72);
-        QCOMPARE(f.viewer->width() - navigator->geometry().right() - 1, 12);
+        QCOMPARE(inset(), QPoint(12, 72));
+        QImage portrait(300, 400, QImage::Format_RGB32);
+        portrait.fill(Qt::gray);
+        f.state.setCurrentImage(portrait);
+        QCOMPARE(navigator->size(), QSize(113, 150));
+        QCOMPARE(inset(), QPoint(12, 72));
         f.state.setVisibleRect(QRectF(0, 0, 1, 1));
         QVERIFY(!navigator->isVisible());
         f.state.setIsNavigatorDragging(true);
@@ -221,8 +249,7 @@ private Q_SLOTS:
     {
         // Zoomed in, then past a file that can't be shown: the next image is fitted, no fade.
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 3);
+        const auto urls = f.files(3);
         QFile broken(urls[1].toLocalFile());
         QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
         broken.write("not an image");
@@ -263,8 +290,7 @@ private Q_SLOTS:
     void imageChangeAndZoomShowTheStatusBarAgain()
     {
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 2);
+        const auto urls = f.files(2);
         f.state.openFile(urls[0]);
         f.state.setShowStatusBar(false);
         f.press(Qt::Key_Right);

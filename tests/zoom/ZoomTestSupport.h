@@ -26,14 +26,13 @@ inline QImage twoToneImage(int width, int height)
     return image;
 }
 
-// Lets queued calls (update steps, follow-ups) run.
+// Lets queued update steps and follow-ups run.
 inline void settle()
 {
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents();
 }
 
-// Synthetic input, sent straight to the widget.
 inline void wheel(QWidget* target, const QPointF& pos, const QPoint& angle,
                   const QPoint& pixels = {})
 {
@@ -42,7 +41,7 @@ inline void wheel(QWidget* target, const QPointF& pos, const QPoint& angle,
     QCoreApplication::sendEvent(target, &event);
 }
 
-// Of the left button: a move holds it down, a release lets it go.
+// Left button: a move holds it down, a release lets it go.
 inline void mouse(QWidget* target, QEvent::Type type, const QPointF& pos)
 {
     const auto button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -59,8 +58,8 @@ inline void pinch(QWidget* target, Qt::NativeGestureType type, double value, con
     QCoreApplication::sendEvent(target, &event);
 }
 
-// A shown zoom surface of 1000 × 800 wired like the viewer window wires it: requests are
-// cleared when consumed, and every callback is recorded. An image given is shown fitted.
+// A shown 1000 × 800 surface wired as the window wires it: requests are cleared when consumed,
+// callbacks recorded. An image given is shown fitted.
 struct SurfaceHarness {
     struct State {
         double magnification;

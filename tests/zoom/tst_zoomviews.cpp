@@ -6,7 +6,6 @@ using namespace zoomtest;
 
 namespace {
 
-// Black and white pixels in turn, like a chessboard.
 QImage checkerboard(int width, int height)
 {
     QImage image = solidImage(width, height, Qt::black);
@@ -16,28 +15,29 @@ QImage checkerboard(int width, int height)
 
 } // namespace
 
-// The views of a 1000 × 800 surface: the scroll area (fitting, the wheel, the scroll bars and
-// pinches) and the image view in it (pointer input and painting). 4000 × 3000 fits at 0.25 and
+// The scroll area and the image view of a 1000 × 800 surface. 4000 × 3000 fits at 0.25 and
 // covers (0, 25)–(1000, 775).
 class TestZoomViews : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void fitsAndCentres()
+    void fitsWithoutEnlargingAndCentres()
     {
-        // Never enlarged: a small image is shown at 100 %, centred with equal margins.
-        SurfaceHarness small(solidImage(400, 300));
+        SurfaceHarness small(twoToneImage(400, 300)); // at 100 %, pixel-exact, equal margins
         QCOMPARE(small.area()->minMagnification(), 1.0);
-        QCOMPARE(small.area()->bounds(), QRectF(-300, -250, 1000, 800));
+        const QImage shot = small.image()->grab().toImage();
+        QCOMPARE(shot.pixel(299, 250), qRgb(0, 0, 0));
+        QCOMPARE(shot.pixel(300, 250), qRgb(255, 0, 0));
+        QCOMPARE(shot.pixel(699, 549), qRgb(0, 0, 255));
+        QCOMPARE(shot.pixel(700, 550), qRgb(0, 0, 0));
         SurfaceHarness wide(solidImage(4000, 1000));
-        QCOMPARE(wide.area()->minMagnification(), 0.25);
         QCOMPARE(wide.area()->magnification(), 0.25);
         QCOMPARE(wide.area()->bounds(), QRectF(0, -1100, 4000, 3200));
     }
 
-    void wheelZoomsAboutThePointer_data()
+    void wheelZooms_data()
     {
-        // 0.25 is the fitted view of 4000 × 3000, and the wheel is in fit mode exactly there.
+        // 0.25 is the fitted view, and the wheel is in fit mode exactly there.
         QTest::addColumn<double>("start");
         QTest::addColumn<QPoint>("angle");
         QTest::addColumn<QPoint>("pixels");
@@ -52,29 +52,22 @@ private Q_SLOTS:
         QTest::newRow("out of the fit") << 0.25 << QPoint(0, 120) << QPoint() << 0.275;
         QTest::newRow("down to the fit") << 0.3 << QPoint(0, -360) << QPoint() << 0.25;
     }
-    void wheelZoomsAboutThePointer()
+    void wheelZooms()
     {
         QFETCH(double, start);
         QFETCH(QPoint, angle);
         QFETCH(QPoint, pixels);
         QFETCH(double, expected);
         SurfaceHarness h(solidImage(4000, 3000));
-        if (start != 0.25) {
+        if (start != 0.25)
             h.zoomTo(start);
-            h.area()->scrollToPoint({1000, 1000});
-            settle();
-        }
-        const QPointF pointer(200, 150);
-        const QPointF under = h.area()->mapToDocument(pointer);
+        settle();
         const qsizetype reports = h.states.size();
-
-        wheel(h.image(), pointer, angle, pixels);
+        wheel(h.image(), {200, 150}, angle, pixels);
         QCOMPARE(h.area()->magnification(), expected);
         QCOMPARE(h.area()->isFitMode(), expected == 0.25);
         // The wheel never scrolls: nothing moves, so nothing is reported, unless it zoomed.
         QCOMPARE(h.states.size() == reports, expected == start);
-        if (start >= 1.0) // on a zoomed image the point under the pointer stays there
-            QVERIFY((h.area()->mapToDocument(pointer) - under).manhattanLength() < 1e-6);
     }
 
     void zoomHoldsTheGrabbedPointUnderThePointer_data()
@@ -121,19 +114,14 @@ private Q_SLOTS:
             QVERIFY2(qAbs(drift.x()) < 1, qPrintable(QString::number(drift.x())));
         if (4000 * m >= 800)
             QVERIFY2(qAbs(drift.y()) < 1, qPrintable(QString::number(drift.y())));
-    }
-
-    void zoomGrabsAnewOnceThePointerOrTheViewMoved()
-    {
-        SurfaceHarness h(solidImage(3000, 4000));
-        for (int i = 0; i < 8; ++i)
-            wheel(h.image(), {650, 300}, {0, 120});
-        for (bool scroll : {false, true}) {
-            if (scroll) // between two notches at the same place
+        // A notch after the view or the pointer moved grabs anew.
+        for (const QPointF at : {pointer, pointer + QPointF(-50, 50)}) {
+            if (at == pointer)
                 h.area()->scrollToPoint(h.area()->bounds().topLeft() + QPointF(0, 50));
-            const QPointF under = h.area()->mapToDocument({300, 300});
-            wheel(h.image(), {300, 300}, {0, 120});
-            QVERIFY((h.area()->mapToDocument({300, 300}) - under).manhattanLength() < 1e-6);
+            const QPointF under = h.area()->mapToDocument(at);
+            wheel(h.image(), at, {0, 120});
+            if (h.area()->magnification() < 20 && 3000 * m >= 1000 && 4000 * m >= 800)
+                QVERIFY((h.area()->mapToDocument(at) - under).manhattanLength() < 1e-3);
         }
     }
 
@@ -175,7 +163,7 @@ private Q_SLOTS:
 
     void overlayBarsFollowAndMoveTheBounds()
     {
-        SurfaceHarness h(solidImage(4000, 3000));
+        SurfaceHarness h(solidImage(4000, 3000, Qt::red));
         OverlayScrollBar* across = h.area()->horizontalOverlayBar();
         OverlayScrollBar* down = h.area()->verticalOverlayBar();
         QVERIFY(!across->isVisible() && !down->isVisible());
@@ -183,10 +171,16 @@ private Q_SLOTS:
         QVERIFY(across->isVisible() && down->isVisible());
         QCOMPARE(across->spanLength(), 1000.0 / 4000);
         QCOMPARE(down->spanLength(), 800.0 / 3000);
-        // Dragging a thumb scrolls: the horizontal one by its grab point...
+        // No room is kept for the bars: the picture reaches every edge, red under the bars.
+        QCOMPARE(h.image()->size(), h.view.size());
+        const QImage shot = h.view.grab().toImage();
+        for (const QPoint& corner : {QPoint(999, 799), QPoint(999, 0), QPoint(0, 799)}) {
+            const QColor c = shot.pixelColor(corner);
+            QVERIFY(c.red() > 150 && c.green() < 100 && c.blue() < 100);
+        }
+        // Dragging the horizontal thumb scrolls by its grab point...
         h.area()->scrollToPoint({0, 0});
-        const QRectF bar = across->rect();
-        const double room = bar.width() - 4 - 0.25 * (bar.width() - 4);
+        const double room = 0.75 * (across->rect().width() - 4);
         mouse(across, QEvent::MouseButtonPress, {10, 5});
         mouse(across, QEvent::MouseMove, {10 + room * 0.5, 5});
         mouse(across, QEvent::MouseButtonRelease, {10 + room * 0.5, 5});
@@ -196,10 +190,9 @@ private Q_SLOTS:
         mouse(down, QEvent::MouseButtonPress, {5, 2});
         mouse(down, QEvent::MouseButtonRelease, {5, 2});
         QCOMPARE(h.area()->bounds().bottom(), 3000.0);
-        // The wheel over a bar zooms instead of scrolling.
-        wheel(down, {5, 5}, {0, -120});
+        wheel(down, {5, 5}, {0, -120}); // zooms instead of scrolling
         QCOMPARE(h.area()->magnification(), 0.9);
-        // They fade a second after the last movement, and never show on a fitted image.
+        // They fade after the last movement, and never show on a fitted image.
         across->setHideDelay(10);
         down->setHideDelay(10);
         wheel(h.image(), {500, 400}, {0, 120});
@@ -207,23 +200,6 @@ private Q_SLOTS:
         h.view.setZoomAction(ZoomAction::fit);
         settle();
         QVERIFY(!across->isVisible() && !down->isVisible());
-    }
-
-    void zoomedPictureReachesTheEdgesOfTheView()
-    {
-        // No room is kept for scroll bars: at 200 % the picture covers the whole view.
-        SurfaceHarness h(solidImage(4000, 3000, Qt::red));
-        h.zoomTo(2.0);
-        settle();
-        QCOMPARE(h.image()->size(), h.view.size());
-        const QImage shot = h.view.grab().toImage();
-        for (const QPoint& corner : {QPoint(shot.width() - 1, shot.height() - 1),
-                                     QPoint(shot.width() - 1, 0), QPoint(0, shot.height() - 1)}) {
-            // The bars are translucent: red still dominates under them.
-            const QColor c = shot.pixelColor(corner);
-            QVERIFY2(c.red() > 150 && c.green() < 100 && c.blue() < 100,
-                     qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
-        }
     }
 
     void pinchLeavesTheFitAndReportsAtItsEnd()
@@ -244,8 +220,7 @@ private Q_SLOTS:
             gesture(Qt::EndNativeGesture, 0);
             QCOMPARE(h.states.size(), reports + 1);
         }
-        // Pinching past the limits stops at them.
-        gesture(Qt::ZoomNativeGesture, -0.99);
+        gesture(Qt::ZoomNativeGesture, -0.99); // stops at the limit
         QCOMPARE(h.area()->magnification(), 0.25);
     }
 
@@ -286,11 +261,10 @@ private Q_SLOTS:
         mouse(h.image(), QEvent::MouseButtonPress, at);
         mouse(h.image(), QEvent::MouseMove, at + moved);
         mouse(h.image(), QEvent::MouseButtonRelease, at + moved);
-        if (triple) {
-            for (auto type : {QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease,
-                              QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        for (auto type : {QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease,
+                          QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            if (triple)
                 mouse(h.image(), type, at);
-        }
         QCOMPARE(h.clicks, calls);
         QCOMPARE(h.area()->bounds(), bounds); // a drag of a fitted image moves nothing
     }
@@ -303,29 +277,17 @@ private Q_SLOTS:
         const QPointF grabbed = h.area()->mapToDocument({400, 300});
         mouse(h.image(), QEvent::MouseMove, {400, 300});
         QCOMPARE(h.image()->cursor().shape(), Qt::OpenHandCursor);
-
         mouse(h.image(), QEvent::MouseButtonPress, {400, 300});
         mouse(h.image(), QEvent::MouseMove, {350, 250});
         mouse(h.image(), QEvent::MouseMove, {300, 200});
         QCOMPARE(h.area()->mapToDocument({300, 200}), grabbed);
         QCOMPARE(h.area()->bounds().topLeft(), QPointF(1100, 900));
         QCOMPARE(h.image()->cursor().shape(), Qt::ClosedHandCursor);
-        // Against the edge the image stops.
-        mouse(h.image(), QEvent::MouseMove, {5000, 300});
+        mouse(h.image(), QEvent::MouseMove, {5000, 300}); // against the edge it stops
         QCOMPARE(h.area()->bounds().x(), 0.0);
         mouse(h.image(), QEvent::MouseButtonRelease, {5000, 300});
         QCOMPARE(h.clicks, QStringList());
         QCOMPARE(h.image()->cursor().shape(), Qt::ArrowCursor);
-    }
-
-    void actualSizeIsPixelExactAndCentred()
-    {
-        SurfaceHarness h(twoToneImage(400, 300));
-        const QImage shot = h.image()->grab().toImage();
-        QCOMPARE(shot.pixel(299, 250), qRgb(0, 0, 0));
-        QCOMPARE(shot.pixel(300, 250), qRgb(255, 0, 0));
-        QCOMPARE(shot.pixel(699, 549), qRgb(0, 0, 255));
-        QCOMPARE(shot.pixel(700, 550), qRgb(0, 0, 0));
     }
 
     void fittedImageIsSmoothlyDownscaled()
@@ -342,8 +304,7 @@ private Q_SLOTS:
 
     void drawsSharplyAtDevicePixelRatioTwo()
     {
-        // Fitted at 0.5 on two device pixels per point: one image pixel per device pixel. The
-        // image is small enough for a smoothed copy to be made at once, and to show as grey.
+        // Fitted at 0.5 on two device pixels per point: one image pixel per device pixel.
         const QImage image = checkerboard(1000, 800);
         SurfaceHarness h(image);
         if (h.image()->devicePixelRatioF() != 2)

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/PeluApp.h"
+#include "app/WindowFrame.h"
 #include "state/AppState.h"
 #include "viewer/ImageViewer.h"
 
@@ -9,7 +10,6 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTimer>
 
 using apptest::findAction;
@@ -47,10 +47,11 @@ QString changes(const QStringList& before, const QStringList& after)
 
 } // namespace
 
-class TestMenuBar : public QObject {
+// The main window: its menu bar, its shortcuts and its frame.
+class TestMainWindow : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    testsupport::OwnSettings m_settings;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<PeluApp> m_pelu;
@@ -60,8 +61,6 @@ class TestMenuBar : public QObject {
     QMenuBar* bar() { return m_pelu->window()->menuBar(); }
 
 private Q_SLOTS:
-    void initTestCase() { apptest::useSettingsIn(m_config); }
-
     void init()
     {
         apptest::settings().clear();
@@ -86,8 +85,41 @@ private Q_SLOTS:
         m_delegate.reset();
     }
 
+    void placeOnScreens_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QList<QRect>>("screens");
+        QTest::addColumn<QRect>("expected");
+        const QRect left(0, 0, 1920, 1080);
+        const QList<QRect> two{left, QRect(1920, 0, 1280, 1024)};
+        QTest::newRow("inside a screen")
+            << QRect(100, 100, 400, 300) << two << QRect(100, 100, 400, 300);
+        QTest::newRow("across two screens")
+            << QRect(1700, 100, 400, 300) << two << QRect(1700, 100, 400, 300);
+        QTest::newRow("partly below the bottom edge")
+            << QRect(100, 900, 400, 300) << two << QRect(100, 780, 400, 300);
+        QTest::newRow("on a screen since unplugged")
+            << QRect(3400, 200, 400, 300) << two << QRect(2800, 200, 400, 300);
+        QTest::newRow("above every screen, nearest is the left one")
+            << QRect(500, -900, 400, 300) << two << QRect(500, 0, 400, 300);
+        QTest::newRow("larger than the only screen")
+            << QRect(-50, -50, 2500, 1400) << QList<QRect>{left} << left;
+        QTest::newRow("mostly on the right, sticking out below")
+            << QRect(2000, 900, 400, 300) << two << QRect(2000, 724, 400, 300);
+    }
+
+    void placeOnScreens()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QList<QRect>, screens);
+        QFETCH(QRect, expected);
+        QCOMPARE(app::placeOnScreens(frame, screens), expected);
+    }
+
+    // The first launch shows the default content size, every item enabled without an image.
     void everyItemIsEnabledWithoutAnImage()
     {
+        QCOMPARE(m_pelu->viewer()->size(), QSize(400, 300));
         QVERIFY(!state().currentImage());
         const QList<QAction*> actions = apptest::allActions(bar());
         QVERIFY(actions.size() > 10);
@@ -142,61 +174,6 @@ private Q_SLOTS:
         QCOMPARE(::changes(before, describe(state(), m_zoomRequests)), changes);
     }
 
-    // A checked display mode chosen again: no assignment, no request, no write.
-    void choosingTheCheckedDisplayModeDoesNothing()
-    {
-        QAction* fit = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Fit to Window"));
-        QVERIFY(fit && fit->isChecked());
-        QSignalSpy modeChanges(&state(), &AppState::displayModeChanged);
-        fit->trigger();
-        QVERIFY(fit->isChecked());
-        QCOMPARE(modeChanges.count(), 0);
-        QVERIFY(m_zoomRequests.isEmpty());
-        QVERIFY(!apptest::settings().contains(QStringLiteral("displayMode")));
-
-        QAction* actual = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Actual Size"));
-        actual->trigger();
-        QVERIFY(actual->isChecked() && !fit->isChecked());
-        QCOMPARE(apptest::settings().value(QStringLiteral("displayMode")).toString(),
-                 QStringLiteral("actualSize"));
-    }
-
-    void overlaySetters_data()
-    {
-        QTest::addColumn<OverlayMode>("shown");
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<OverlayMode>("expected");
-        QTest::newRow("metadata on") << OverlayMode::none << "Metadata" << OverlayMode::metadata;
-        QTest::newRow("histogram replaces metadata")
-            << OverlayMode::metadata << "Histogram" << OverlayMode::histogram;
-        QTest::newRow("metadata replaces histogram")
-            << OverlayMode::histogram << "Metadata" << OverlayMode::metadata;
-        QTest::newRow("checked metadata off")
-            << OverlayMode::metadata << "Metadata" << OverlayMode::none;
-        QTest::newRow("checked histogram off")
-            << OverlayMode::histogram << "Histogram" << OverlayMode::none;
-    }
-
-    // The marks are read from the model when the menu opens, whoever changed it.
-    void overlaySetters()
-    {
-        QFETCH(OverlayMode, shown);
-        QFETCH(QString, item);
-        QFETCH(OverlayMode, expected);
-        state().setOverlayMode(shown);
-        QAction* metadata = findAction(bar(), QStringLiteral("Image"), QStringLiteral("Metadata"));
-        QAction* histogram =
-            findAction(bar(), QStringLiteral("Image"), QStringLiteral("Histogram"));
-        QCOMPARE(metadata->isChecked(), shown == OverlayMode::metadata);
-        QCOMPARE(histogram->isChecked(), shown == OverlayMode::histogram);
-        findAction(bar(), QStringLiteral("Image"), item)->trigger();
-        QCOMPARE(state().overlayMode(), expected);
-        QCOMPARE(apptest::settings().value(QStringLiteral("overlayMode")).toString(),
-                 rawValue(expected));
-        QCOMPARE(metadata->isChecked(), expected == OverlayMode::metadata);
-        QCOMPARE(histogram->isChecked(), expected == OverlayMode::histogram);
-    }
-
     void fullScreenHidesTheMenuBarButNotItsShortcuts()
     {
         QMainWindow* window = m_pelu->window();
@@ -242,5 +219,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestMenuBar)
-#include "tst_menubar.moc"
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,247 @@
+#include "../support/TestSupport.h"
+#include "Folders.h"
+#include "state/AppState.h"
+#include "state/FolderListing.h"
+#include "state/FolderWatcher.h"
+
+#include <QMimeDatabase>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <unistd.h>
+
+using imaging::DecodeFailure;
+
+namespace {
+
+// Empty files, and folders for names ending in "/".
+void touch(const QTemporaryDir& dir, const QStringList& names)
+{
+    for (const QString& name : names) {
+        QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(name)).path()));
+        QVERIFY(name.endsWith('/') || testsupport::writeFile(dir.filePath(name), {}));
+    }
+}
+
+QStringList names(const QList<QUrl>& urls)
+{
+    QStringList out;
+    for (const QUrl& u : urls)
+        out.append(u.fileName());
+    return out;
+}
+
+// A PNG as wide as asked, so that the test can tell which version of a file is shown.
+void savePicture(const QString& path, int width)
+{
+    QImage image(width, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    image.save(path, "PNG");
+}
+
+} // namespace
+
+// Listing a folder, and following it as files come, change and go.
+class TestFolders : public QObject {
+    Q_OBJECT
+
+    testsupport::OwnSettings m_settings;
+
+private Q_SLOTS:
+    // Natural order ignoring case; only visible files of the supported types (and folders named
+    // like them), though an opened hidden file is still shown, at position 0.
+    void listing_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<int>("index");
+        QTest::newRow("natural order")
+            << QStringList{"img10.png", "img2.png", "Img1.png"} << "img2.png"
+            << QStringList{"Img1.png", "img2.png", "img10.png"} << 1;
+        QTest::newRow("supported and visible")
+            << QStringList{"IMG_0001.JPG", "notes.txt", "README",    ".cover.jpg", "photo.HeIc",
+                           "raw.NEF",      "jpg",       "trailing.", "album.jpg/", "sub/inner.png"}
+            << ".cover.jpg" << QStringList{"album.jpg", "IMG_0001.JPG", "photo.HeIc", "raw.NEF"}
+            << 0;
+        QTest::newRow("no images") << QStringList{"a.txt"} << "a.txt" << QStringList{} << 0;
+    }
+    void listing()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, opened);
+        QFETCH(QStringList, listed);
+        QFETCH(int, index);
+        QTemporaryDir dir;
+        touch(dir, files);
+        AppState state;
+        state.setCurrentIndex(3);
+        state.loadDirectory(QUrl::fromLocalFile(dir.filePath(opened)));
+        QCOMPARE(names(state.imageFiles()), listed);
+        QCOMPARE(state.currentIndex(), index);
+    }
+
+    // Each in any case; and the desktop entry claims its type, so the desktop offers Pelu for it.
+    void supportedExtensions_data()
+    {
+        QTest::addColumn<QString>("extension");
+        for (const char* e :
+             {"jpg", "jpeg", "png", "gif", "bmp", "tiff", "tif", "heic", "heif", "webp", "avif",
+              "ico", "psd", "cr2", "nef", "arw", "dng", "orf", "rw2"})
+            QTest::newRow(e) << QString::fromLatin1(e);
+    }
+    void supportedExtensions()
+    {
+        QFETCH(QString, extension);
+        QCOMPARE(AppState::supportedExtensions().size(), 19);
+        QVERIFY(AppState::supportedExtensions().contains(extension));
+        QVERIFY(folder::hasSupportedExtension(QStringLiteral("x.") + extension.toUpper()));
+        QVERIFY(!folder::hasSupportedExtension(QStringLiteral("x.svg")));
+
+        static const QRegularExpression mimeLine(QStringLiteral("^MimeType=(.*)$"),
+                                                 QRegularExpression::MultilineOption);
+        const QString entry = QString::fromUtf8(
+            testsupport::readFile(QStringLiteral(PELU_SOURCE_DIR "/packaging/pelu.desktop")));
+        const QStringList claimed = mimeLine.match(entry).captured(1).split(QLatin1Char(';'));
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + extension,
+                                                               QMimeDatabase::MatchExtension);
+        QVERIFY(!type.isDefault());
+        QVERIFY2(claimed.contains(type.name()) ||
+                     std::any_of(type.aliases().cbegin(), type.aliases().cend(),
+                                 [&](const QString& name) { return claimed.contains(name); }),
+                 qPrintable(type.name()));
+    }
+
+    void unreadableFolderGivesTheOpenedFileAlone()
+    {
+        AppState state;
+        const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent-pelu-dir/a.png"));
+        state.loadDirectory(missing);
+        QCOMPARE(state.imageFiles(), QList<QUrl>{missing});
+        QCOMPARE(state.currentIndex(), 0);
+
+        if (geteuid() == 0)
+            QSKIP("root reads any folder");
+        QTemporaryDir dir;
+        touch(dir, {QStringLiteral("a.png"), QStringLiteral("b.png")});
+        QFile::setPermissions(dir.path(), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QUrl opened = QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png")));
+        state.loadDirectory(opened);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        QCOMPARE(state.imageFiles(), QList<QUrl>{opened});
+    }
+
+    void tenThousandFilesListInNaturalOrder()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 10000; ++i)
+            touch(dir, {QStringLiteral("frame %1.jpg").arg(9999 - i)});
+        const auto listed =
+            folder::listImages(QUrl::fromLocalFile(dir.filePath(QStringLiteral("frame 0.jpg"))));
+        QVERIFY(listed);
+        QCOMPARE(listed->size(), 10000);
+        QCOMPARE(listed->first().fileName(), QStringLiteral("frame 0.jpg"));
+        QCOMPARE(listed->at(10).fileName(), QStringLiteral("frame 10.jpg"));
+        QCOMPARE(listed->last().fileName(), QStringLiteral("frame 9999.jpg"));
+    }
+
+    void folderOpensItsFirstImage()
+    {
+        QTemporaryDir dir;
+        savePicture(dir.filePath(QStringLiteral("b10.png")), 10);
+        savePicture(dir.filePath(QStringLiteral("B2.png")), 20);
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(dir.path()));
+        QCOMPARE(state.windowTitle(), QStringLiteral("B2.png [1/2]"));
+        QCOMPARE(state.currentImage()->width(), 20);
+        // A folder without images leaves nothing shown, not the last picture.
+        state.openFile(QUrl::fromLocalFile(dir.filePath(QStringLiteral("empty"))));
+        QVERIFY(!state.currentURL() && !state.currentImage());
+        QVERIFY(state.imageFiles().isEmpty());
+        QCOMPARE(state.windowTitle(), QStringLiteral("Pelú"));
+    }
+
+    void followsFilesAddedRenamedAndRemoved()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 4);
+        AppState state;
+        state.openFile(urls[1]);
+        QSignalSpy images(&state, &AppState::currentImageChanged);
+
+        savePicture(dir.filePath(QStringLiteral("img0.png")), 30);
+        QTRY_COMPARE(state.windowTitle(), QStringLiteral("img2.png [3/5]"));
+        // The shown file renamed: still shown, under its new name, without reading it again.
+        QVERIFY(QFile::rename(urls[1].toLocalFile(), dir.filePath(QStringLiteral("img3b.png"))));
+        QTRY_COMPARE(state.windowTitle(), QStringLiteral("img3b.png [4/5]"));
+        QVERIFY(QFile::remove(urls[0].toLocalFile()));
+        QTRY_COMPARE(state.windowTitle(), QStringLiteral("img3b.png [3/4]"));
+        QCOMPARE(images.count(), 0);
+        QCOMPARE(state.currentImage()->width(), 10);
+
+        // The shown file removed: the one that followed it takes its place, as after the Trash.
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("img3b.png"))));
+        QTRY_COMPARE(state.windowTitle(), QStringLiteral("img4.png [3/3]"));
+        QCOMPARE(state.currentImage()->width(), 12);
+        // And the last one removed too: nothing is left to show.
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
+            QVERIFY(QFile::remove(dir.filePath(name)));
+        QTRY_VERIFY(!state.currentURL());
+        QVERIFY(!state.currentImage());
+    }
+
+    void rewrittenFilesAreReadAgain()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(state.preloadedImages().size(), 2);
+
+        // Saved in place: shown anew.
+        savePicture(urls[0].toLocalFile(), 50);
+        QTRY_COMPARE(state.currentImage()->width(), 50);
+        // Saved through a temporary file, as editors do: the preloaded copy goes and comes back.
+        savePicture(dir.filePath(QStringLiteral(".img2.png.tmp")), 60);
+        QVERIFY(std::rename(qPrintable(dir.filePath(QStringLiteral(".img2.png.tmp"))),
+                            qPrintable(urls[1].toLocalFile())) == 0);
+        QTRY_COMPARE(state.preloadedImages().value(urls[1]).width(), 60);
+        state.nextImage();
+        QCOMPARE(state.currentImage()->width(), 60);
+
+        // A file that was not there yet is shown once it arrives.
+        const QString late = dir.filePath(QStringLiteral("late.png"));
+        state.openFile(QUrl::fromLocalFile(late));
+        QCOMPARE(state.decodeFailure(), DecodeFailure::missing);
+        savePicture(late, 70);
+        QTRY_VERIFY(state.currentImage());
+        QCOMPARE(state.decodeFailure(), DecodeFailure::none);
+    }
+
+    void burstOfNewFilesIsListedOnce()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 2);
+        const QByteArray png = testsupport::readFile(urls[0].toLocalFile());
+        AppState state;
+        state.openFile(urls[1]);
+        QSignalSpy listings(&state, &AppState::imageFilesChanged);
+        for (int i = 0; i < 500; ++i) {
+            QVERIFY(
+                testsupport::writeFile(dir.filePath(QStringLiteral("import%1.png").arg(i)), png));
+            // The watcher hears of them as they come, not all at once.
+            if (i % 25 == 0)
+                QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE(state.imageFiles().size(), 502);
+        QTest::qWait(2 * FolderWatcher::kQuietMs);
+        QCOMPARE(listings.count(), 1);
+        QCOMPARE(state.currentURL(), urls[1]);
+        QCOMPARE(state.windowTitle(), QStringLiteral("img2.png [2/502]"));
+    }
+};
+
+QTEST_MAIN(TestFolders)
+#include "tst_folders.moc"
