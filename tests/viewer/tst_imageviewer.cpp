@@ -134,8 +134,7 @@ private Q_SLOTS:
     void keysThatWaitedBehindASlowStepBecomeOne()
     {
         Fixture f;
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 8);
+        const auto urls = f.files(8);
         f.state.openFile(urls[0]);
         const auto send = [&f](Qt::Key key, qint64 sentAt) {
             QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
