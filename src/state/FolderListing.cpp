@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 namespace folder {
 
@@ -64,16 +66,21 @@ std::optional<QList<QUrl>> listImagesIn(const QString& folder)
     if (error)
         return std::nullopt;
 
+    // One collation key per name: comparing keys is far cheaper than collating the names at
+    // every comparison of the sort.
     const QCollator collator = naturalCollator();
-    std::stable_sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
-        return collator.compare(a, b) < 0;
-    });
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        keys.emplace_back(collator.sortKey(names.at(i)), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
 
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     QList<QUrl> files;
     files.reserve(names.size());
-    for (const QString& name : names)
-        files.append(QUrl::fromLocalFile(prefix + name));
+    for (const auto& key : keys)
+        files.append(QUrl::fromLocalFile(prefix + names.at(key.second)));
     return files;
 }
 
