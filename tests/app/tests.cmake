@@ -3,7 +3,9 @@ set_tests_properties(app_tst_quit PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;DISPLAY=")
 add_test(NAME app_tst_quit_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:app_tst_quit>)
-set_tests_properties(app_tst_quit_xvfb PROPERTIES TIMEOUT 120 ENVIRONMENT "LC_ALL=C.UTF-8")
+# Tests with an X server of their own hold the lock "xvfb": two `xvfb-run -a` started
+# together can pick the same display, and the first to end takes the other's server with it.
+set_tests_properties(app_tst_quit_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 120 ENVIRONMENT "LC_ALL=C.UTF-8")
 
 # Every tr() text has its Spanish translation.
 add_test(NAME app_translations_complete
@@ -19,4 +21,4 @@ set_tests_properties(app_install PROPERTIES TIMEOUT 120)
 add_test(NAME app_end_to_end_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1280x800x24"
                  bash ${CMAKE_CURRENT_SOURCE_DIR}/app/end_to_end_test.sh $<TARGET_FILE:pelu>)
-set_tests_properties(app_end_to_end_xvfb PROPERTIES TIMEOUT 180 ENVIRONMENT "LC_ALL=C.UTF-8")
+set_tests_properties(app_end_to_end_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 180 ENVIRONMENT "LC_ALL=C.UTF-8")
