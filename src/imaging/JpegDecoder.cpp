@@ -2,6 +2,7 @@
 
 #include "imaging/ByteReading.h"
 #include "imaging/ContainerChecks.h"
+#include "imaging/ImageBuffer.h"
 
 #include <QColorSpace>
 
@@ -255,7 +256,7 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     const int w = int(cinfo.output_width);
     const int h = int(cinfo.output_height);
     const QImage::Format format = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
-    image = turned ? QImage(h, w, format) : QImage(w, h, format);
+    image = turned ? newImage(h, w, format) : newImage(w, h, format);
     if (image.isNull())
         longjmp(error.jump, 1);
 

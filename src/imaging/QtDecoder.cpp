@@ -2,6 +2,7 @@
 
 #include "imaging/ContainerChecks.h"
 #include "imaging/Exiv2Support.h"
+#include "imaging/ImageBuffer.h"
 #include "imaging/Orientation.h"
 #include "imaging/TruncationChecks.h"
 
@@ -39,8 +40,7 @@ QImage readFrame(QImageReader& reader, ImageType type)
         const QSize size = reader.size();
         const QImage::Format format = reader.imageFormat();
         if (format != QImage::Format_Invalid && withinPixelBudget(size.width(), size.height())) {
-            image = QImage(size, format);
-            image.fill(0);
+            image = newImage(size.width(), size.height(), format); // starts out zero
         }
     }
     if (!reader.read(&image))

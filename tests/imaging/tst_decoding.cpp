@@ -2,6 +2,7 @@
 
 #include "imaging/AnimatedImage.h"
 #include "imaging/EarlyDecode.h"
+#include "imaging/ImageBuffer.h"
 #include "imaging/ImageService.h"
 
 #include <QColorSpace>
@@ -12,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -214,6 +216,41 @@ private Q_SLOTS:
         // Straight into the pixels the screen takes, with no conversion.
         QCOMPARE(image->format(), QImage::Format_RGB32);
         QCOMPARE(image->size(), photo.size());
+    }
+
+    // Decoders write into these: rows laid out as QImage would, zero until written, and a copy
+    // that is changed never writes into the original's memory.
+    void newImagesStartZeroedWithQtsLayout_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QImage::Format>("format");
+        QTest::newRow("small") << QSize(301, 7) << QImage::Format_Grayscale8;
+        QTest::newRow("large, odd grey rows") << QSize(3001, 1001) << QImage::Format_Grayscale8;
+        QTest::newRow("large, 32-bit") << QSize(2000, 1500) << QImage::Format_RGB32;
+    }
+
+    void newImagesStartZeroedWithQtsLayout()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QImage::Format, format);
+        QImage image = imaging::newImage(size.width(), size.height(), format);
+        QCOMPARE(image.size(), size);
+        QCOMPARE(image.format(), format);
+        QCOMPARE(image.bytesPerLine(), QImage(size, format).bytesPerLine());
+        const auto* bytes = image.constBits();
+        QVERIFY(std::all_of(bytes, bytes + image.sizeInBytes(), [](uchar b) { return b == 0; }));
+        image.setPixel(size.width() - 1, size.height() - 1, 0xffffffff);
+        const QImage kept = image;
+        image.setPixel(0, 0, 0xffffffff);
+        QCOMPARE(kept.pixel(0, 0) & 0xffffff, 0u);
+        QVERIFY(kept.pixel(size.width() - 1, size.height() - 1) != kept.pixel(0, 0));
+    }
+
+    void newImagesRefuseImpossibleSizes()
+    {
+        QVERIFY(imaging::newImage(0, 10, QImage::Format_RGB32).isNull());
+        QVERIFY(imaging::newImage(10, 10, QImage::Format_Invalid).isNull());
+        QVERIFY(imaging::newImage(1 << 30, 4, QImage::Format_RGB32).isNull());
     }
 
     // The photo decoded while the application starts is used once, and only if unchanged.
