@@ -36,11 +36,39 @@ MetadataPanel::MetadataPanel(AppState& state, QWidget* parent)
     m_column->addSpacing(kTitleGap);
     setFixedWidth(kWidth + 2 * kPadding);
     connect(&m_state, &AppState::metadataChanged, this, &MetadataPanel::rebuild);
-    rebuild();
+    // Laid out once it is first wanted: the window's start does not wait for it.
+    m_stale = true;
 }
 
 void MetadataPanel::rebuild()
 {
+    // While the viewer keeps the panel hidden, the rows are laid out when it shows, not at
+    // every step: a few dozen labels cost more than the step itself.
+    if (testAttribute(Qt::WA_WState_ExplicitShowHide) && isHidden()) {
+        m_stale = true;
+        return;
+    }
+    build();
+}
+
+void MetadataPanel::setVisible(bool visible)
+{
+    if (visible && m_stale)
+        build();
+    OverlayCard::setVisible(visible);
+}
+
+void MetadataPanel::showEvent(QShowEvent* event)
+{
+    // Shown along with its parent, which does not go through setVisible.
+    if (m_stale)
+        build();
+    OverlayCard::showEvent(event);
+}
+
+void MetadataPanel::build()
+{
+    m_stale = false;
     delete m_body;
     m_body = new QWidget;
     const MetadataRows& rows = m_state.metadata();

@@ -19,16 +19,20 @@ public:
 
     // The card is exactly kWidth wide; its height follows the wrapped rows.
     QSize sizeHint() const override;
+    void setVisible(bool visible) override;
 
 protected:
     // A click on a value gives it focus: Tab must still reach the viewer, which cycles the
     // overlays with it, rather than move the focus on.
     bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void rebuild();
+    void build();
 
     AppState& m_state;
     QVBoxLayout* m_column;
     QWidget* m_body = nullptr;
+    bool m_stale = false;
 };
