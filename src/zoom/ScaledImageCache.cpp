@@ -28,17 +28,19 @@ void ScaledImageCache::setSource(const QImage& source)
 {
     if (source.cacheKey() == m_source.cacheKey())
         return;
+    // The new picture's copy is taken before the old one is kept: keeping may push it out.
+    QImage copy;
+    for (qsizetype i = 0; i < m_prepared.size(); ++i) {
+        if (m_prepared[i].key == source.cacheKey() && !m_prepared[i].copy.isNull()) {
+            copy = m_prepared.takeAt(i).copy;
+            break;
+        }
+    }
     // A step back finds the copy of the picture it returns to.
     if (!m_source.isNull() && !m_copy.isNull())
         keepPrepared(m_source.cacheKey(), m_copy);
     m_source = source;
-    m_copy = QImage();
-    for (qsizetype i = 0; i < m_prepared.size(); ++i) {
-        if (m_prepared[i].key == source.cacheKey() && !m_prepared[i].copy.isNull()) {
-            m_copy = m_prepared.takeAt(i).copy;
-            break;
-        }
-    }
+    m_copy = std::move(copy);
     m_wanted = QSize();
     // A job still running for the old image is ignored when it comes back.
     ++m_generation;

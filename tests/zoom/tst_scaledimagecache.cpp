@@ -31,14 +31,17 @@ private Q_SLOTS:
     {
         const QSize fitted(640, 320);
         const QImage shown = photo(Qt::red), next = photo(Qt::green), other = photo(Qt::blue);
+        const QImage previous = photo(Qt::yellow);
         ScaledImageCache cache;
         cache.setSource(shown);
         QVERIFY(!cache.copyFor(fitted, 1.0).exact);
         cache.prepare(next, fitted, 1.0);
+        cache.prepare(previous, fitted, 1.0);
         settle();
         QVERIFY(cache.copyFor(fitted, 1.0).exact);
 
-        // The step: the neighbour's copy is there at once, with its own pixels.
+        // The step: the neighbour's copy is there at once, with its own pixels, although
+        // keeping the copy of the picture left behind pushes out the oldest prepared one.
         cache.setSource(next);
         const ScaledImageCache::Copy copy = cache.copyFor(fitted, 1.0);
         QVERIFY(copy.exact);
