@@ -2,6 +2,7 @@
 #include "state/AppState.h"
 
 #include "imaging/ImageService.h"
+#include "imaging/ThreadPriority.h"
 #include "state/WorkPool.h"
 
 #include <QFutureWatcher>
@@ -88,7 +89,8 @@ void AppState::preloadAdjacentImages()
                         takePreloadedImage(url);
                     }
                 });
-        watcher->setFuture(QtConcurrent::run(&workPool(), [path, cancelled] {
+        watcher->setFuture(QtConcurrent::run(&preloadPool(), [path, cancelled] {
+            imaging::lowerThreadPriority();
             Preload preload;
             // Called off before its turn came: not decoded at all.
             if (cancelled->load(std::memory_order_relaxed))

@@ -16,3 +16,14 @@ QThreadPool& workPool()
     }();
     return *pool;
 }
+
+QThreadPool& preloadPool()
+{
+    static QThreadPool* const pool = [] {
+        auto* created = new QThreadPool;
+        created->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        qAddPostRoutine([] { preloadPool().waitForDone(); });
+        return created;
+    }();
+    return *pool;
+}

@@ -7,3 +7,7 @@ class QThreadPool;
 // for them, so a decode queued there would hold up the user-interface thread. Like the global
 // pool, it is waited for when the application object goes.
 QThreadPool& workPool();
+
+// Decoding the neighbours ahead: threads of their own, at a lower priority (see
+// imaging::lowerThreadPriority), so that scaling for the window never queues behind a decode.
+QThreadPool& preloadPool();

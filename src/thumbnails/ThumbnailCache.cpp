@@ -1,5 +1,6 @@
 #include "thumbnails/ThumbnailCache.h"
 
+#include "imaging/ThreadPriority.h"
 #include "imaging/Thumbnail.h"
 
 #include <QCoreApplication>
@@ -8,23 +9,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
-
-// Nice value of the pool's threads: under load they get a small share of a core, never none.
-constexpr int kNiceness = 10;
-
-void lowerThisThreadOnce()
-{
-    // The nice value is per thread on Linux; these threads run nothing but thumbnails.
-    thread_local bool lowered = false;
-    if (lowered)
-        return;
-    lowered = true;
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNiceness);
-}
 
 int defaultThreadCount()
 {
@@ -136,7 +122,7 @@ void ThumbnailCache::startQueued()
             startQueued();
         });
         watcher->setFuture(QtConcurrent::run(&m_pool, [maker = m_maker, path = url.toLocalFile()] {
-            lowerThisThreadOnce();
+            imaging::lowerThreadPriority();
             return maker(path);
         }));
     }

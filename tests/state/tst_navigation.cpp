@@ -188,7 +188,7 @@ private Q_SLOTS:
         AppState state;
         state.openFile(a[0]);
         state.openFile(b[0]); // a one-image folder has no neighbours
-        workPool().waitForDone();
+        preloadPool().waitForDone();
         QCoreApplication::processEvents();
         QVERIFY(state.preloadedImages().isEmpty());
         state.openFile(c[0]);
@@ -253,7 +253,7 @@ private Q_SLOTS:
             if (i % 3 == 0)
                 QCoreApplication::processEvents();
         }
-        workPool().waitForDone();
+        preloadPool().waitForDone();
         QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[2], urls[4]}));
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char(' '))));
     }

@@ -53,7 +53,7 @@ private Q_SLOTS:
             }
             QCoreApplication::processEvents(); // preloads land, as between key presses
         }
-        workPool().waitForDone();
+        preloadPool().waitForDone();
         QVERIFY(thumbnails->thumbnailsMade() >= count - 1);
         thumbnails.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
