@@ -1,5 +1,6 @@
 #include "zoom/PannableImageView.h"
 
+#include "imaging/ImageBuffer.h"
 #include "zoom/FrameTrace.h"
 #include "zoom/ZoomGeometry.h"
 #include "zoom/ZoomScrollArea.h"
@@ -30,7 +31,7 @@ PannableImageView::PannableImageView(QWidget* parent) : QWidget(parent)
     m_fade->setEndValue(1.0);
     connect(m_fade, &QVariantAnimation::valueChanged, this, [this] { update(); });
     connect(m_fade, &QVariantAnimation::finished, this, [this] {
-        m_fadeSnapshot = QImage();
+        m_spareSnapshot = std::exchange(m_fadeSnapshot, QImage());
         update();
     });
     connect(&m_scaledCopy, &ScaledImageCache::copyReady, this, [this] { update(); });
@@ -61,13 +62,19 @@ void PannableImageView::fadeFromCurrentContent(int durationMs)
     // Like a layer transition: freeze what is shown (a running fade included), then blend it
     // away over whatever gets drawn from now on.
     const double dpr = devicePixelRatioF();
-    QImage snapshot(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    // The buffer of the last fade is painted over: fresh memory for a window-sized image costs
+    // a step milliseconds in page faults.
+    const QSize pixels = size() * dpr;
+    QImage snapshot = std::exchange(m_spareSnapshot, QImage());
+    if (snapshot.size() != pixels)
+        snapshot =
+            imaging::newImage(pixels.width(), pixels.height(), QImage::Format_ARGB32_Premultiplied);
     snapshot.setDevicePixelRatio(dpr);
     {
         QPainter painter(&snapshot);
         paintFrame(painter, rect());
     }
-    m_fadeSnapshot = std::move(snapshot);
+    m_spareSnapshot = std::exchange(m_fadeSnapshot, std::move(snapshot));
     m_fade->stop();
     m_fade->setDuration(durationMs);
     m_fade->start();

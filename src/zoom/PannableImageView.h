@@ -92,6 +92,7 @@ private:
 
     QVariantAnimation* m_fade = nullptr;
     QImage m_fadeSnapshot;
+    QImage m_spareSnapshot; // the last fade's buffer, painted over by the next one
     QString m_traceLabel;
     bool m_traceStandInSeen = false;
 };
