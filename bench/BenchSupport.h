@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QString>
+#include <QTimer>
 #include <algorithm>
 #include <ctime>
 #include <vector>
@@ -43,6 +45,15 @@ template <typename F> double medianMs(int repeats, F&& run)
         times.push_back(monotonicMs() - start);
     }
     return median(times);
+}
+
+// Handles events for up to ms milliseconds, asleep while there are none. processEvents with a
+// time limit returns at once instead, so a loop around it would take a core from what is measured.
+inline void runEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // Wall time of a program run to its end, in milliseconds; negative when it cannot run.

@@ -1,5 +1,7 @@
 #include "FolderBench.h"
 
+#include "BenchSupport.h"
+
 #include "state/AppState.h"
 #include "state/FolderListing.h"
 
@@ -53,7 +55,7 @@ Import importInto(int pauseUs)
     QElapsedTimer sinceLastWrite;
     sinceLastWrite.start();
     while (state.imageFiles().size() < g_files + 1)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        bench::runEventsFor(5);
     return {listings, double(sinceLastWrite.nsecsElapsed()) / 1e6,
             double(total.nsecsElapsed()) / 1e6};
 }

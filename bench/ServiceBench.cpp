@@ -95,7 +95,7 @@ void thumbnails(const Settings& settings, const DataSet& data, Results& results)
             cache.loadThumbnail(QUrl::fromLocalFile(photo), &receiver,
                                 [&done](const std::optional<QImage>&) { ++done; });
         while (done < data.photos.size())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            runEventsFor(5);
         ours.push_back(double(data.photos.size()) / ((monotonicMs() - start) / 1e3));
         if (vips.isEmpty())
             continue;

@@ -14,19 +14,12 @@ namespace bench {
 
 namespace {
 
-void runEventsFor(int milliseconds)
-{
-    const double end = monotonicMs() + milliseconds;
-    while (monotonicMs() < end)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-}
-
 // Until both neighbours are decoded ahead and the window has drawn what follows.
 void waitForNeighbours(const AppState& state)
 {
     const double deadline = monotonicMs() + 60000;
     while (state.preloadedImages().size() < 2 && monotonicMs() < deadline)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        runEventsFor(5);
     runEventsFor(300);
 }
 

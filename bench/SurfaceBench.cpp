@@ -104,7 +104,7 @@ void runSurfaceBench(const Settings& settings, const DataSet& data, Results& res
     canvas->repaint();
     const double firstPaintMs = monotonicMs() - opened;
     while (!canvas->isScaledCopyReady())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        runEventsFor(5);
     const double smoothCopyMs = monotonicMs() - opened;
     settle();
 
