@@ -5,16 +5,15 @@
 
 namespace imaging {
 
-void lowerThreadPriority()
+void lowerThreadPriority(Yield yield)
 {
-    constexpr int kNice = 10;
     thread_local bool lowered = false;
     if (lowered)
         return;
     lowered = true;
-    // Under load such a thread gets a small share of a core, never none. On Linux a thread id names
-    // that thread alone, so the rest of the process keeps its priority.
-    ::setpriority(PRIO_PROCESS, id_t(::gettid()), kNice);
+    // On Linux a thread id names that thread alone, so the rest of the process keeps its
+    // priority.
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), int(yield));
 }
 
 } // namespace imaging

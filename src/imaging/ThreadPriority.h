@@ -2,9 +2,12 @@
 
 namespace imaging {
 
-// Lowers the calling thread's scheduling priority (nice 10), once per thread. For work done
-// ahead of need (neighbours, thumbnails): the window and the server that draws it keep the
-// processors while a step is shown, and the work still goes on when the machine is busy.
-void lowerThreadPriority();
+// How far work done ahead of need yields: the window and the server that draws it come first,
+// then the neighbours' decodes, then the thumbnails. Under load such threads get a smaller
+// share of a core, never none.
+enum class Yield { toWindow = 5, toNeighbours = 15 };
+
+// Lowers the calling thread's scheduling priority (its nice value), once per thread.
+void lowerThreadPriority(Yield yield);
 
 } // namespace imaging

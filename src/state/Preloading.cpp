@@ -90,7 +90,7 @@ void AppState::preloadAdjacentImages()
                     }
                 });
         watcher->setFuture(QtConcurrent::run(&preloadPool(), [path, cancelled] {
-            imaging::lowerThreadPriority();
+            imaging::lowerThreadPriority(imaging::Yield::toWindow);
             Preload preload;
             // Called off before its turn came: not decoded at all.
             if (cancelled->load(std::memory_order_relaxed))

@@ -9,5 +9,5 @@ class QThreadPool;
 QThreadPool& workPool();
 
 // Decoding the neighbours ahead: threads of their own, at a lower priority (see
-// imaging::lowerThreadPriority), so that scaling for the window never queues behind a decode.
+// imaging::Yield), so that scaling for the window never queues behind a decode.
 QThreadPool& preloadPool();
