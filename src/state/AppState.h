@@ -124,6 +124,8 @@ public:
     // before then gather into one: the latest position wins, and only its image is decoded.
     void requestStep(qint64 delta);
     bool hasPendingStep() const { return m_stepQueued; }
+    // Calls off the steps gathered but not yet taken: a held key was let go.
+    void cancelPendingStep() { m_pendingStep = 0; }
 
     // A quarter turn that rewrites the shown file at once; when the file cannot be rewritten
     // only the view turns, through rotation.

@@ -334,9 +334,11 @@ void ImageViewer::stepByKey(const QKeyEvent* event, int delta)
 {
     // Keys that piled up behind a slow step collapse into one step, taken once they are all
     // read: a held key never leaves a queue of decodes behind, and stops when let go.
-    if (m_keyDelay.waited(event->timestamp()) || m_state.hasPendingStep())
+    if (m_keyDelay.waited(event->timestamp()) || m_state.hasPendingStep()) {
+        m_pendingFromRepeats =
+            event->isAutoRepeat() && (!m_state.hasPendingStep() || m_pendingFromRepeats);
         m_state.requestStep(delta);
-    else if (delta > 0)
+    } else if (delta > 0)
         m_state.nextImage();
     else
         m_state.previousImage();
@@ -346,6 +348,10 @@ void ImageViewer::keyReleaseEvent(QKeyEvent* event)
 {
     if (zoom::FrameTrace::isOn() && !event->isAutoRepeat())
         zoom::FrameTrace::note("release", QKeySequence(event->key()).toString());
+    // The photo on screen, or the one being decoded, is where a let-go key stops: repeats that
+    // piled up behind a slow step are not taken after it.
+    if (!event->isAutoRepeat() && m_pendingFromRepeats && m_state.hasPendingStep())
+        m_state.cancelPendingStep();
     QWidget::keyReleaseEvent(event);
 }
 

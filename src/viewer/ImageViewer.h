@@ -80,5 +80,7 @@ private:
     QWidget* m_thumbnailBar = nullptr;
     std::function<void()> m_quit;
     InputDelay m_keyDelay;
+    // The step pending is made of a held key's repeats alone: letting go calls it off.
+    bool m_pendingFromRepeats = false;
     QTimer* m_prepareAfterResize = nullptr;
 };

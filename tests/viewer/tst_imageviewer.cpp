@@ -160,6 +160,23 @@ private Q_SLOTS:
         QVERIFY(f.state.hasPendingStep());
         QTRY_VERIFY(!f.state.hasPendingStep());
         QCOMPARE(f.state.currentIndex(), 3);
+
+        // Letting go of a held key drops the repeats that piled up; a press that piled up
+        // among them is still taken.
+        const auto release = [&f] {
+            QKeyEvent event(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+            QApplication::sendEvent(f.viewer, &event);
+        };
+        QVERIFY(send(Qt::Key_Right, now - 400));
+        release();
+        QTRY_VERIFY(!f.state.hasPendingStep());
+        QCOMPARE(f.state.currentIndex(), 3);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        press.setTimestamp(quint64(now - 400));
+        QApplication::sendEvent(f.viewer, &press);
+        QVERIFY(send(Qt::Key_Right, now - 400));
+        release();
+        QTRY_COMPARE(f.state.currentIndex(), 5);
     }
 
     void tabCyclesOverlaysAndKeepsFocus()
