@@ -4,6 +4,7 @@
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 #include "imaging/EarlyDecode.h"
+#include "state/EarlyListing.h"
 #include "zoom/FrameTrace.h"
 
 #include <QApplication>
@@ -17,8 +18,11 @@ int main(int argc, char* argv[])
 {
     zoom::FrameTrace::start();
     installMessageRouting();
-    // The photo named on the command line is decoded while Qt and the window start.
-    const imaging::EarlyDecode early(argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString());
+    // The photo named on the command line is decoded, and its folder listed, while Qt and the
+    // window start.
+    const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const imaging::EarlyDecode early(argument);
+    const EarlyListing listing(argument);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));

@@ -1,6 +1,7 @@
 #include "state/FolderListing.h"
 
 #include "state/AppState.h"
+#include "state/EarlyListing.h"
 
 #include <QFile>
 #include <QLocale>
@@ -47,6 +48,13 @@ QCollator naturalCollator()
 }
 
 std::optional<QList<QUrl>> listImagesIn(const QString& folder)
+{
+    if (std::optional<std::optional<QList<QUrl>>> early = detail::takeEarlyListing(folder))
+        return *std::move(early);
+    return detail::readImagesIn(folder);
+}
+
+std::optional<QList<QUrl>> detail::readImagesIn(const QString& folder)
 {
     const std::filesystem::path folderPath(QFile::encodeName(folder).toStdString());
 

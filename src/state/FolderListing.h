@@ -22,6 +22,11 @@ QCollator naturalCollator();
 // One directory read: no per-entry stat, no decoding.
 std::optional<QList<QUrl>> listImagesIn(const QString& folderPath);
 
+namespace detail {
+// listImagesIn, always reading the folder.
+std::optional<QList<QUrl>> readImagesIn(const QString& folderPath);
+} // namespace detail
+
 // The supported images beside the given file.
 std::optional<QList<QUrl>> listImages(const QUrl& openedFile);
 

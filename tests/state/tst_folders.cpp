@@ -1,6 +1,7 @@
 #include "../support/TestSupport.h"
 #include "Folders.h"
 #include "state/AppState.h"
+#include "state/EarlyListing.h"
 #include "state/FolderListing.h"
 #include "state/FolderWatcher.h"
 
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <unistd.h>
 
 using imaging::DecodeFailure;
@@ -144,6 +146,37 @@ private Q_SLOTS:
         QCOMPARE(listed->first().fileName(), QStringLiteral("frame 0.jpg"));
         QCOMPARE(listed->at(10).fileName(), QStringLiteral("frame 10.jpg"));
         QCOMPARE(listed->last().fileName(), QStringLiteral("frame 9999.jpg"));
+    }
+
+    // The folder listed while the application starts is used once, and only while unchanged;
+    // a relative name on the command line lists the same folder as the opened file's.
+    void earlyListingIsTakenOnceWhileTheFolderIsUnchanged()
+    {
+        QTemporaryDir dir;
+        touch(dir, {"b 10.png", "b 9.png", "notes.txt"});
+        const QString opened = dir.filePath(QStringLiteral("b 9.png"));
+        const QStringList expected{"b 9.png", "b 10.png"};
+        {
+            const QString previous = QDir::currentPath();
+            QDir::setCurrent(dir.path());
+            const EarlyListing early(QStringLiteral("./b 9.png"));
+            QDir::setCurrent(previous);
+            QVERIFY(folder::detail::takeEarlyListing(dir.path() + "/"));
+            QVERIFY(!folder::detail::takeEarlyListing(dir.path()));
+        }
+        {
+            const EarlyListing early(opened);
+            QVERIFY(!folder::detail::takeEarlyListing(QDir::tempPath()));
+            QThread::msleep(100); // the early listing has read the folder by now
+            touch(dir, {"a.png"});
+            const auto listed = folder::listImages(QUrl::fromLocalFile(opened));
+            QVERIFY(listed);
+            QCOMPARE(names(*listed), (QStringList{"a.png"} + expected));
+        }
+        const EarlyListing early(dir.path());
+        const auto listed = folder::listImagesIn(dir.path());
+        QVERIFY(listed);
+        QCOMPARE(names(*listed), (QStringList{"a.png"} + expected));
     }
 
     void folderOpensItsFirstImage()
