@@ -1,5 +1,8 @@
 #include "imaging/ThreadPriority.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -8,7 +11,10 @@ namespace imaging {
 void lowerThreadPriority(Yield yield)
 {
     thread_local bool lowered = false;
-    if (lowered)
+    // Never the user-interface thread: a pool runs a task there when it is waited for before
+    // it began.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (lowered || (app && QThread::currentThread() == app->thread()))
         return;
     lowered = true;
     // On Linux a thread id names that thread alone, so the rest of the process keeps its

@@ -16,9 +16,11 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <utility>
 
 using desktop::OpenWithApp;
 
+class QFutureWatcherBase;
 class QTimer;
 class FolderWatcher;
 class PointerMonitor;
@@ -188,6 +190,9 @@ private:
     QList<QUrl> neighbourUrls(qint64 index) const;
     // Calls off the decodes and drops the decoded copies of files not in wanted.
     void forgetPreloadsOutside(const QList<QUrl>& wanted);
+    // The preload of a file about to be shown, waited for if under way: it ends sooner than a
+    // decode begun afresh. None when there is none, it failed, or the file changed since.
+    std::optional<std::pair<QImage, FileStamp>> awaitPreload(const QUrl& url);
     // Drops the preloaded copies of files rewritten or gone since; true if there were any.
     bool dropStalePreloads();
     void watchShownFolder();
@@ -218,9 +223,13 @@ private:
     // preloaded neighbour: a file whose stamp moves on was rewritten since.
     std::optional<FileStamp> m_shownStamp;
     QHash<QUrl, FileStamp> m_preloadStamps;
-    // Neighbours being decoded, each with the flag that calls its decode off. A result that
-    // comes back without its entry here is dropped.
-    QHash<QUrl, std::shared_ptr<std::atomic<bool>>> m_preloadsUnderWay;
+    // Neighbours being decoded, each with the flag that calls its decode off and the watcher
+    // of its result. A result that comes back without its entry here is dropped.
+    struct PreloadJob {
+        std::shared_ptr<std::atomic<bool>> cancelled;
+        QFutureWatcherBase* watcher = nullptr;
+    };
+    QHash<QUrl, PreloadJob> m_preloadsUnderWay;
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
 };

@@ -115,13 +115,15 @@ void AppState::showPosition(qint64 index)
     QList<QUrl> kept = neighbourUrls(index);
     kept.append(url);
     forgetPreloadsOutside(kept);
-    // The shown file is decoded here; a decode of it still under way is no longer needed.
-    if (const auto underWay = m_preloadsUnderWay.take(url))
-        underWay->store(true, std::memory_order_relaxed);
-
     const std::optional<FileStamp> preloadStamp = m_preloadStamps.take(url);
     std::optional<QImage> image = takePreloadedImage(url);
     std::optional<FileStamp> stamp = preloadStamp;
+    if (!image) {
+        if (auto awaited = awaitPreload(url)) {
+            image = std::move(awaited->first);
+            stamp = awaited->second;
+        }
+    }
     imaging::DecodeFailure failure = imaging::DecodeFailure::none;
     if (!image) {
         // Read before decoding: a rewrite during the decode then shows up as a change.

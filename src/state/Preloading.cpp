@@ -41,7 +41,7 @@ void AppState::forgetPreloadsOutside(const QList<QUrl>& wanted)
             ++it;
             continue;
         }
-        it.value()->store(true, std::memory_order_relaxed);
+        it.value().cancelled->store(true, std::memory_order_relaxed);
         it = m_preloadsUnderWay.erase(it);
     }
     QHash<QUrl, QImage> kept;
@@ -66,17 +66,17 @@ void AppState::preloadAdjacentImages()
             continue;
         const QString path = url.toLocalFile();
         auto cancelled = std::make_shared<std::atomic<bool>>(false);
-        m_preloadsUnderWay.insert(url, cancelled);
         // The watcher belongs to this model: its result arrives on this thread, and never
         // once the model is gone.
         auto* watcher = new QFutureWatcher<Preload>(this);
+        m_preloadsUnderWay.insert(url, {cancelled, watcher});
         connect(watcher, &QFutureWatcherBase::finished, this,
                 [this, watcher, url, path, cancelled] {
                     const Preload preload = watcher->result();
                     watcher->deleteLater();
                     // Called off meanwhile (no longer a neighbour, or shown): dropped on arrival.
                     const auto entry = m_preloadsUnderWay.constFind(url);
-                    if (entry == m_preloadsUnderWay.cend() || *entry != cancelled)
+                    if (entry == m_preloadsUnderWay.cend() || entry->cancelled != cancelled)
                         return;
                     m_preloadsUnderWay.erase(entry);
                     // Rewritten while it was decoded: that copy is already stale.
@@ -100,4 +100,20 @@ void AppState::preloadAdjacentImages()
             return preload;
         }));
     }
+}
+
+std::optional<std::pair<QImage, FileStamp>> AppState::awaitPreload(const QUrl& url)
+{
+    const auto entry = m_preloadsUnderWay.constFind(url);
+    if (entry == m_preloadsUnderWay.cend())
+        return std::nullopt;
+    auto* watcher = static_cast<QFutureWatcher<Preload>*>(entry->watcher);
+    // Its finished signal, still to come, finds no entry and drops the result.
+    m_preloadsUnderWay.erase(entry);
+    // A decode not begun yet is run here by the pool, as the decode of the shown file would be.
+    watcher->waitForFinished();
+    const Preload preload = watcher->result();
+    if (!preload.image || !preload.stamp || preload.stamp != FileStamp::of(url.toLocalFile()))
+        return std::nullopt;
+    return std::pair{*preload.image, *preload.stamp};
 }

@@ -129,6 +129,31 @@ private Q_SLOTS:
         QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[0], urls[2]}));
     }
 
+    // A step onto a neighbour still being decoded ahead waits for that decode instead of
+    // beginning another; a file rewritten meanwhile is decoded afresh.
+    void stepOntoANeighbourUnderWayTakesItsDecode()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        AppState state;
+        preloadPool().waitForDone(); // no decode of an earlier test is still counted
+        const quint64 before = imaging::decodeCount();
+        state.openFile(urls[0]);
+        // Both neighbours' decodes begin; no event is handled, so their results stay unread.
+        for (int i = 0; i < 1000 && imaging::decodeCount() < before + 3; ++i)
+            QThread::msleep(2);
+        const quint64 onMain = imaging::mainThreadDecodeCount();
+        state.nextImage();
+        QCOMPARE(state.currentImage()->width(), 10);
+        QCOMPARE(imaging::mainThreadDecodeCount(), onMain);
+
+        QImage wider(40, 8, QImage::Format_RGB32);
+        wider.fill(Qt::red);
+        QVERIFY(wider.save(urls[2].toLocalFile()));
+        state.nextImage();
+        QCOMPARE(state.currentImage()->width(), 40);
+    }
+
     void missingNeighbourDecodesOnDemand()
     {
         QTemporaryDir dir;
