@@ -37,10 +37,11 @@ void ScaledImageCache::setSource(const QImage& source)
         }
     }
     // A step back finds the copy of the picture it returns to.
-    if (!m_source.isNull() && !m_copy.isNull())
+    if (!m_source.isNull() && !m_copy.isNull() && !m_copyIsSampled)
         keepPrepared(m_source.cacheKey(), m_copy);
     m_source = source;
     m_copy = std::move(copy);
+    m_copyIsSampled = false;
     m_wanted = QSize();
     // A job still running for the old image is ignored when it comes back.
     ++m_generation;
@@ -49,7 +50,7 @@ void ScaledImageCache::setSource(const QImage& source)
 
 bool ScaledImageCache::hasCopy(const QSize& size, double devicePixelRatio) const
 {
-    return !m_copy.isNull() && m_copy.size() == size &&
+    return !m_copy.isNull() && !m_copyIsSampled && m_copy.size() == size &&
            m_copy.devicePixelRatio() == devicePixelRatio;
 }
 
@@ -67,6 +68,13 @@ ScaledImageCache::Copy ScaledImageCache::copyFor(const QSize& size, double devic
     }
     if (!m_isScaling)
         startScaling();
+    if (m_copy.isNull()) {
+        // Nothing to stand in yet: every few pixels taken, in a millisecond or two, rather than
+        // the whole picture filtered at each paint until the smooth copy comes.
+        m_copy = m_source.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        m_copy.setDevicePixelRatio(devicePixelRatio);
+        m_copyIsSampled = true;
+    }
     return {m_copy, false};
 }
 
@@ -84,6 +92,7 @@ void ScaledImageCache::startScaling()
                 return;
             m_isScaling = false;
             m_copy = std::move(scaled);
+            m_copyIsSampled = false;
             // The view may have been zoomed again meanwhile: go for the latest size.
             if (!hasCopy(m_wanted, m_wantedRatio))
                 startScaling();

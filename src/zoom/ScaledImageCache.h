@@ -54,6 +54,7 @@ private:
 
     QImage m_source;
     QImage m_copy;
+    bool m_copyIsSampled = false; // a quick stand-in, not the smooth copy
     QSize m_wanted;
     double m_wantedRatio = 1.0;
     bool m_isScaling = false;
