@@ -82,6 +82,30 @@ void coldFrameAndSteps(const Settings& settings, const DataSet& data, Keyboard& 
         results.set(QStringLiteral("rss_3x24mp_mb"), median(rss));
 }
 
+// The plain Qt program on the same files: what the platform itself costs to a first frame.
+void plainReference(const Settings& settings, const DataSet& data, Results& results)
+{
+    Settings plain = settings;
+    plain.viewer = QStringLiteral(PLAIN_VIEWER);
+    const auto firstFrames = [&](const QString& file) {
+        std::vector<double> samples;
+        for (int run = 0; run < settings.repeats; ++run) {
+            ViewerProcess viewer(plain, file);
+            if (const auto first = viewer.waitFor(isFrame, waitsFor(settings).timeoutMs))
+                samples.push_back(first->mono - viewer.startMono());
+        }
+        return samples;
+    };
+    const std::vector<double> cold = firstFrames(data.photos.first());
+    const std::vector<double> small = firstFrames(data.pngs.first());
+    report("plain Qt program, exec to first frame, 24 MP JPEG:", cold);
+    report("plain Qt program, exec to first frame, 64x64 PNG:", small);
+    if (!cold.empty())
+        results.set(QStringLiteral("plain_cold_frame_ms"), median(cold));
+    if (!small.empty())
+        results.set(QStringLiteral("plain_small_frame_ms"), median(small));
+}
+
 void smallFirstFrame(const Settings& settings, const DataSet& data, Results& results)
 {
     std::vector<double> samples;
@@ -188,6 +212,7 @@ void runWindowBench(const Settings& settings, const DataSet& data, Results& resu
     std::printf("\nThe real window (%s), each run a fresh process:\n", qPrintable(settings.viewer));
     coldFrameAndSteps(settings, data, keyboard, results);
     smallFirstFrame(settings, data, results);
+    plainReference(settings, data, results);
     burst(settings, data, keyboard, results);
     hugeFiles(settings, data, results);
     std::fflush(stdout);
