@@ -126,6 +126,8 @@ public:
     // before then gather into one: the latest position wins, and only its image is decoded.
     void requestStep(qint64 delta);
     bool hasPendingStep() const { return m_stepQueued; }
+    // Whether the photo delta positions away is still being decoded ahead.
+    bool isDecodingAhead(qint64 delta) const;
     // Calls off the steps gathered but not yet taken: a held key was let go.
     void cancelPendingStep() { m_pendingStep = 0; }
 

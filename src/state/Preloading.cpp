@@ -102,17 +102,27 @@ void AppState::preloadAdjacentImages()
     }
 }
 
+bool AppState::isDecodingAhead(qint64 delta) const
+{
+    const qint64 count = m_imageFiles.size();
+    if (count < 2)
+        return false;
+    const qint64 index = ((m_currentIndex + delta) % count + count) % count;
+    return m_preloadsUnderWay.contains(m_imageFiles.at(index));
+}
+
 std::optional<std::pair<QImage, FileStamp>> AppState::awaitPreload(const QUrl& url)
 {
     const auto entry = m_preloadsUnderWay.constFind(url);
     if (entry == m_preloadsUnderWay.cend())
         return std::nullopt;
     auto* watcher = static_cast<QFutureWatcher<Preload>*>(entry->watcher);
-    // Its finished signal, still to come, finds no entry and drops the result.
     m_preloadsUnderWay.erase(entry);
     // A decode not begun yet is run here by the pool, as the decode of the shown file would be.
     watcher->waitForFinished();
     const Preload preload = watcher->result();
+    // Gone now, with the copy of the result it holds: the picture is freed with its last user.
+    delete watcher;
     if (!preload.image || !preload.stamp || preload.stamp != FileStamp::of(url.toLocalFile()))
         return std::nullopt;
     return std::pair{*preload.image, *preload.stamp};

@@ -332,6 +332,11 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
 
 void ImageViewer::stepByKey(const QKeyEvent* event, int delta)
 {
+    // A held key never waits for a decode: a repeat moves on only once the photo it would show
+    // has been decoded ahead (or could not be), and the next repeat tries again. So letting go
+    // stops at the photo on screen.
+    if (event->isAutoRepeat() && m_state.isDecodingAhead(delta))
+        return;
     // Keys that piled up behind a slow step collapse into one step, taken once they are all
     // read: a held key never leaves a queue of decodes behind, and stops when let go.
     if (m_keyDelay.waited(event->timestamp()) || m_state.hasPendingStep()) {

@@ -123,8 +123,14 @@ private Q_SLOTS:
         QCOMPARE(f.state.currentIndex(), 1);
         f.press(Qt::Key_Backspace);
         QCOMPARE(f.state.currentIndex(), 0);
-        // Backspace held down steps once per repeat.
+        // Backspace held down steps once per repeat, once the photo it goes to is decoded
+        // ahead: a repeat never waits for a decode.
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QString(), true);
+        if (f.state.isDecodingAhead(-1)) {
+            QApplication::sendEvent(f.viewer, &repeat);
+            QCOMPARE(f.state.currentIndex(), 0);
+        }
+        QTRY_VERIFY(!f.state.isDecodingAhead(-1));
         QApplication::sendEvent(f.viewer, &repeat);
         QCOMPARE(f.state.currentIndex(), 3);
         QVERIFY(repeat.isAccepted());
@@ -136,8 +142,8 @@ private Q_SLOTS:
         Fixture f;
         const auto urls = f.files(8);
         f.state.openFile(urls[0]);
-        const auto send = [&f](Qt::Key key, qint64 sentAt) {
-            QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        const auto send = [&f](Qt::Key key, qint64 sentAt, bool repeat = false) {
+            QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat);
             event.setTimestamp(quint64(sentAt));
             QApplication::sendEvent(f.viewer, &event);
             return event.isAccepted();
@@ -167,14 +173,16 @@ private Q_SLOTS:
             QKeyEvent event(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
             QApplication::sendEvent(f.viewer, &event);
         };
-        QVERIFY(send(Qt::Key_Right, now - 400));
+        const auto decodedAhead = [&f] {
+            return !f.state.isDecodingAhead(1) && !f.state.isDecodingAhead(2);
+        };
+        QTRY_VERIFY(decodedAhead());
+        QVERIFY(send(Qt::Key_Right, now - 400, true));
         release();
         QTRY_VERIFY(!f.state.hasPendingStep());
         QCOMPARE(f.state.currentIndex(), 3);
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
-        press.setTimestamp(quint64(now - 400));
-        QApplication::sendEvent(f.viewer, &press);
         QVERIFY(send(Qt::Key_Right, now - 400));
+        QVERIFY(send(Qt::Key_Right, now - 400, true));
         release();
         QTRY_COMPARE(f.state.currentIndex(), 5);
     }
