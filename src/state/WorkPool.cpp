@@ -5,25 +5,28 @@
 #include <QThreadPool>
 #include <algorithm>
 
+namespace {
+
+// Never deleted: a program that must not wait ends before (see main). Otherwise waited for
+// when the application object goes, as Qt's global pool is.
+QThreadPool* newPool(QtCleanUpFunction waitAtExit)
+{
+    auto* created = new QThreadPool;
+    created->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    qAddPostRoutine(waitAtExit);
+    return created;
+}
+
+} // namespace
+
 QThreadPool& workPool()
 {
-    // Never deleted: a program that must not wait ends before (see main).
-    static QThreadPool* const pool = [] {
-        auto* created = new QThreadPool;
-        created->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
-        qAddPostRoutine([] { workPool().waitForDone(); });
-        return created;
-    }();
+    static QThreadPool* const pool = newPool([] { workPool().waitForDone(); });
     return *pool;
 }
 
 QThreadPool& preloadPool()
 {
-    static QThreadPool* const pool = [] {
-        auto* created = new QThreadPool;
-        created->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
-        qAddPostRoutine([] { preloadPool().waitForDone(); });
-        return created;
-    }();
+    static QThreadPool* const pool = newPool([] { preloadPool().waitForDone(); });
     return *pool;
 }
