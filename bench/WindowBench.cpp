@@ -82,22 +82,25 @@ void coldFrameAndSteps(const Settings& settings, const DataSet& data, Keyboard& 
         results.set(QStringLiteral("rss_3x24mp_mb"), median(rss));
 }
 
+// Exec to the first frame of this file, once per repeat, each run a fresh process.
+std::vector<double> firstFrames(const Settings& settings, const QString& file)
+{
+    std::vector<double> samples;
+    for (int run = 0; run < settings.repeats; ++run) {
+        ViewerProcess viewer(settings, file);
+        if (const auto first = viewer.waitFor(isFrame, waitsFor(settings).timeoutMs))
+            samples.push_back(first->mono - viewer.startMono());
+    }
+    return samples;
+}
+
 // The plain Qt program on the same files: what the platform itself costs to a first frame.
 void plainReference(const Settings& settings, const DataSet& data, Results& results)
 {
     Settings plain = settings;
     plain.viewer = QStringLiteral(PLAIN_VIEWER);
-    const auto firstFrames = [&](const QString& file) {
-        std::vector<double> samples;
-        for (int run = 0; run < settings.repeats; ++run) {
-            ViewerProcess viewer(plain, file);
-            if (const auto first = viewer.waitFor(isFrame, waitsFor(settings).timeoutMs))
-                samples.push_back(first->mono - viewer.startMono());
-        }
-        return samples;
-    };
-    const std::vector<double> cold = firstFrames(data.photos.first());
-    const std::vector<double> small = firstFrames(data.pngs.first());
+    const std::vector<double> cold = firstFrames(plain, data.photos.first());
+    const std::vector<double> small = firstFrames(plain, data.pngs.first());
     report("plain Qt program, exec to first frame, 24 MP JPEG:", cold);
     report("plain Qt program, exec to first frame, 64x64 PNG:", small);
     if (!cold.empty())
@@ -108,12 +111,7 @@ void plainReference(const Settings& settings, const DataSet& data, Results& resu
 
 void smallFirstFrame(const Settings& settings, const DataSet& data, Results& results)
 {
-    std::vector<double> samples;
-    for (int run = 0; run < settings.repeats; ++run) {
-        ViewerProcess viewer(settings, data.pngs.first());
-        if (const auto first = viewer.waitFor(isFrame, waitsFor(settings).timeoutMs))
-            samples.push_back(first->mono - viewer.startMono());
-    }
+    const std::vector<double> samples = firstFrames(settings, data.pngs.first());
     report("exec to first frame, 64x64 PNG among the folder (ms):", samples);
     if (!samples.empty())
         results.set(QStringLiteral("small_first_frame_ms"), median(samples));

@@ -51,16 +51,9 @@ void MetadataPanel::rebuild()
     build();
 }
 
-void MetadataPanel::setVisible(bool visible)
-{
-    if (visible && m_stale)
-        build();
-    OverlayCard::setVisible(visible);
-}
-
 void MetadataPanel::showEvent(QShowEvent* event)
 {
-    // Shown along with its parent, which does not go through setVisible.
+    // Sent before the viewer lays the panel out, and when it shows along with its parent.
     if (m_stale)
         build();
     OverlayCard::showEvent(event);

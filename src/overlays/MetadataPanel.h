@@ -19,7 +19,6 @@ public:
 
     // The card is exactly kWidth wide; its height follows the wrapped rows.
     QSize sizeHint() const override;
-    void setVisible(bool visible) override;
 
 protected:
     // A click on a value gives it focus: Tab must still reach the viewer, which cycles the

@@ -1,5 +1,6 @@
 #include "state/EarlyListing.h"
 
+#include "state/FileStamp.h"
 #include "state/FolderListing.h"
 
 #include <QDir>
@@ -14,31 +15,11 @@
 
 namespace {
 
-// What changes when an entry is added, removed or renamed.
-struct FolderVersion {
-    dev_t device = 0;
-    ino_t inode = 0;
-    timespec modified{};
-    bool operator==(const FolderVersion& o) const
-    {
-        return device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
-               modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-std::optional<FolderVersion> versionOf(const QString& folder)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return std::nullopt;
-    return FolderVersion{info.st_dev, info.st_ino, info.st_mtim};
-}
-
 struct Early {
     std::mutex mutex;
     QString folder; // clean, without a trailing slash
     std::thread thread;
-    FolderVersion version;
+    FileStamp version; // an entry added, removed or renamed moves the folder's on
     std::optional<QList<QUrl>> files;
 };
 
@@ -65,7 +46,7 @@ EarlyListing::EarlyListing(const QString& argument)
         folder = QFileInfo(path).path();
     }
     // Read before listing: an entry added meanwhile then shows up as a change.
-    const std::optional<FolderVersion> version = versionOf(folder);
+    const std::optional<FileStamp> version = FileStamp::of(folder);
     if (!version)
         return;
     Early& e = early();
@@ -95,9 +76,9 @@ std::optional<std::optional<QList<QUrl>>> takeEarlyListing(const QString& folder
         return std::nullopt;
     if (e.thread.joinable())
         e.thread.join();
-    e.folder.clear();
+    const QString folder = std::exchange(e.folder, QString());
     std::optional<QList<QUrl>> files = std::exchange(e.files, std::nullopt);
-    if (versionOf(QDir::cleanPath(folderPath)) != e.version)
+    if (FileStamp::of(folder) != e.version)
         return std::nullopt;
     return files;
 }
