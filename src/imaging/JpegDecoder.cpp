@@ -29,11 +29,11 @@ constexpr size_t kReadChunk = 256 * 1024;
 // Rows decoded at a time: one strip for the turned orientations, a check for cancellation.
 constexpr int kStripRows = 16;
 
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-constexpr J_COLOR_SPACE kRgb32Layout = JCS_EXT_BGRA;
-#else
-constexpr J_COLOR_SPACE kRgb32Layout = JCS_EXT_ARGB;
-#endif
+// Opaque colour is kept at three bytes a pixel: a quarter less memory for every photo held.
+struct Rgb24 {
+    uchar rgb[3];
+};
+static_assert(sizeof(Rgb24) == 3);
 
 struct ErrorManager {
     jpeg_error_mgr base;
@@ -251,17 +251,17 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     cinfo.scale_num =
         scaleEighths(QSize(int(cinfo.image_width), int(cinfo.image_height)), turned, within);
     cinfo.scale_denom = 8;
-    cinfo.out_color_space = grey ? JCS_GRAYSCALE : kRgb32Layout;
+    cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_RGB;
     jpeg_calc_output_dimensions(&cinfo);
     const int w = int(cinfo.output_width);
     const int h = int(cinfo.output_height);
-    const QImage::Format format = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
+    const QImage::Format format = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
     image = turned ? newImage(h, w, format) : newImage(w, h, format);
     if (image.isNull())
         longjmp(error.jump, 1);
 
     jpeg_start_decompress(&cinfo);
-    const int bytesPerPixel = grey ? 1 : 4;
+    const int bytesPerPixel = grey ? 1 : 3;
     if (turned)
         strip.resize(size_t(w) * bytesPerPixel * kStripRows);
     uchar* const bits = image.bits();
@@ -281,7 +281,7 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
         if (turned && grey)
             placeTurnedRows<uchar>(image, strip.data(), first, count, w, h, orientation);
         else if (turned)
-            placeTurnedRows<quint32>(image, strip.data(), first, count, w, h, orientation);
+            placeTurnedRows<Rgb24>(image, strip.data(), first, count, w, h, orientation);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);

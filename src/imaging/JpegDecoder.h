@@ -6,7 +6,7 @@
 
 namespace imaging::detail {
 
-// JPEG through libjpeg-turbo, decoded straight into the pixels of the image it returns (32-bit
+// JPEG through libjpeg-turbo, decoded straight into the pixels of the image it returns (24-bit
 // RGB, or 8-bit grey for grey files) with no conversion pass; reduced while decoding (DCT
 // scaling by 1/2, 1/4 or 1/8) when the options allow it, turned upright by the Exif orientation
 // as it is written, and brought to sRGB from an embedded ICC profile. The size budget is checked

@@ -1,6 +1,7 @@
 #include "imaging/Thumbnail.h"
 
 #include "imaging/Decoding.h"
+#include "imaging/ScreenCopy.h"
 
 namespace imaging {
 
@@ -17,7 +18,7 @@ std::optional<QImage> makeThumbnail(const QString& path, int maxPixelSize)
         QSize target = image->size().scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio);
         // A sliver of an image still gets one row or column.
         target = target.expandedTo(QSize(1, 1));
-        *image = image->scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        *image = smoothCopy(*image, target);
     }
     return image;
 }

@@ -1,5 +1,6 @@
 #include "overlays/NavigatorOverlay.h"
 
+#include "imaging/ScreenCopy.h"
 #include "overlays/NavigatorGeometry.h"
 #include "state/AppState.h"
 
@@ -29,7 +30,9 @@ Copies makeCopies(const QImage& image, const QSize& pixels, Qt::TransformationMo
 {
     Copies copies;
     copies.bright =
-        image.scaled(pixels, Qt::IgnoreAspectRatio, mode).convertToFormat(QImage::Format_ARGB32);
+        (mode == Qt::SmoothTransformation ? imaging::smoothCopy(image, pixels)
+                                          : image.scaled(pixels, Qt::IgnoreAspectRatio, mode))
+            .convertToFormat(QImage::Format_ARGB32);
     copies.dark = copies.bright;
     for (int y = 0; y < copies.dark.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(copies.dark.scanLine(y));

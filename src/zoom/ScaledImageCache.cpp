@@ -1,5 +1,6 @@
 #include "zoom/ScaledImageCache.h"
 
+#include "imaging/ScreenCopy.h"
 #include "zoom/BackgroundTask.h"
 
 #include <algorithm>
@@ -8,12 +9,7 @@ namespace {
 
 QImage scaledForDrawing(const QImage& source, const QSize& size, double devicePixelRatio)
 {
-    // Area averaging: no aliasing however small the copy. Premultiplied copies blit fastest.
-    QImage scaled = source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const auto format =
-        scaled.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    if (scaled.format() != format)
-        scaled.convertTo(format);
+    QImage scaled = imaging::smoothCopy(source, size);
     scaled.setDevicePixelRatio(devicePixelRatio);
     return scaled;
 }
