@@ -83,10 +83,11 @@ private Q_SLOTS:
         const QColor inSrgb =
             p3.colorSpace().transformationToColorSpace(QColorSpace::SRgb).map(QColor(200, 100, 50));
         QVERIFY(p3.save(path("p3.png")));
+        QVERIFY(p3.save(path("p3.jpg"), "JPEG", 100));
         QVERIFY(writeHeif(path("p3-icc.heic"), p3, {.icc = p3.colorSpace().iccProfile()}));
         QVERIFY(writeHeif(path("p3-nclx.heic"), p3, {.nclxPrimaries = 12}));
         QVERIFY(writeFile(path("p3.psd"), psdBytes(p3, {.icc = p3.colorSpace().iccProfile()})));
-        for (const char* name : {"p3.png", "p3-icc.heic", "p3-nclx.heic", "p3.psd"})
+        for (const char* name : {"p3.png", "p3.jpg", "p3-icc.heic", "p3-nclx.heic", "p3.psd"})
             add(name, "8 RGB", "", p3.size(), inSrgb);
 
         // 280 MB decoded: more than Qt allows unless told otherwise.
