@@ -17,6 +17,7 @@
 #include "SurfaceBench.h"
 #include "ViewerProcess.h"
 #include "WindowBench.h"
+#include "imaging/Allocator.h"
 
 #include <QApplication>
 #include <QFile>
@@ -41,6 +42,7 @@ int main(int argc, char* argv[])
     // The bench's own widgets draw offscreen; the viewer it starts gets the display.
     bench::rememberViewerPlatform(qgetenv("QT_QPA_PLATFORM"));
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    imaging::keepFreedMemory(); // as the viewer does
     QApplication app(argc, argv);
 
     bench::Settings settings;

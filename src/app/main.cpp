@@ -3,6 +3,7 @@
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
+#include "imaging/Allocator.h"
 #include "imaging/EarlyDecode.h"
 #include "state/EarlyListing.h"
 #include "zoom/FrameTrace.h"
@@ -17,6 +18,7 @@
 int main(int argc, char* argv[])
 {
     zoom::FrameTrace::start();
+    imaging::keepFreedMemory();
     installMessageRouting();
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
     // window start.

@@ -6,9 +6,15 @@
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
-#include <filesystem>
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include <dirent.h>
 
 namespace folder {
 
@@ -54,24 +60,50 @@ std::optional<QList<QUrl>> listImagesIn(const QString& folder)
     return detail::readImagesIn(folder);
 }
 
+namespace {
+
+// The extension test on the name's bytes, before any of it becomes a QString: each name of a
+// big folder then costs no decoding or allocation unless it is shown.
+bool hasSupportedExtension(std::string_view name)
+{
+    static const std::vector<std::string> extensions = [] {
+        std::vector<std::string> latin;
+        for (const QString& extension : supportedExtensions())
+            latin.push_back(extension.toStdString());
+        return latin;
+    }();
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return false;
+    std::string lower(name.substr(dot + 1));
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(extensions.cbegin(), extensions.cend(), lower) != extensions.cend();
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+} // namespace
+
 std::optional<QList<QUrl>> detail::readImagesIn(const QString& folder)
 {
-    const std::filesystem::path folderPath(QFile::encodeName(folder).toStdString());
-
-    std::error_code error;
-    std::filesystem::directory_iterator it(folderPath, error);
-    if (error)
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(folder).constData()));
+    if (!dir)
         return std::nullopt;
 
     QStringList names;
-    for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-        const QString name =
-            QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
-        if (name.startsWith(QLatin1Char('.')) || !hasSupportedExtension(name))
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name(entry->d_name);
+        // Hidden files, and the folder's own entries, are not shown.
+        if (name.front() == '.' || !hasSupportedExtension(name))
             continue;
-        names.append(name);
+        names.append(
+            QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size()))));
     }
-    if (error)
+    if (errno != 0)
         return std::nullopt;
 
     // One collation key per name: comparing keys is far cheaper than collating the names at
