@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "imaging/Allocator.h"
 #include "imaging/EarlyDecode.h"
+#include "state/AppState.h"
 #include "state/EarlyListing.h"
 #include "zoom/FrameTrace.h"
 
@@ -14,6 +15,11 @@
 #include <QMainWindow>
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+// Neighbours are decoded ahead once the first picture is drawn, or after this at the latest.
+constexpr int kFirstFrameWaitMs = 1000;
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -44,6 +50,8 @@ int main(int argc, char* argv[])
             return 0;
 
         PeluApp pelu(delegate);
+        // Two neighbours decoding beside the first frame would take both cores from it.
+        delegate.appState().holdPreloads(kFirstFrameWaitMs);
         delegate.openFiles(files, QDir::currentPath());
         pelu.window()->show();
         delegate.finishLaunching();

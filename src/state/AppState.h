@@ -122,6 +122,10 @@ public:
     void loadCurrentImage();
     void reloadCurrentImage();
     void preloadAdjacentImages();
+    // While held, neighbours are not decoded ahead: at start the first picture has the
+    // processor to itself until it is on screen. Released at the latest after timeoutMs.
+    void holdPreloads(int timeoutMs);
+    void releasePreloads();
     // A step by delta positions, taken on the next turn of the event loop. Steps asked for
     // before then gather into one: the latest position wins, and only its image is decoded.
     void requestStep(qint64 delta);
@@ -234,4 +238,5 @@ private:
     QHash<QUrl, PreloadJob> m_preloadsUnderWay;
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
+    bool m_preloadsHeld = false;
 };

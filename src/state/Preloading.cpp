@@ -6,7 +6,9 @@
 #include "state/WorkPool.h"
 
 #include <QFutureWatcher>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+#include <utility>
 
 namespace {
 
@@ -55,8 +57,24 @@ void AppState::forgetPreloadsOutside(const QList<QUrl>& wanted)
         it = kept.contains(it.key()) ? std::next(it) : m_preloadStamps.erase(it);
 }
 
+void AppState::holdPreloads(int timeoutMs)
+{
+    m_preloadsHeld = true;
+    QTimer::singleShot(timeoutMs, this, &AppState::releasePreloads);
+}
+
+void AppState::releasePreloads()
+{
+    if (!std::exchange(m_preloadsHeld, false))
+        return;
+    if (currentURL())
+        preloadAdjacentImages();
+}
+
 void AppState::preloadAdjacentImages()
 {
+    if (m_preloadsHeld)
+        return;
     const QList<QUrl> wanted = neighbourUrls();
     forgetPreloadsOutside(wanted);
 

@@ -7,6 +7,7 @@
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
 #include "zoom/FrameTrace.h"
+#include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
 
@@ -136,6 +137,10 @@ void ImageViewer::createZoomSurface()
     wireZoomSurface();
     connect(m_zoom->scrollArea(), &ZoomScrollArea::magnifiedByUser, this,
             [this] { m_state.showStatusBarTemporarily(); });
+    // Neighbours held back at start are decoded once this first picture has been drawn.
+    connect(m_zoom->imageView(), &PannableImageView::pictureDrawn, &m_state,
+            &AppState::releasePreloads,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
     m_zoom->setRotation(m_state.rotation());
     m_zoom->setZoomAction(m_state.zoomAction());

@@ -209,6 +209,8 @@ void PannableImageView::paintEvent(QPaintEvent* event)
     const Drawn drawn = paintFrame(painter, event->rect());
     if (!m_traceLabel.isEmpty())
         traceFrame(drawn);
+    if (drawn != Drawn::nothing)
+        Q_EMIT pictureDrawn();
 }
 
 void PannableImageView::traceFrame(Drawn drawn)

@@ -59,6 +59,8 @@ public:
 
 Q_SIGNALS:
     void frameSizeChanged();
+    // A paint put a picture, or its stand-in, on screen.
+    void pictureDrawn();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

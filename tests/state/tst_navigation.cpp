@@ -129,6 +129,28 @@ private Q_SLOTS:
         QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[0], urls[2]}));
     }
 
+    // Held at start, neighbours are decoded once released, or when the hold runs out; a step
+    // taken meanwhile still shows its photo.
+    void heldPreloadsBeginOnRelease()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        AppState state;
+        state.holdPreloads(60'000);
+        state.openFile(urls[0]);
+        QTest::qWait(50);
+        QVERIFY(cachedUrls(state).isEmpty() && !state.isDecodingAhead(1));
+        state.nextImage();
+        QCOMPARE(state.currentURL(), urls[1]);
+        state.releasePreloads();
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[0], urls[2]}));
+
+        AppState timed;
+        timed.holdPreloads(20);
+        timed.openFile(urls[0]);
+        QTRY_COMPARE(cachedUrls(timed), (QSet<QUrl>{urls[1], urls[4]}));
+    }
+
     // A step onto a neighbour still being decoded ahead waits for that decode instead of
     // beginning another; a file rewritten meanwhile is decoded afresh.
     void stepOntoANeighbourUnderWayTakesItsDecode()

@@ -294,6 +294,16 @@ private Q_SLOTS:
         QVERIFY(!zoom->imageView()->isFading());
     }
 
+    // At start the neighbours wait for the first picture to be drawn, not for the hold to end.
+    void firstDrawnPictureReleasesHeldPreloads()
+    {
+        Fixture f;
+        const auto urls = f.files(3);
+        f.state.holdPreloads(60'000);
+        f.state.openFile(urls[0]);
+        QTRY_COMPARE(f.state.preloadedImages().size(), 2);
+    }
+
     void zoomRequestsInTheEmptyStateDoNothing()
     {
         Fixture f;
