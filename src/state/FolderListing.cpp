@@ -94,8 +94,14 @@ std::optional<QList<QUrl>> detail::readImagesIn(const QString& folder)
         return std::nullopt;
 
     QStringList names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir.get())) {
+    while (true) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0)
+                return std::nullopt;
+            break;
+        }
         const std::string_view name(entry->d_name);
         // Hidden files, and the folder's own entries, are not shown.
         if (name.front() == '.' || !hasSupportedExtension(name))
@@ -103,8 +109,6 @@ std::optional<QList<QUrl>> detail::readImagesIn(const QString& folder)
         names.append(
             QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size()))));
     }
-    if (errno != 0)
-        return std::nullopt;
 
     // One collation key per name: comparing keys is far cheaper than collating the names at
     // every comparison of the sort.
