@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -111,20 +112,23 @@ std::optional<QList<QUrl>> detail::readImagesIn(const QString& folder)
     }
 
     // One collation key per name: comparing keys is far cheaper than collating the names at
-    // every comparison of the sort.
+    // every comparison of the sort. The positions are sorted, so no key is ever copied.
     const QCollator collator = naturalCollator();
-    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    std::vector<QCollatorSortKey> keys;
     keys.reserve(size_t(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        keys.emplace_back(collator.sortKey(names.at(i)), i);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+    for (const QString& name : std::as_const(names))
+        keys.push_back(collator.sortKey(name));
+    std::vector<qsizetype> order(keys.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
+        return keys[size_t(a)].compare(keys[size_t(b)]) < 0;
+    });
 
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     QList<QUrl> files;
     files.reserve(names.size());
-    for (const auto& key : keys)
-        files.append(QUrl::fromLocalFile(prefix + names.at(key.second)));
+    for (const qsizetype i : order)
+        files.append(QUrl::fromLocalFile(prefix + names.at(i)));
     return files;
 }
 
