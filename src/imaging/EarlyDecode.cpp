@@ -1,6 +1,7 @@
 #include "imaging/EarlyDecode.h"
 
 #include "imaging/Decoding.h"
+#include "imaging/FileStamp.h"
 #include "imaging/ImageService.h"
 
 #include <QDir>
@@ -8,35 +9,15 @@
 #include <mutex>
 #include <thread>
 
-#include <sys/stat.h>
-
 namespace imaging {
 
 namespace {
-
-struct Version {
-    off_t size = -1;
-    timespec modified{};
-    bool operator==(const Version& o) const
-    {
-        return size == o.size && modified.tv_sec == o.modified.tv_sec &&
-               modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-std::optional<Version> versionOf(const QString& path)
-{
-    struct stat info {};
-    if (::stat(detail::nativePath(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return Version{info.st_size, info.st_mtim};
-}
 
 struct Early {
     std::mutex mutex;
     QString path;
     std::thread thread;
-    Version version;
+    FileStamp version;
     std::optional<QImage> image;
     DecodeFailure failure = DecodeFailure::none;
 };
@@ -54,7 +35,7 @@ EarlyDecode::EarlyDecode(const QString& argument)
     if (argument.isEmpty() || argument.startsWith(QLatin1Char('-')))
         return;
     const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(argument));
-    const std::optional<Version> version = versionOf(path);
+    const std::optional<FileStamp> version = FileStamp::of(path);
     // Only JPEG: its decoder needs nothing of Qt that the application object sets up.
     if (!version || detectImageType(path) != ImageType::Jpeg)
         return;
@@ -93,7 +74,7 @@ std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(c
     e.path.clear();
     std::optional<QImage> image = std::exchange(e.image, std::nullopt);
     // Rewritten while it was read: decoded afresh.
-    if (versionOf(path) != e.version)
+    if (FileStamp::of(path) != e.version)
         return std::nullopt;
     return std::pair{std::move(image), e.failure};
 }

@@ -69,15 +69,16 @@ QImage blockAverage(const QImage& source, int factor)
     const int height = source.height() / factor;
     if (width < 1 || height < 1)
         return {};
+    const bool grey = source.format() == QImage::Format_Grayscale8;
+    if (!grey && source.format() != QImage::Format_RGB888)
+        return {};
     QImage out = newImage(width, height, QImage::Format_RGB32);
     if (out.isNull())
         return {};
-    if (source.format() == QImage::Format_RGB888)
-        averageBlocks<3>(source, out);
-    else if (source.format() == QImage::Format_Grayscale8)
+    if (grey)
         averageBlocks<1>(source, out);
     else
-        return {};
+        averageBlocks<3>(source, out);
     out.setColorSpace(source.colorSpace());
     return out;
 }

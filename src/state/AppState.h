@@ -2,8 +2,8 @@
 
 #include "desktop/Applications.h"
 #include "imaging/DecodeFailure.h"
+#include "imaging/FileStamp.h"
 #include "imaging/MetadataEntry.h"
-#include "state/FileStamp.h"
 #include "state/Modes.h"
 
 #include <QHash>
@@ -19,6 +19,7 @@
 #include <utility>
 
 using desktop::OpenWithApp;
+using imaging::FileStamp;
 
 class QFutureWatcherBase;
 class QTimer;

@@ -1,6 +1,6 @@
 #include "state/EarlyListing.h"
 
-#include "state/FileStamp.h"
+#include "imaging/FileStamp.h"
 #include "state/FolderListing.h"
 
 #include <QDir>
@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+using imaging::FileStamp;
 
 struct Early {
     std::mutex mutex;

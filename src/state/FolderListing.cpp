@@ -33,13 +33,34 @@ const QSet<QString>& supportedExtensions()
     return extensions;
 }
 
+namespace {
+
+// The extension test on the name's bytes, before any of it becomes a QString: each name of a
+// big folder then costs no decoding or allocation unless it is shown.
+bool hasSupportedExtension(std::string_view name)
+{
+    static const std::vector<std::string> extensions = [] {
+        std::vector<std::string> latin;
+        for (const QString& extension : supportedExtensions())
+            latin.push_back(extension.toStdString());
+        return latin;
+    }();
+    const size_t dot = name.rfind('.');
+    // A leading dot alone names a hidden file, not an extension.
+    if (dot == std::string_view::npos || dot == 0)
+        return false;
+    std::string lower(name.substr(dot + 1));
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(extensions.cbegin(), extensions.cend(), lower) != extensions.cend();
+}
+
+} // namespace
+
 bool hasSupportedExtension(const QString& fileName)
 {
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    // A leading dot alone names a hidden file, not an extension.
-    if (dot <= 0 || dot == fileName.size() - 1)
-        return false;
-    return supportedExtensions().contains(fileName.mid(dot + 1).toLower());
+    const QByteArray bytes = QFile::encodeName(fileName);
+    return hasSupportedExtension(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 QCollator naturalCollator()
@@ -62,25 +83,6 @@ std::optional<QList<QUrl>> listImagesIn(const QString& folder)
 }
 
 namespace {
-
-// The extension test on the name's bytes, before any of it becomes a QString: each name of a
-// big folder then costs no decoding or allocation unless it is shown.
-bool hasSupportedExtension(std::string_view name)
-{
-    static const std::vector<std::string> extensions = [] {
-        std::vector<std::string> latin;
-        for (const QString& extension : supportedExtensions())
-            latin.push_back(extension.toStdString());
-        return latin;
-    }();
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0)
-        return false;
-    std::string lower(name.substr(dot + 1));
-    for (char& c : lower)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return std::find(extensions.cbegin(), extensions.cend(), lower) != extensions.cend();
-}
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }

@@ -4,6 +4,8 @@
 #include <QtGlobal>
 #include <optional>
 
+namespace imaging {
+
 // Tells one version of a file from another without reading it: the same inode with the same
 // size and modification time is the same content, for all a viewer can know.
 struct FileStamp {
@@ -17,3 +19,5 @@ struct FileStamp {
     // Nothing when the path names nothing (a dangling link included).
     static std::optional<FileStamp> of(const QString& path);
 };
+
+} // namespace imaging

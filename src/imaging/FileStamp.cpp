@@ -1,7 +1,9 @@
-#include "state/FileStamp.h"
+#include "imaging/FileStamp.h"
 
 #include <QFile>
 #include <sys/stat.h>
+
+namespace imaging {
 
 std::optional<FileStamp> FileStamp::of(const QString& path)
 {
@@ -11,3 +13,5 @@ std::optional<FileStamp> FileStamp::of(const QString& path)
     return FileStamp{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
                      qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
+
+} // namespace imaging
