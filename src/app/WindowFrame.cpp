@@ -14,6 +14,7 @@ namespace {
 const QString kGroup = QStringLiteral("Window");
 const QString kGeometryKey = QStringLiteral("geometry");
 const QString kMaximizedKey = QStringLiteral("maximized");
+const QString kPixelsKey = QStringLiteral("pixels");
 
 qint64 overlapArea(const QRect& a, const QRect& b)
 {
@@ -62,6 +63,18 @@ QRect placeOnScreens(const QRect& frame, const QList<QRect>& screens)
     return placed;
 }
 
+QSize windowPixelsAtStart()
+{
+    QSettings settings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
+    settings.beginGroup(kGroup);
+    if (!settings.contains(kGeometryKey))
+        return kDefaultContentSize;
+    if (settings.value(kMaximizedKey, false).toBool())
+        return {};
+    const QSize pixels = settings.value(kPixelsKey).toSize();
+    return pixels.isValid() ? pixels : QSize();
+}
+
 bool restoreWindowFrame(QWidget* window)
 {
     QSettings settings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
@@ -91,6 +104,10 @@ void saveWindowFrame(const QWidget* window)
     settings.beginGroup(kGroup);
     if (frame.isValid())
         settings.setValue(kGeometryKey, frame);
+    if (overNormal)
+        settings.remove(kPixelsKey);
+    else
+        settings.setValue(kPixelsKey, window->size() * window->devicePixelRatioF());
     settings.setValue(kMaximizedKey,
                       window->isMaximized() || window->windowState().testFlag(Qt::WindowMaximized));
 }

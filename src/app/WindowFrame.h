@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 
 class QWidget;
 
@@ -13,6 +14,14 @@ namespace app {
 // screens show all of it, otherwise moved onto the screen it overlaps most, or the nearest
 // one, and shrunk if it is larger than that screen.
 QRect placeOnScreens(const QRect& frame, const QList<QRect>& screens);
+
+// The size of the window's contents when nothing is remembered.
+inline constexpr QSize kDefaultContentSize(400, 300);
+
+// The size in device pixels the window had when last closed, or the default size; empty when
+// it was full screen or maximized (the screen is not known yet). Readable before the
+// application object exists.
+QSize windowPixelsAtStart();
 
 // False when nothing is remembered; the window keeps its size then.
 bool restoreWindowFrame(QWidget* window);

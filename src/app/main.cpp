@@ -3,6 +3,7 @@
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
+#include "app/WindowFrame.h"
 #include "imaging/Allocator.h"
 #include "imaging/EarlyDecode.h"
 #include "state/AppState.h"
@@ -19,6 +20,15 @@
 namespace {
 // Neighbours are decoded ahead once the first picture is drawn, or after this at the latest.
 constexpr int kFirstFrameWaitMs = 1000;
+
+// What a photo opened now is fitted into, in pixels; empty when the window will take the
+// photo's size instead.
+QSize fittedInto()
+{
+    if (AppState::storedDisplayMode() == DisplayMode::autoSizeWindow)
+        return {};
+    return app::windowPixelsAtStart();
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -29,7 +39,7 @@ int main(int argc, char* argv[])
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
     // window start.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
-    const imaging::EarlyDecode early(argument);
+    const imaging::EarlyDecode early(argument, fittedInto);
     const EarlyListing listing(argument);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));

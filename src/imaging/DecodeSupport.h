@@ -17,6 +17,11 @@ struct DecodeOptions {
     // When positive, a decoder may deliver a reduced image no smaller than needed for a
     // thumbnail whose longer side is this many pixels (JPEG DCT scaling, raw half size).
     int boundingSize = 0;
+    // When not empty, the same for a picture fitted into a box this many pixels wide and high.
+    QSize bounds;
+    // When given, receives the size of the whole upright picture whenever a decoder delivers a
+    // reduced one (JPEG only).
+    QSize* fullSize = nullptr;
     // Read now and then during a long decode: once true, the decode gives up.
     const std::atomic<bool>* cancelled = nullptr;
 };

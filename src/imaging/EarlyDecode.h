@@ -2,25 +2,50 @@
 
 #include "imaging/DecodeFailure.h"
 
+#include <QFuture>
 #include <QImage>
+#include <QSize>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <utility>
 
 namespace imaging {
 
+// A picture of a file decoded smaller than the file holds it, for the screen until the whole
+// picture is at hand.
+struct Preview {
+    QImage image;
+    // The size of the whole upright picture.
+    QSize fullSize;
+};
+
 // The JPEG named on the command line, decoded on a thread of its own from the top of main while
 // Qt, the window and the fonts start. The first decodeImage of that file on the main thread
 // takes this result instead of decoding again. The destructor waits for the thread.
+//
+// When the window the photo opens in is known to be smaller than the photo, a preview is
+// decoded first, scaled in the DCT to the window: it costs a fraction of the whole decode and
+// is all a fitted window can show. The whole picture follows on the same thread.
 class EarlyDecode {
 public:
     // path: as given on the command line, relative to the working directory. Nothing is started
-    // for an empty path, an option or a file that is not a JPEG.
-    explicit EarlyDecode(const QString& path);
+    // for an empty path, an option or a file that is not a JPEG. previewBounds is called on the
+    // decoding thread and gives the window's size in pixels; empty when it is not known.
+    explicit EarlyDecode(const QString& path, std::function<QSize()> previewBounds = {});
     ~EarlyDecode();
     EarlyDecode(const EarlyDecode&) = delete;
     EarlyDecode& operator=(const EarlyDecode&) = delete;
 };
+
+// The preview decoded early for this absolute path, waited for if still under way; none when
+// there is none or it is for another file. Taken once. The whole picture then comes from
+// decodeImage, which waits for it only once earlyDecodeDone has finished.
+std::optional<Preview> takeEarlyPreview(const QString& path);
+// Finishes once the early decode has ended; a finished future when there is none.
+QFuture<void> earlyDecodeDone();
+// Frees the early result for this path, if nobody took it.
+void forgetEarlyDecode(const QString& path);
 
 namespace detail {
 

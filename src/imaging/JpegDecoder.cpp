@@ -253,11 +253,15 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     }
 
     const bool turned = orientation >= 5;
-    const QSize within =
-        options.boundingSize > 0 ? QSize(options.boundingSize, options.boundingSize) : QSize();
-    cinfo.scale_num =
-        scaleEighths(QSize(int(cinfo.image_width), int(cinfo.image_height)), turned, within);
+    const QSize within = !options.bounds.isEmpty() ? options.bounds
+                         : options.boundingSize > 0
+                             ? QSize(options.boundingSize, options.boundingSize)
+                             : QSize();
+    const QSize stored(int(cinfo.image_width), int(cinfo.image_height));
+    cinfo.scale_num = scaleEighths(stored, turned, within);
     cinfo.scale_denom = 8;
+    if (options.fullSize && cinfo.scale_num < 8)
+        *options.fullSize = turned ? stored.transposed() : stored;
     // Qt brings only 32-bit pixels to sRGB in place; 24-bit ones it converts through a
     // second full-size copy, several times slower.
     const bool wide = !grey && options.toSrgb && space.isValid() && space != QColorSpace::SRgb;

@@ -82,14 +82,19 @@ AppState::~AppState()
     m_mouseMonitor = nullptr;
 }
 
+std::optional<DisplayMode> AppState::storedDisplayMode()
+{
+    const QVariant display = preferences().value(kDisplayModeKey);
+    if (display.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return displayModeFromRaw(display.toString());
+}
+
 void AppState::readPreferences()
 {
     QSettings settings = preferences();
-    const QVariant display = settings.value(kDisplayModeKey);
-    if (display.typeId() == QMetaType::QString) {
-        if (auto mode = displayModeFromRaw(display.toString()))
-            setDisplayMode(*mode);
-    }
+    if (const std::optional<DisplayMode> mode = storedDisplayMode())
+        setDisplayMode(*mode);
     const QVariant overlay = settings.value(kOverlayModeKey);
     if (overlay.typeId() == QMetaType::QString) {
         if (auto mode = overlayModeFromRaw(overlay.toString()))
@@ -108,7 +113,9 @@ void AppState::setCurrentURL(const std::optional<QUrl>& url)
 
 void AppState::setCurrentImage(const std::optional<QImage>& image)
 {
-    if (sameImage(m_currentImage, image))
+    const bool hadPreview = m_currentPreview.has_value();
+    m_currentPreview.reset();
+    if (sameImage(m_currentImage, image) && !hadPreview)
         return;
     m_currentImage = image;
     Q_EMIT currentImageChanged();

@@ -2,6 +2,7 @@
 
 #include "desktop/Applications.h"
 #include "imaging/DecodeFailure.h"
+#include "imaging/EarlyDecode.h"
 #include "imaging/FileStamp.h"
 #include "imaging/MetadataEntry.h"
 #include "state/Modes.h"
@@ -41,6 +42,11 @@ public:
     // Compared by identity (QImage::cacheKey), never by pixels.
     const std::optional<QImage>& currentImage() const { return m_currentImage; }
     void setCurrentImage(const std::optional<QImage>& image);
+
+    // While the photo opened at start is still being decoded whole: a smaller picture of it
+    // to show meanwhile, with currentImage none. Any new currentImage ends it; the whole
+    // picture takes its place without a change to the view. Signalled by currentImageChanged.
+    const std::optional<imaging::Preview>& currentPreview() const { return m_currentPreview; }
 
     // Why currentImage is none although currentURL names a file; none otherwise.
     imaging::DecodeFailure decodeFailure() const { return m_decodeFailure; }
@@ -106,6 +112,9 @@ public:
     void setStatusBarHideDelay(int milliseconds);
 
     void applyDisplayMode();
+    // The display mode kept in the preferences, if any. Readable before the application object
+    // exists.
+    static std::optional<DisplayMode> storedDisplayMode();
 
     bool hasPointerMonitor() const { return m_mouseMonitor != nullptr; }
 
@@ -187,7 +196,11 @@ private:
     void rotateBy(int quarterTurns);
     void openFolder(const QUrl& folder);
     // Decodes the file on this thread, recording why it failed and which version it read.
+    // The photo decoded early shows its preview until the whole picture follows.
     void showDecoded(const QUrl& url);
+    void showPreview(const QUrl& url, const imaging::Preview& preview);
+    // Puts the whole picture in the preview's place, waiting for it if need be.
+    void finishPreview();
     void clearShownFile();
     // Shows the file at position index of imageFiles, which must be in range.
     void showPosition(qint64 index);
@@ -206,6 +219,7 @@ private:
 
     std::optional<QUrl> m_currentURL;
     std::optional<QImage> m_currentImage;
+    std::optional<imaging::Preview> m_currentPreview;
     imaging::DecodeFailure m_decodeFailure = imaging::DecodeFailure::none;
     QList<QUrl> m_imageFiles;
     qint64 m_currentIndex = 0;

@@ -15,6 +15,8 @@ const QString kOwnDesktopId = QStringLiteral("pelu.desktop");
 
 void AppState::copyImageToPasteboard()
 {
+    // The whole picture, never its preview.
+    finishPreview();
     if (m_currentImage)
         desktop::copyImage(*m_currentImage);
 }

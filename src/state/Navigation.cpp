@@ -5,6 +5,7 @@
 #include "state/FolderListing.h"
 
 #include <QFileInfo>
+#include <QFutureWatcher>
 
 void AppState::openFile(const QUrl& url)
 {
@@ -43,9 +44,43 @@ void AppState::showDecoded(const QUrl& url)
     const QString path = url.toLocalFile();
     // Read before decoding: a rewrite during the decode then shows up as a change.
     m_shownStamp = FileStamp::of(path);
+    if (std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(path)) {
+        showPreview(url, *preview);
+        return;
+    }
     imaging::DecodeFailure failure = imaging::DecodeFailure::none;
     setCurrentImage(imaging::decodeImage(path, &failure));
     setDecodeFailure(failure);
+}
+
+void AppState::showPreview(const QUrl& url, const imaging::Preview& preview)
+{
+    m_currentImage.reset();
+    m_currentPreview = preview;
+    setDecodeFailure(imaging::DecodeFailure::none);
+    Q_EMIT currentImageChanged();
+    const qint64 key = preview.image.cacheKey();
+    // The watcher belongs to this model: it reports on this thread, and never once it is gone.
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, url, key] {
+        watcher->deleteLater();
+        if (m_currentPreview && m_currentPreview->image.cacheKey() == key && m_currentURL == url)
+            finishPreview();
+        else
+            imaging::forgetEarlyDecode(url.toLocalFile());
+    });
+    watcher->setFuture(imaging::earlyDecodeDone());
+}
+
+void AppState::finishPreview()
+{
+    if (!m_currentPreview || !m_currentURL)
+        return;
+    imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+    setCurrentImage(imaging::decodeImage(m_currentURL->toLocalFile(), &failure));
+    setDecodeFailure(failure);
+    // Neighbours held back until the first picture was drawn wait for the whole one.
+    releasePreloads();
 }
 
 void AppState::clearShownFile()

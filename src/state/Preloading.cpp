@@ -65,7 +65,8 @@ void AppState::holdPreloads(int timeoutMs)
 
 void AppState::releasePreloads()
 {
-    if (!std::exchange(m_preloadsHeld, false))
+    // A preview on screen is not the picture: its whole decode has the processor first.
+    if (m_currentPreview || !std::exchange(m_preloadsHeld, false))
         return;
     if (currentURL())
         preloadAdjacentImages();

@@ -114,7 +114,8 @@ ImageViewer::~ImageViewer() = default;
 
 void ImageViewer::syncZoomSurface()
 {
-    if (!m_state.currentImage()) {
+    const auto& preview = m_state.currentPreview();
+    if (!m_state.currentImage() && !preview) {
         removeZoomSurface();
         if (m_state.zoomAction())
             m_state.setZoomAction(std::nullopt);
@@ -123,7 +124,11 @@ void ImageViewer::syncZoomSurface()
     if (!m_zoom)
         createZoomSurface();
     const auto& url = m_state.currentURL();
-    m_zoom->setImage(m_state.currentImage(), url ? url->toLocalFile() : QString());
+    const QString path = url ? url->toLocalFile() : QString();
+    if (preview)
+        m_zoom->setPreview(preview->image, preview->fullSize, path);
+    else
+        m_zoom->setImage(m_state.currentImage(), path);
 }
 
 void ImageViewer::createZoomSurface()
@@ -229,7 +234,7 @@ void ImageViewer::refreshNavigator()
 
 void ImageViewer::refresh()
 {
-    const bool hasImage = m_state.currentImage().has_value();
+    const bool hasImage = m_state.currentImage() || m_state.currentPreview();
     m_empty->setVisible(!hasImage);
     if (const auto& url = m_state.currentURL(); url && !hasImage) {
         m_empty->showRefusal(url->fileName(), m_state.decodeFailure());

@@ -39,10 +39,10 @@ PannableImageView::PannableImageView(QWidget* parent) : QWidget(parent)
 
 PannableImageView::~PannableImageView() = default;
 
-void PannableImageView::setImage(const QImage& image)
+void PannableImageView::setImage(const QImage& image, bool refines)
 {
     m_image = image;
-    m_scaledCopy.setSource(image);
+    m_scaledCopy.setSource(image, refines);
     update();
 }
 

@@ -23,7 +23,9 @@ public:
     explicit PannableImageView(QWidget* parent = nullptr);
     ~PannableImageView() override;
 
-    void setImage(const QImage& image);
+    // refines: image is a sharper picture of what is shown (the whole photo after its preview),
+    // so what is on screen stands in until its copy for the screen is made.
+    void setImage(const QImage& image, bool refines = false);
     const QImage& image() const { return m_image; }
     // The document's size: the frame is (0, 0) to this size in document coordinates.
     void setFrameSize(const QSizeF& size);

@@ -20,10 +20,21 @@ ScaledImageCache::ScaledImageCache(QObject* parent) : QObject(parent) {}
 
 ScaledImageCache::~ScaledImageCache() = default;
 
-void ScaledImageCache::setSource(const QImage& source)
+void ScaledImageCache::setSource(const QImage& source, bool refines)
 {
     if (source.cacheKey() == m_source.cacheKey())
         return;
+    if (refines && !m_source.isNull()) {
+        // A preview drawn at its own size had no copy made: it stands in itself.
+        if (m_copy.isNull())
+            m_copy = m_source;
+        m_source = source;
+        m_copyIsSampled = true;
+        m_wanted = QSize();
+        ++m_generation;
+        m_isScaling = false;
+        return;
+    }
     // The new picture's copy is taken before the old one is kept: keeping may push it out.
     QImage copy;
     for (qsizetype i = 0; i < m_prepared.size(); ++i) {

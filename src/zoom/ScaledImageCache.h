@@ -15,7 +15,9 @@ public:
     explicit ScaledImageCache(QObject* parent = nullptr);
     ~ScaledImageCache() override;
 
-    void setSource(const QImage& source);
+    // refines: the new source is a sharper picture of the old one (a photo after its preview),
+    // whose copy then stands in until the new one is made.
+    void setSource(const QImage& source, bool refines = false);
     const QImage& source() const { return m_source; }
 
     struct Copy {

@@ -102,25 +102,32 @@ void ZoomCoordinator::applyImage(const ZoomParameters& p)
         return;
     }
     const bool isNewImage = !m_sourceImage || m_sourceImage->cacheKey() != p.image->cacheKey();
-    if (isNewImage || p.sourcePath != m_sourcePath) {
+    // The whole picture arriving for its preview on screen: the same document, sharper.
+    const bool refinesPreview = isNewImage && !m_fullSize.isEmpty() && p.fullSize.isEmpty() &&
+                                p.sourcePath == m_sourcePath && p.image->size() == m_fullSize;
+    if ((isNewImage && !refinesPreview) || p.sourcePath != m_sourcePath) {
         m_sourcePath = p.sourcePath;
         m_player.play(m_sourcePath);
     }
-    if (!isNewImage && p.rotation == m_currentRotation)
+    if (!isNewImage && p.rotation == m_currentRotation && p.fullSize == m_fullSize)
         return;
 
     const double savedMagnification = m_scrollArea->magnification();
     const bool replacesImage = m_sourceImage.has_value();
     m_sourceImage = p.image;
+    m_fullSize = p.fullSize;
     m_currentRotation = p.rotation;
     m_displayedImage = p.rotation == 0 ? *p.image : zoom::rotatedImage(*p.image, p.rotation);
     // The first image of a surface appears without a fade.
-    if (replacesImage)
+    if (replacesImage && !refinesPreview)
         m_imageView->fadeFromCurrentContent();
-    m_imageView->setImage(*m_displayedImage);
-    m_imageView->setFrameSize(QSizeF(m_displayedImage->size()));
-    if (zoom::FrameTrace::isOn())
+    m_imageView->setImage(*m_displayedImage, refinesPreview);
+    m_imageView->setFrameSize(documentSize());
+    if (zoom::FrameTrace::isOn() && !refinesPreview)
         m_imageView->traceNextFrame(QFileInfo(m_sourcePath).fileName());
+    // The document keeps its size: the zoom and the window stay as they are.
+    if (refinesPreview)
+        return;
 
     const QPointer<ZoomScrollArea> area = m_scrollArea;
     if (!p.isAutoSizeWindow) {
@@ -136,7 +143,7 @@ void ZoomCoordinator::applyImage(const ZoomParameters& p)
         return;
     }
     area->setAutoSizing(true);
-    const QSizeF size = m_displayedImage->size();
+    const QSizeF size = documentSize();
     m_followUps.post([this, area, size] {
         zoom::resizeWindowToImage(area, size);
         m_followUps.post(fitAfterAutoSize({}));
@@ -175,7 +182,7 @@ void ZoomCoordinator::applyZoomAction(const ZoomParameters& p)
     const auto consumed = p.onZoomActionConsumed;
     if (action == ZoomAction::fit && p.isAutoSizeWindow && m_displayedImage) {
         area->setAutoSizing(true);
-        zoom::resizeWindowToImage(area, m_displayedImage->size());
+        zoom::resizeWindowToImage(area, documentSize());
         m_followUps.post(fitAfterAutoSize(consumed));
         return;
     }
@@ -219,6 +226,14 @@ void ZoomCoordinator::applyScrollTarget(const ZoomParameters& p)
                                  p.scrollTarget->y() * document.height() - visible.height() * 0.5});
     const auto consumed = p.onScrollTargetConsumed;
     m_followUps.post([this, consumed] { consumedThenReport(consumed); });
+}
+
+QSizeF ZoomCoordinator::documentSize() const
+{
+    if (!m_fullSize.isEmpty())
+        return QSizeF(zoom::rotatedCanvasSize(m_fullSize.width(), m_fullSize.height(),
+                                              m_currentRotation));
+    return m_displayedImage ? QSizeF(m_displayedImage->size()) : QSizeF();
 }
 
 void ZoomCoordinator::showFrame(const QImage& frame)

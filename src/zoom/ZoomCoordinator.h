@@ -19,6 +19,9 @@ class ZoomScrollArea;
 // Everything the window hands the zoom surface, applied together by one update step.
 struct ZoomParameters {
     std::optional<QImage> image;
+    // When image is a preview decoded smaller: the size of the whole picture, which the
+    // document takes. Empty otherwise.
+    QSize fullSize;
     // The file the image came from: animated GIF and WebP files are played from it.
     QString sourcePath;
     // Degrees, clockwise on screen.
@@ -66,10 +69,13 @@ private:
     std::function<void()> fitAfterAutoSize(std::function<void()> consumed);
     void consumedThenReport(const std::function<void()>& consumed);
     void showFrame(const QImage& frame);
+    // The document's size: the displayed image's, or for a preview the whole picture's.
+    QSizeF documentSize() const;
 
     QPointer<ZoomScrollArea> m_scrollArea;
     QPointer<PannableImageView> m_imageView;
     std::optional<QImage> m_sourceImage;
+    QSize m_fullSize; // of the whole picture, while a preview is the source
     std::optional<QImage> m_displayedImage;
     double m_currentRotation = 0;
     QString m_sourcePath;

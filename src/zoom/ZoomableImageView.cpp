@@ -34,10 +34,22 @@ PannableImageView* ZoomableImageView::imageView() const
 
 void ZoomableImageView::setImage(const std::optional<QImage>& image)
 {
-    if (sameImage(image, m_parameters.image))
+    if (sameImage(image, m_parameters.image) && m_parameters.fullSize.isEmpty())
         return;
     m_parameters.image = image;
+    m_parameters.fullSize = QSize();
     scheduleUpdate();
+}
+
+void ZoomableImageView::setPreview(const QImage& preview, const QSize& fullSize,
+                                   const QString& sourcePath)
+{
+    if (!sameImage(preview, m_parameters.image) || fullSize != m_parameters.fullSize) {
+        m_parameters.image = preview;
+        m_parameters.fullSize = fullSize;
+        scheduleUpdate();
+    }
+    setSourcePath(sourcePath);
 }
 
 void ZoomableImageView::setSourcePath(const QString& path)

@@ -27,6 +27,9 @@ public:
     // The image's file, for playing animated GIF and WebP files.
     void setSourcePath(const QString& path);
     void setImage(const std::optional<QImage>& image, const QString& sourcePath);
+    // A smaller picture of the file, shown in place of the whole one of fullSize, which then
+    // follows through setImage without a fade or a change of zoom.
+    void setPreview(const QImage& preview, const QSize& fullSize, const QString& sourcePath);
     // An image that may be shown next: its fitted copy is made ahead.
     void prepareFittedCopy(const QImage& image);
     // Degrees, clockwise on screen.

@@ -7,6 +7,7 @@
 
 #include <QColorSpace>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <QtTest>
@@ -277,6 +278,40 @@ private Q_SLOTS:
             const std::optional<QImage> image = imaging::decodeImage(file);
             QVERIFY(image);
             QCOMPARE(image->size(), second.size());
+        }
+    }
+
+    // A window smaller than the photo gets a preview first: upright, decoded no smaller than
+    // the fitted picture, and the whole picture follows. A window as large gets the whole at
+    // once.
+    void earlyPreviewFitsTheWindowAndTheWholePictureFollows()
+    {
+        const QString file = path("preview6.jpg");
+        QImage upright(400, 800, QImage::Format_RGB32);
+        upright.fill(Qt::red);
+        QPainter(&upright).fillRect(0, 400, 400, 400, Qt::blue);
+        QVERIFY(writePicture(file, storedFor(upright, 6), 6));
+        const auto isRed = [](QRgb c) { return qRed(c) > 200 && qBlue(c) < 60; };
+        const auto isBlue = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 60; };
+        {
+            // Fitted into 100 x 120 the photo is 60 x 120: an eighth (50 x 100) is too small.
+            const imaging::EarlyDecode early(file, [] { return QSize(100, 120); });
+            const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file);
+            QVERIFY(preview);
+            QCOMPARE(preview->fullSize, QSize(400, 800));
+            QCOMPARE(preview->image.size(), QSize(100, 200));
+            QVERIFY(isRed(preview->image.pixel(50, 20)) && isBlue(preview->image.pixel(50, 180)));
+            QVERIFY(!imaging::takeEarlyPreview(file));
+            imaging::earlyDecodeDone().waitForFinished();
+            const std::optional<QImage> whole = imaging::decodeImage(file);
+            QVERIFY(whole && whole->size() == QSize(400, 800));
+            QVERIFY(isRed(whole->pixel(200, 100)) && isBlue(whole->pixel(200, 700)));
+        }
+        for (const QSize window : {QSize(400, 800), QSize()}) {
+            const imaging::EarlyDecode early(file, [window] { return window; });
+            QVERIFY(!imaging::takeEarlyPreview(file));
+            const std::optional<QImage> whole = imaging::decodeImage(file);
+            QVERIFY(whole && whole->size() == QSize(400, 800));
         }
     }
 

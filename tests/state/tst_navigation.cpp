@@ -1,4 +1,5 @@
 #include "Folders.h"
+#include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
 #include "state/AppState.h"
 #include "state/WorkPool.h"
@@ -149,6 +150,59 @@ private Q_SLOTS:
         timed.holdPreloads(20);
         timed.openFile(urls[0]);
         QTRY_COMPARE(cachedUrls(timed), (QSet<QUrl>{urls[1], urls[4]}));
+    }
+
+    // The photo decoded at start shows its preview until the whole picture follows by itself;
+    // neighbours wait for the whole one. A copy meanwhile takes the whole picture, and a step
+    // lets the early result go.
+    void earlyPreviewGivesWayToTheWholePicture()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        const QString photo = dir.filePath(QStringLiteral("img0.jpg"));
+        QImage picture(640, 480, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        QVERIFY(picture.save(photo));
+        const QUrl url = QUrl::fromLocalFile(photo);
+        const auto window = [] { return QSize(160, 120); };
+        {
+            const imaging::EarlyDecode early(photo, window);
+            AppState state;
+            state.holdPreloads(60'000);
+            state.openFile(url);
+            QVERIFY(state.currentPreview() && !state.currentImage());
+            QCOMPARE(state.currentPreview()->fullSize, QSize(640, 480));
+            QCOMPARE(state.decodeFailure(), imaging::DecodeFailure::none);
+            // The preview has been drawn: not yet.
+            state.releasePreloads();
+            QVERIFY(!state.isDecodingAhead(1));
+            QTRY_VERIFY(state.currentImage());
+            QCOMPARE(state.currentImage()->size(), QSize(640, 480));
+            QVERIFY(!state.currentPreview());
+            QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[0], urls[2]}));
+        }
+        {
+            const imaging::EarlyDecode early(photo, window);
+            AppState state;
+            state.openFile(url);
+            QVERIFY(state.currentPreview());
+            state.copyImageToPasteboard();
+            QVERIFY(!state.currentPreview() && state.currentImage());
+            QCOMPARE(state.currentImage()->size(), QSize(640, 480));
+        }
+        {
+            const imaging::EarlyDecode early(photo, window);
+            AppState state;
+            state.openFile(url);
+            QVERIFY(state.currentPreview());
+            state.nextImage();
+            QVERIFY(!state.currentPreview());
+            imaging::earlyDecodeDone().waitForFinished();
+            QTest::qWait(50);
+            QVERIFY(!imaging::detail::takeEarlyDecode(photo));
+            QCOMPARE(state.currentURL(), urls[0]);
+            QCOMPARE(state.currentImage()->size(), QSize(9, 8));
+        }
     }
 
     // A step onto a neighbour still being decoded ahead waits for that decode instead of

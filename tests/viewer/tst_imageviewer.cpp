@@ -1,4 +1,5 @@
 #include "ViewerFixture.h"
+#include "imaging/EarlyDecode.h"
 #include "overlays/NavigatorOverlay.h"
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
@@ -302,6 +303,38 @@ private Q_SLOTS:
         f.state.holdPreloads(60'000);
         f.state.openFile(urls[0]);
         QTRY_COMPARE(f.state.preloadedImages().size(), 2);
+    }
+
+    // The photo's preview fills the document of the whole picture, which then takes its place
+    // on the same surface without a fade or a change of zoom.
+    void previewIsReplacedInPlace()
+    {
+        Fixture f;
+        const QString photo = f.dir.filePath(QStringLiteral("photo.jpg"));
+        QImage picture(1600, 1200, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(photo));
+        const imaging::EarlyDecode early(photo, [] { return QSize(400, 300); });
+        f.state.openFile(QUrl::fromLocalFile(photo));
+        QVERIFY(f.state.currentPreview());
+        ZoomableImageView* zoom = f.viewer->zoomView();
+        QVERIFY(zoom);
+        zoom->applyPendingChanges();
+        PannableImageView* view = zoom->imageView();
+        QCOMPARE(view->image().size(), QSize(400, 300));
+        QCOMPARE(view->frameSize(), QSizeF(1600, 1200));
+        QTRY_VERIFY(f.state.magnification() < 0.5);
+        QVERIFY(!f.viewer->findChild<EmptyStateView*>()->isVisible());
+        const double fitted = f.state.magnification();
+
+        QTRY_VERIFY(f.state.currentImage());
+        zoom->applyPendingChanges();
+        QCOMPARE(f.viewer->zoomView(), zoom);
+        QCOMPARE(view->image().size(), QSize(1600, 1200));
+        QCOMPARE(view->frameSize(), QSizeF(1600, 1200));
+        QVERIFY(!view->isFading());
+        QCoreApplication::processEvents();
+        QCOMPARE(f.state.magnification(), fitted);
     }
 
     void zoomRequestsInTheEmptyStateDoNothing()
