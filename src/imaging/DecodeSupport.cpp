@@ -5,7 +5,6 @@
 #include <QImageReader>
 
 #include <exiv2/exiv2.hpp>
-#include <libheif/heif.h>
 #include <tiffio.h>
 
 #include <mutex>
@@ -48,7 +47,6 @@ void ensureLibrariesReady()
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         // The XMP toolkit must be initialised once before threads parse XMP packets.
         Exiv2::XmpParser::initialize();
-        heif_init(nullptr);
         // libtiff, under Qt's TIFF reader, would print every oddity of a damaged file.
         TIFFSetWarningHandler(nullptr);
         TIFFSetErrorHandler(nullptr);

@@ -103,8 +103,7 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.started = true;
     e.done = QPromise<void>();
     e.done.start();
-    e.thread = std::thread(
-        [&e, path, bounds = std::move(previewBounds)] { run(e, path, bounds); });
+    e.thread = std::thread([&e, path, bounds = std::move(previewBounds)] { run(e, path, bounds); });
 }
 
 EarlyDecode::~EarlyDecode()

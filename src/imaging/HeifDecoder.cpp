@@ -6,7 +6,7 @@
 #include <QColorSpace>
 #include <QPointF>
 
-#include <libheif/heif.h>
+#include "imaging/HeifLibrary.h"
 
 #include <cmath>
 #include <cstring>
@@ -15,6 +15,12 @@
 namespace imaging::detail {
 
 namespace {
+
+// Only reached once heifLibrary() has been checked.
+const HeifLibrary& heif()
+{
+    return *heifLibrary();
+}
 
 using ContextPtr = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
 using HandlePtr = std::unique_ptr<const heif_image_handle, decltype(&heif_image_handle_release)>;
@@ -25,30 +31,33 @@ constexpr int kMaxSide = 65535;
 constexpr size_t kMaxIccBytes = 16 * 1024 * 1024;
 
 struct PrimaryImage {
-    ContextPtr context{nullptr, heif_context_free};
-    HandlePtr handle{nullptr, heif_image_handle_release};
+    ContextPtr context{nullptr, heif().heif_context_free};
+    HandlePtr handle{nullptr, heif().heif_image_handle_release};
 };
 
 std::optional<PrimaryImage> openPrimary(const QString& path)
 {
     ensureLibrariesReady();
+    if (!heifLibrary())
+        return std::nullopt;
     PrimaryImage primary;
-    primary.context.reset(heif_context_alloc());
+    primary.context.reset(heif().heif_context_alloc());
     if (!primary.context)
         return std::nullopt;
     heif_context* context = primary.context.get();
-    heif_context_set_maximum_image_size_limit(context, kMaxSide);
-    if (heif_context_read_from_file(context, nativePath(path).constData(), nullptr).code !=
+    heif().heif_context_set_maximum_image_size_limit(context, kMaxSide);
+    if (heif().heif_context_read_from_file(context, nativePath(path).constData(), nullptr).code !=
         heif_error_Ok)
         return std::nullopt;
     heif_image_handle* handle = nullptr;
-    if (heif_context_get_primary_image_handle(context, &handle).code != heif_error_Ok || !handle)
+    if (heif().heif_context_get_primary_image_handle(context, &handle).code != heif_error_Ok ||
+        !handle)
         return std::nullopt;
     primary.handle.reset(handle);
-    const int ispeWidth = heif_image_handle_get_ispe_width(handle);
-    const int ispeHeight = heif_image_handle_get_ispe_height(handle);
-    if (!withinPixelBudget(heif_image_handle_get_width(handle),
-                           heif_image_handle_get_height(handle)) ||
+    const int ispeWidth = heif().heif_image_handle_get_ispe_width(handle);
+    const int ispeHeight = heif().heif_image_handle_get_ispe_height(handle);
+    if (!withinPixelBudget(heif().heif_image_handle_get_width(handle),
+                           heif().heif_image_handle_get_height(handle)) ||
         !withinPixelBudget(ispeWidth, ispeHeight))
         return std::nullopt;
     // A grid is allocated at the size its own box declares, which may lie about the 'ispe'
@@ -59,7 +68,8 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
     const qint64 paddedPixels = (ispeWidth + kCodedPadding) * (ispeHeight + kCodedPadding);
     const qint64 side = std::max<qint64>(std::max(ispeWidth, ispeHeight) + kCodedPadding,
                                          qint64(std::ceil(std::sqrt(2.0 * double(paddedPixels)))));
-    heif_context_set_maximum_image_size_limit(context, int(std::min<qint64>(side, kMaxSide)));
+    heif().heif_context_set_maximum_image_size_limit(context,
+                                                     int(std::min<qint64>(side, kMaxSide)));
     return primary;
 }
 
@@ -100,21 +110,22 @@ QColorSpace nclxColorSpace(const heif_color_profile_nclx& nclx)
 
 QColorSpace colorSpaceOf(const heif_image_handle* handle)
 {
-    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    const heif_color_profile_type type = heif().heif_image_handle_get_color_profile_type(handle);
     if (type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC) {
-        const size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        const size_t size = heif().heif_image_handle_get_raw_color_profile_size(handle);
         if (size == 0 || size > kMaxIccBytes)
             return {};
         QByteArray icc(qsizetype(size), Qt::Uninitialized);
-        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+        if (heif().heif_image_handle_get_raw_color_profile(handle, icc.data()).code !=
+            heif_error_Ok)
             return {};
         return QColorSpace::fromIccProfile(icc);
     }
     heif_color_profile_nclx* nclx = nullptr;
-    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    const heif_error error = heif().heif_image_handle_get_nclx_color_profile(handle, &nclx);
     // libheif may hand over a profile together with an error (unknown primaries): ours to free.
     const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
-        nclx, heif_nclx_color_profile_free);
+        nclx, heif().heif_nclx_color_profile_free);
     if (error.code != heif_error_Ok || !nclx)
         return {};
     return nclxColorSpace(*nclx);
@@ -125,13 +136,13 @@ QByteArray exifOf(const heif_image_handle* handle)
 {
     constexpr size_t kMaxExifBytes = 16 * 1024 * 1024;
     heif_item_id id = 0;
-    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
+    if (heif().heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
         return {};
-    const size_t size = heif_image_handle_get_metadata_size(handle, id);
+    const size_t size = heif().heif_image_handle_get_metadata_size(handle, id);
     if (size < 4 || size > kMaxExifBytes)
         return {};
     QByteArray block(qsizetype(size), Qt::Uninitialized);
-    if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
+    if (heif().heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
         return {};
     const quint32 offset = readBigEndian32(block, 0);
     return offset < size - 4 ? block.mid(4 + offset) : QByteArray();
@@ -145,9 +156,10 @@ std::optional<HeifInfo> readHeifInfo(const QString& path)
     if (!primary)
         return std::nullopt;
     const heif_image_handle* handle = primary->handle.get();
-    return HeifInfo{heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
-                    std::max(heif_image_handle_get_luma_bits_per_pixel(handle), 1),
-                    heif_image_handle_has_alpha_channel(handle) != 0, exifOf(handle)};
+    return HeifInfo{heif().heif_image_handle_get_width(handle),
+                    heif().heif_image_handle_get_height(handle),
+                    std::max(heif().heif_image_handle_get_luma_bits_per_pixel(handle), 1),
+                    heif().heif_image_handle_has_alpha_channel(handle) != 0, exifOf(handle)};
 }
 
 // libaom for AV1 where it is installed: dav1d prints to the terminal and leaks on damaged
@@ -156,9 +168,9 @@ const char* av1Decoder()
 {
     static const char* const chosen = [] {
         const heif_decoder_descriptor* found[8] = {};
-        const int count = heif_get_decoder_descriptors(heif_compression_AV1, found, 8);
+        const int count = heif().heif_get_decoder_descriptors(heif_compression_AV1, found, 8);
         for (int i = 0; i < count; ++i) {
-            const char* id = heif_decoder_descriptor_get_id_name(found[i]);
+            const char* id = heif().heif_decoder_descriptor_get_id_name(found[i]);
             if (id && std::strcmp(id, "aom") == 0)
                 return "aom";
         }
@@ -173,10 +185,10 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     if (!primary)
         return std::nullopt;
     const heif_image_handle* handle = primary->handle.get();
-    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    const bool alpha = heif().heif_image_handle_has_alpha_channel(handle) != 0;
 
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> decoding(
-        heif_decoding_options_alloc(), heif_decoding_options_free);
+        heif().heif_decoding_options_alloc(), heif().heif_decoding_options_free);
     if (!decoding)
         return std::nullopt;
     decoding->ignore_transformations = options.upright ? 0 : 1;
@@ -186,22 +198,23 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     // Read before decoding, so a profile that comes with an error is freed whatever the pixels do.
     const QColorSpace colorSpace = colorSpaceOf(handle);
     heif_image* decoded = nullptr;
-    const heif_error error = heif_decode_image(
+    const heif_error error = heif().heif_decode_image(
         handle, &decoded, heif_colorspace_RGB,
         alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, decoding.get());
-    const ImagePtr result(decoded, heif_image_release);
+    const ImagePtr result(decoded, heif().heif_image_release);
     if (error.code != heif_error_Ok || !decoded)
         return std::nullopt;
 
     int stride = 0;
-    const uint8_t* data = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
-    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
-    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    const uint8_t* data =
+        heif().heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int width = heif().heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif().heif_image_get_height(decoded, heif_channel_interleaved);
     const qsizetype rowBytes = qsizetype(width) * (alpha ? 4 : 3);
     if (!data || !withinPixelBudget(width, height) || stride < rowBytes)
         return std::nullopt;
     const QImage::Format format = !alpha ? QImage::Format_RGB888
-                                  : heif_image_handle_is_premultiplied_alpha(handle)
+                                  : heif().heif_image_handle_is_premultiplied_alpha(handle)
                                       ? QImage::Format_RGBA8888_Premultiplied
                                       : QImage::Format_RGBA8888;
     QImage image(width, height, format);
