@@ -6,6 +6,8 @@ namespace imaging::detail {
 
 namespace {
 
+static_assert(LIBHEIF_NUMERIC_VERSION >> 24 == 1, "libheif is opened as libheif.so.1");
+
 const HeifLibrary* open()
 {
     // Never closed: its codecs register themselves for the life of the process.

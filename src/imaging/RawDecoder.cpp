@@ -2,7 +2,7 @@
 
 #include <QColorSpace>
 
-#include <libraw/libraw.h>
+#include "imaging/RawLibrary.h"
 
 #include <bit>
 #include <cstring>
@@ -14,8 +14,17 @@ namespace {
 
 // LibRaw reports damage through callbacks that would otherwise print to stderr.
 struct OpenRaw {
-    std::unique_ptr<LibRaw> raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
+    libraw_data_t* raw = nullptr;
     bool damaged = false;
+
+    OpenRaw() = default;
+    OpenRaw(const OpenRaw&) = delete;
+    OpenRaw& operator=(const OpenRaw&) = delete;
+    ~OpenRaw()
+    {
+        if (raw)
+            rawLibrary()->libraw_close(raw);
+    }
 };
 
 void noteDataError(void* damaged, const char*, const int)
@@ -31,10 +40,17 @@ void noteMemoryError(void* damaged, const char*, const char*)
 // The file opened by LibRaw, its header read; null when LibRaw does not take it for raw.
 std::unique_ptr<OpenRaw> openRaw(const QString& path)
 {
+    const RawLibrary* library = rawLibrary();
+    if (!library)
+        return nullptr;
     auto open = std::make_unique<OpenRaw>();
-    open->raw->set_dataerror_handler(noteDataError, &open->damaged);
-    open->raw->set_memerror_handler(noteMemoryError, &open->damaged);
-    if (open->raw->open_file(nativePath(path).constData()) != LIBRAW_SUCCESS || open->damaged)
+    open->raw = library->libraw_init(LIBRAW_OPTIONS_NONE);
+    if (!open->raw)
+        return nullptr;
+    library->libraw_set_dataerror_handler(open->raw, noteDataError, &open->damaged);
+    library->libraw_set_memerror_handler(open->raw, noteMemoryError, &open->damaged);
+    if (library->libraw_open_file(open->raw, nativePath(path).constData()) != LIBRAW_SUCCESS ||
+        open->damaged)
         return nullptr;
     return open;
 }
@@ -45,7 +61,7 @@ std::unique_ptr<OpenRaw> openRawWithinBudget(const QString& path)
     std::unique_ptr<OpenRaw> open = openRaw(path);
     if (!open)
         return nullptr;
-    const libraw_image_sizes_t& sizes = open->raw->imgdata.sizes;
+    const libraw_image_sizes_t& sizes = open->raw->sizes;
     if (!withinPixelBudget(sizes.raw_width, sizes.raw_height) ||
         !withinPixelBudget(sizes.width, sizes.height))
         return nullptr;
@@ -82,7 +98,7 @@ std::optional<RawInfo> readRawInfo(const QString& path)
     const std::unique_ptr<OpenRaw> open = openRawWithinBudget(path);
     if (!open)
         return std::nullopt;
-    const libraw_data_t& data = open->raw->imgdata;
+    const libraw_data_t& data = *open->raw;
     const unsigned maximum = data.color.maximum;
     return RawInfo{data.sizes.width, data.sizes.height, orientationOfFlip(data.sizes.flip),
                    maximum > 0 ? int(std::bit_width(maximum)) : 16};
@@ -98,8 +114,9 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     const std::unique_ptr<OpenRaw> open = openRawWithinBudget(path);
     if (!open)
         return std::nullopt;
-    LibRaw& raw = *open->raw;
-    libraw_output_params_t& params = raw.imgdata.params;
+    const RawLibrary& library = *rawLibrary();
+    libraw_data_t* raw = open->raw;
+    libraw_output_params_t& params = raw->params;
     params.use_camera_wb = 1;
     params.output_color = 1; // sRGB primaries
     // The sRGB tone curve rather than LibRaw's default BT.709 one, so the sRGB tag holds.
@@ -108,13 +125,13 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     params.output_bps = 8;
     params.half_size = options.boundingSize > 0 ? 1 : 0;
     params.user_flip = options.upright ? -1 : 0;
-    if (raw.unpack() != LIBRAW_SUCCESS || open->damaged)
+    if (library.libraw_unpack(raw) != LIBRAW_SUCCESS || open->damaged)
         return std::nullopt;
-    if (raw.dcraw_process() != LIBRAW_SUCCESS || open->damaged)
+    if (library.libraw_dcraw_process(raw) != LIBRAW_SUCCESS || open->damaged)
         return std::nullopt;
     int error = 0;
-    const std::unique_ptr<libraw_processed_image_t, decltype(&LibRaw::dcraw_clear_mem)> developed(
-        raw.dcraw_make_mem_image(&error), LibRaw::dcraw_clear_mem);
+    const std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)> developed(
+        library.libraw_dcraw_make_mem_image(raw, &error), library.libraw_dcraw_clear_mem);
     if (!developed || error != LIBRAW_SUCCESS || developed->type != LIBRAW_IMAGE_BITMAP ||
         developed->colors != 3 || developed->bits != 8)
         return std::nullopt;
