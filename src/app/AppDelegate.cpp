@@ -77,7 +77,7 @@ void AppDelegate::raiseWindow()
 void AppDelegate::finishLaunching()
 {
     // Decided now, not when the resize runs: a file opened in between does not stop it.
-    if (m_appState->currentImage())
+    if (m_appState->hasPicture())
         return;
     QTimer::singleShot(0, this, [this] {
         if (!m_window)

@@ -47,6 +47,8 @@ public:
     // to show meanwhile, with currentImage none. Any new currentImage ends it; the whole
     // picture takes its place without a change to the view. Signalled by currentImageChanged.
     const std::optional<imaging::Preview>& currentPreview() const { return m_currentPreview; }
+    // Whether a picture of the shown file is on hand: currentImage or its preview.
+    bool hasPicture() const { return m_currentImage || m_currentPreview; }
 
     // Why currentImage is none although currentURL names a file; none otherwise.
     imaging::DecodeFailure decodeFailure() const { return m_decodeFailure; }

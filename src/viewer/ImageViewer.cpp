@@ -209,7 +209,7 @@ void ImageViewer::setThumbnailBar(QWidget* bar)
 
 bool ImageViewer::isThumbnailStripShown() const
 {
-    return m_state.showThumbnailBar() && m_state.currentImage() && m_state.imageFiles().size() >= 2;
+    return m_state.showThumbnailBar() && m_state.hasPicture() && m_state.imageFiles().size() >= 2;
 }
 
 void ImageViewer::refreshStatusBar()
@@ -234,7 +234,7 @@ void ImageViewer::refreshNavigator()
 
 void ImageViewer::refresh()
 {
-    const bool hasImage = m_state.currentImage() || m_state.currentPreview();
+    const bool hasImage = m_state.hasPicture();
     m_empty->setVisible(!hasImage);
     if (const auto& url = m_state.currentURL(); url && !hasImage) {
         m_empty->showRefusal(url->fileName(), m_state.decodeFailure());

@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "imaging/EarlyDecode.h"
 #include "state/AppState.h"
 
 #include <QLocalSocket>
@@ -122,6 +123,19 @@ private Q_SLOTS:
         withImage.finishLaunching();
         QTest::qWait(50);
         QCOMPARE(other.size(), QSize(900, 700));
+
+        // So does a photo whose preview is all there is yet.
+        const QString photo = makeImage(dir.path(), QStringLiteral("p.jpg"), {640, 480});
+        const imaging::EarlyDecode early(photo, [] { return QSize(160, 120); });
+        AppDelegate withPreview;
+        withPreview.openFiles({photo}, dir.path());
+        QVERIFY(withPreview.appState().currentPreview());
+        QWidget third;
+        third.resize(900, 700);
+        withPreview.setWindow(&third);
+        withPreview.finishLaunching();
+        QTest::qWait(50);
+        QCOMPARE(third.size(), QSize(900, 700));
     }
 
     // The real program: a second launch hands over and ends at once (3 s allows for ASan).

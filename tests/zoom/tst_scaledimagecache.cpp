@@ -27,6 +27,30 @@ class TestScaledImageCache : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The whole photo after its preview: the preview's copy, or the preview itself when it was
+    // drawn unscaled, stands in until the whole photo's copy comes.
+    void refinedSourceKeepsWhatIsShown()
+    {
+        const QSize fitted(500, 250);
+        QImage preview(1000, 500, QImage::Format_RGB32);
+        preview.fill(Qt::red);
+        ScaledImageCache cache;
+        cache.setSource(preview);
+        const ScaledImageCache::Copy fromPreview = cache.copyFor(fitted, 1.0);
+        QVERIFY(fromPreview.exact);
+        cache.setSource(photo(Qt::red), true);
+        const ScaledImageCache::Copy standIn = cache.copyFor(fitted, 1.0);
+        QVERIFY(!standIn.exact);
+        QCOMPARE(standIn.image.cacheKey(), fromPreview.image.cacheKey());
+        settle();
+        QVERIFY(cache.copyFor(fitted, 1.0).exact);
+
+        ScaledImageCache unscaled;
+        unscaled.setSource(preview);
+        unscaled.setSource(photo(Qt::red), true);
+        QCOMPARE(unscaled.copyFor(fitted, 1.0).image.cacheKey(), preview.cacheKey());
+    }
+
     void preparedAndLeftBehindCopiesAreAtHand()
     {
         const QSize fitted(640, 320);
