@@ -64,7 +64,8 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_de
             [this, &state] { m_window->setWindowTitle(state.windowTitle()); });
 
     if (!app::restoreWindowFrame(m_window))
-        m_window->resize(app::kDefaultContentSize + QSize(0, m_window->menuBar()->sizeHint().height()));
+        m_window->resize(app::kDefaultContentSize +
+                         QSize(0, m_window->menuBar()->sizeHint().height()));
     m_window->installEventFilter(this);
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { app::saveWindowFrame(m_window); });
     delegate.setWindow(m_window);

@@ -231,8 +231,8 @@ void ZoomCoordinator::applyScrollTarget(const ZoomParameters& p)
 QSizeF ZoomCoordinator::documentSize() const
 {
     if (!m_fullSize.isEmpty())
-        return QSizeF(zoom::rotatedCanvasSize(m_fullSize.width(), m_fullSize.height(),
-                                              m_currentRotation));
+        return QSizeF(
+            zoom::rotatedCanvasSize(m_fullSize.width(), m_fullSize.height(), m_currentRotation));
     return m_displayedImage ? QSizeF(m_displayedImage->size()) : QSizeF();
 }
 
