@@ -62,8 +62,10 @@ int main(int argc, char* argv[])
         PeluApp pelu(delegate);
         // Two neighbours decoding beside the first frame would take both cores from it.
         delegate.appState().holdPreloads(kFirstFrameWaitMs);
-        delegate.openFiles(files, QDir::currentPath());
+        // Shown before the photo is opened: the window is made and mapped while the photo
+        // decoded early is finished; nothing is drawn before the photo is at hand.
         pelu.window()->show();
+        delegate.openFiles(files, QDir::currentPath());
         delegate.finishLaunching();
         status = app.exec();
         // The window and the model go here, and whatever they keep is written.
