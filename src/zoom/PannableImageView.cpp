@@ -263,6 +263,13 @@ PannableImageView::Drawn PannableImageView::paintImage(QPainter& painter, const 
     // Device pixels per image pixel.
     const double scale = target.width() * dpr / m_image.width();
 
+    // A preview, decoded smaller than the document it stands for, is drawn as it is: it is
+    // on screen for moments, and a copy made of it would hold up its first frame.
+    if (scale < 1 - kScaleTolerance && m_image.size() != m_frameSize.toSize()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, m_image);
+        return Drawn::picture;
+    }
     if (scale < 1 - kScaleTolerance) {
         const ScaledImageCache::Copy copy = m_scaledCopy.copyFor(scaledCopySize(target, dpr), dpr);
         if (copy.exact) {

@@ -326,6 +326,15 @@ private Q_SLOTS:
         QTRY_VERIFY(f.state.magnification() < 0.5);
         QVERIFY(!f.viewer->findChild<EmptyStateView*>()->isVisible());
         const double fitted = f.state.magnification();
+        // Drawn as it is, over the whole fitted rectangle.
+        const QImage shot = view->grab().toImage();
+        const QRect drawn = zoom->scrollArea()->documentRectInViewport().toRect();
+        for (const QPoint p : {drawn.center(), drawn.topLeft() + QPoint(2, 2),
+                               drawn.bottomRight() - QPoint(2, 2)}) {
+            const QRgb c = shot.pixel(p);
+            QVERIFY2(qRed(c) < 8 && qAbs(qGreen(c) - 128) < 8 && qAbs(qBlue(c) - 128) < 8,
+                     qPrintable(QColor(c).name()));
+        }
 
         QTRY_VERIFY(f.state.currentImage());
         zoom->applyPendingChanges();
