@@ -2,8 +2,7 @@
 
 #include <QFile>
 
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
+#include "desktop/GioLibrary.h"
 
 #include <memory>
 
@@ -11,13 +10,19 @@ namespace desktop {
 
 namespace {
 
+// Only reached once gioLibrary() has been checked.
+const GioLibrary& gio()
+{
+    return *gioLibrary();
+}
+
 struct GObjectRelease {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { gio().g_object_unref(object); }
 };
 template <typename T> using GPtr = std::unique_ptr<T, GObjectRelease>;
 
 struct GFreeRelease {
-    void operator()(gpointer memory) const { g_free(memory); }
+    void operator()(gpointer memory) const { gio().g_free(memory); }
 };
 using GText = std::unique_ptr<gchar, GFreeRelease>;
 
@@ -28,12 +33,14 @@ QString fromUtf8(const char* text)
 
 QString iconName(GIcon* icon)
 {
-    if (G_IS_THEMED_ICON(icon)) {
-        const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+    const GioLibrary& g = gio();
+    if (g.is(icon, g.g_themed_icon_get_type())) {
+        const gchar* const* names = g.g_themed_icon_get_names(reinterpret_cast<GThemedIcon*>(icon));
         return names && names[0] ? fromUtf8(names[0]) : QString();
     }
-    if (G_IS_FILE_ICON(icon)) {
-        const GText path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
+    if (g.is(icon, g.g_file_icon_get_type())) {
+        const GText path(
+            g.g_file_get_path(g.g_file_icon_get_file(reinterpret_cast<GFileIcon*>(icon))));
         return path ? QFile::decodeName(path.get()) : QString();
     }
     return {};
@@ -41,14 +48,16 @@ QString iconName(GIcon* icon)
 
 OpenWithApp describe(GAppInfo* info)
 {
+    const GioLibrary& g = gio();
     OpenWithApp app;
-    app.name = fromUtf8(g_app_info_get_name(info));
-    app.id = fromUtf8(g_app_info_get_id(info));
-    if (G_IS_DESKTOP_APP_INFO(info)) {
-        if (const char* file = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(info)))
+    app.name = fromUtf8(g.g_app_info_get_name(info));
+    app.id = fromUtf8(g.g_app_info_get_id(info));
+    if (g.is(info, g.g_desktop_app_info_get_type())) {
+        if (const char* file =
+                g.g_desktop_app_info_get_filename(reinterpret_cast<GDesktopAppInfo*>(info)))
             app.url = QUrl::fromLocalFile(QFile::decodeName(file));
     }
-    if (GIcon* icon = g_app_info_get_icon(info))
+    if (GIcon* icon = g.g_app_info_get_icon(info))
         app.icon = iconName(icon);
     return app;
 }
@@ -57,25 +66,30 @@ OpenWithApp describe(GAppInfo* info)
 
 QList<OpenWithApp> applicationsForFile(const QString& path)
 {
-    const GPtr<GFile> file(g_file_new_for_path(QFile::encodeName(path).constData()));
-    const GPtr<GFileInfo> info(g_file_query_info(file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
-                                                 G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
-    const char* type = info ? g_file_info_get_content_type(info.get()) : nullptr;
+    if (!gioLibrary())
+        return {};
+    const GioLibrary& g = gio();
+    const GPtr<GFile> file(g.g_file_new_for_path(QFile::encodeName(path).constData()));
+    const GPtr<GFileInfo> info(g.g_file_query_info(file.get(),
+                                                   G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                                                   G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+    const char* type = info ? g.g_file_info_get_content_type(info.get()) : nullptr;
     if (!type)
         return {};
     QList<OpenWithApp> apps;
-    GList* found = g_app_info_get_all_for_type(type);
+    GList* found = g.g_app_info_get_all_for_type(type);
     for (GList* item = found; item; item = item->next)
-        apps.append(describe(G_APP_INFO(item->data)));
-    g_list_free_full(found, g_object_unref);
+        apps.append(describe(static_cast<GAppInfo*>(item->data)));
+    g.g_list_free_full(found, g.g_object_unref);
     return apps;
 }
 
 bool launchApplication(const QUrl& application, const QUrl& file)
 {
-    if (!application.isLocalFile() || !file.isValid())
+    if (!application.isLocalFile() || !file.isValid() || !gioLibrary())
         return false;
-    const GPtr<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(
+    const GioLibrary& g = gio();
+    const GPtr<GDesktopAppInfo> info(g.g_desktop_app_info_new_from_filename(
         QFile::encodeName(application.toLocalFile()).constData()));
     if (!info)
         return false;
@@ -83,9 +97,10 @@ bool launchApplication(const QUrl& application, const QUrl& file)
     QByteArray uri = file.toString(QUrl::FullyEncoded).toUtf8();
     GList uris{uri.data(), nullptr, nullptr};
     GError* error = nullptr;
-    const bool launched = g_app_info_launch_uris(G_APP_INFO(info.get()), &uris, nullptr, &error);
+    const bool launched =
+        g.g_app_info_launch_uris(reinterpret_cast<GAppInfo*>(info.get()), &uris, nullptr, &error);
     if (error)
-        g_error_free(error);
+        g.g_error_free(error);
     return launched;
 }
 
