@@ -168,9 +168,11 @@ void hugeFiles(const Settings& settings, const DataSet& data, Results& results)
     for (int run = 0; run < settings.repeats; ++run) {
         {
             ViewerProcess viewer(settings, data.hugeJpeg);
+            // The whole picture, not its stand-in or the preview shown before it.
             const auto frame = viewer.waitFor(
                 [](const TraceLine& l) {
-                    return isFrame(l) && !l.detail.endsWith(QLatin1String("stand-in"));
+                    return isFrame(l) && !l.detail.endsWith(QLatin1String("stand-in")) &&
+                           !l.detail.endsWith(QLatin1String("preview"));
                 },
                 waits.timeoutMs);
             // Once the full image is in: a frame of it, or a second of quiet.

@@ -221,12 +221,14 @@ void PannableImageView::traceFrame(Drawn drawn)
     m_traceStandInSeen = drawn == Drawn::standIn;
     const QString label =
         drawn == Drawn::picture ? std::exchange(m_traceLabel, QString()) : m_traceLabel;
-    const QString detail =
-        QStringLiteral("%1 %2x%3%4")
-            .arg(label)
-            .arg(m_image.width())
-            .arg(m_image.height())
-            .arg(drawn == Drawn::standIn ? QStringLiteral(" stand-in") : QString());
+    const bool preview = m_image.size() != m_frameSize.toSize();
+    const QString detail = QStringLiteral("%1 %2x%3%4")
+                               .arg(label)
+                               .arg(m_image.width())
+                               .arg(m_image.height())
+                               .arg(drawn == Drawn::standIn ? QStringLiteral(" stand-in")
+                                    : preview               ? QStringLiteral(" preview")
+                                                            : QString());
     // Reported from the next turn of the event loop: by then the frame has been flushed to the
     // screen.
     QMetaObject::invokeMethod(

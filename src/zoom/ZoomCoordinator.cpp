@@ -123,7 +123,7 @@ void ZoomCoordinator::applyImage(const ZoomParameters& p)
         m_imageView->fadeFromCurrentContent();
     m_imageView->setImage(*m_displayedImage, refinesPreview);
     m_imageView->setFrameSize(documentSize());
-    if (zoom::FrameTrace::isOn() && !refinesPreview)
+    if (zoom::FrameTrace::isOn())
         m_imageView->traceNextFrame(QFileInfo(m_sourcePath).fileName());
     // The document keeps its size: the zoom and the window stay as they are.
     if (refinesPreview)
