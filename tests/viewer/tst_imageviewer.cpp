@@ -329,8 +329,8 @@ private Q_SLOTS:
         // Drawn as it is, over the whole fitted rectangle.
         const QImage shot = view->grab().toImage();
         const QRect drawn = zoom->scrollArea()->documentRectInViewport().toRect();
-        for (const QPoint p : {drawn.center(), drawn.topLeft() + QPoint(2, 2),
-                               drawn.bottomRight() - QPoint(2, 2)}) {
+        for (const QPoint p :
+             {drawn.center(), drawn.topLeft() + QPoint(2, 2), drawn.bottomRight() - QPoint(2, 2)}) {
             const QRgb c = shot.pixel(p);
             QVERIFY2(qRed(c) < 8 && qAbs(qGreen(c) - 128) < 8 && qAbs(qBlue(c) - 128) < 8,
                      qPrintable(QColor(c).name()));
