@@ -69,8 +69,6 @@ QSize windowPixelsAtStart()
     settings.beginGroup(kGroup);
     if (!settings.contains(kGeometryKey))
         return kDefaultContentSize;
-    if (settings.value(kMaximizedKey, false).toBool())
-        return {};
     const QSize pixels = settings.value(kPixelsKey).toSize();
     return pixels.isValid() ? pixels : QSize();
 }
@@ -104,12 +102,13 @@ void saveWindowFrame(const QWidget* window)
     settings.beginGroup(kGroup);
     if (frame.isValid())
         settings.setValue(kGeometryKey, frame);
-    if (overNormal)
-        settings.remove(kPixelsKey);
-    else
-        settings.setValue(kPixelsKey, window->size() * window->devicePixelRatioF());
-    settings.setValue(kMaximizedKey,
-                      window->isMaximized() || window->windowState().testFlag(Qt::WindowMaximized));
+    const bool maximized =
+        window->isMaximized() || window->windowState().testFlag(Qt::WindowMaximized);
+    // The size it reopens with: full screen is left for the frame or for maximized, whose size
+    // on the same screen the full screen's stands in for.
+    const QSize reopens = window->isFullScreen() && !maximized ? frame.size() : window->size();
+    settings.setValue(kPixelsKey, reopens * window->devicePixelRatioF());
+    settings.setValue(kMaximizedKey, maximized);
 }
 
 } // namespace app

@@ -18,9 +18,8 @@ QRect placeOnScreens(const QRect& frame, const QList<QRect>& screens);
 // The size of the window's contents when nothing is remembered.
 inline constexpr QSize kDefaultContentSize(400, 300);
 
-// The size in device pixels the window had when last closed, or the default size; empty when
-// it was full screen or maximized (the screen is not known yet). Readable before the
-// application object exists.
+// The size in device pixels the window reopens with, as kept when it was last closed, or the
+// default size; empty when nothing was kept. Readable before the application object exists.
 QSize windowPixelsAtStart();
 
 // False when nothing is remembered; the window keeps its size then.

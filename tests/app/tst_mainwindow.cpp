@@ -117,6 +117,19 @@ private Q_SLOTS:
     }
 
     // The first launch shows the default content size, every item enabled without an image.
+    // The window's size in pixels, kept at close for the next start's first decode.
+    void windowPixelsAreKeptForTheNextStart()
+    {
+        apptest::settings().clear();
+        QCOMPARE(app::windowPixelsAtStart(), app::kDefaultContentSize);
+        QWidget window;
+        window.resize(640, 480);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        app::saveWindowFrame(&window);
+        QCOMPARE(app::windowPixelsAtStart(), QSize(640, 480) * window.devicePixelRatioF());
+    }
+
     void everyItemIsEnabledWithoutAnImage()
     {
         QCOMPARE(m_pelu->viewer()->size(), QSize(400, 300));
