@@ -89,6 +89,9 @@ void MetadataPanel::build()
         }
     }
     m_column->addWidget(m_body);
+    // Built from the show event, the rows would otherwise be shown only on a later turn of the
+    // event loop, and the card measured without them.
+    m_body->show();
     resize(sizeHint());
 }
 

@@ -113,6 +113,32 @@ private Q_SLOTS:
         QVERIFY(hit == panel || panel->isAncestorOf(hit));
     }
 
+    // Shown by the viewer for the first time, the card holds its title and every row.
+    void metadataPanelShowsItsRowsTheFirstTime()
+    {
+        AppState state;
+        QMainWindow window;
+        auto* viewer = new ImageViewer(state);
+        window.setCentralWidget(viewer);
+        auto* panel = new MetadataPanel(state);
+        viewer->setOverlayWidget(OverlayMode::metadata, panel);
+        window.resize(640, 480);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        state.setMetadata({{"Model", "P-1"}, {"Lens", "50 mm"}, {"ISO", "200"}});
+        state.setCurrentImage(filled(Qt::red));
+        QCoreApplication::processEvents();
+        state.setOverlayMode(OverlayMode::metadata);
+        QCoreApplication::processEvents();
+        QCOMPARE(panel->height(), panel->sizeHint().height());
+        const QList<QLabel*> labels = panel->findChildren<QLabel*>();
+        QCOMPARE(labels.size(), 7);
+        for (const QLabel* label : labels) {
+            QVERIFY(label->isVisible());
+            QVERIFY(label->height() >= label->fontMetrics().height());
+        }
+    }
+
     // Clicking a value to select it gives it focus; Tab must still cycle the overlays.
     void tabCyclesOverlaysAfterAValueWasClicked()
     {
