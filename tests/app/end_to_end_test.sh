@@ -65,7 +65,9 @@ xdotool key --window "$wid" ctrl+1
 settle stored 'displayMode=fitToWindow'; check "Ctrl+1 stores fit to window" $?
 
 xdotool key --window "$wid" ctrl+r
-settle test "$(identify -format '%wx%h' "$pics/beach.png")" = 200x300
+# Read afresh at each try: the rewrite may take longer than the key press.
+turned() { test "$(identify -format '%wx%h' "$pics/beach.png" 2>/dev/null)" = 200x300; }
+settle turned
 check "Ctrl+R rewrites the PNG turned clockwise" $?
 top=$(convert "$pics/beach.png" -crop 1x1+100+20 -format '%[fx:int(255*r)],%[fx:int(255*b)]' info:)
 [ "$top" = "208,32" ]; check "red half now on top ($top)" $?
@@ -86,7 +88,8 @@ about=$(xdotool search --onlyvisible --name 'About Pel' | head -n1)
 check "About window is 340 x 320" $?
 xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key Escape
-settle test -z "$(xdotool search --onlyvisible --name 'About Pel')"; check "Escape closes it" $?
+about_gone() { test -z "$(xdotool search --onlyvisible --name 'About Pel' 2>/dev/null)"; }
+settle about_gone; check "Escape closes it" $?
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 
 xdotool windowsize --sync "$wid" 700 500
