@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/RuntimeLibrary.h"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
@@ -32,9 +34,7 @@ namespace desktop {
 // applications calls. GIO is opened the first time they are wanted rather than linked: with
 // what it pulls in it added about 4 ms to every start of the viewer.
 struct GioLibrary {
-#define PELU_GIO_POINTER(name) decltype(&::name) name = nullptr;
-    PELU_GIO_FUNCTIONS(PELU_GIO_POINTER)
-#undef PELU_GIO_POINTER
+    PELU_GIO_FUNCTIONS(PELU_FUNCTION_POINTER)
 
     // Whether instance is of type, or derives from it; false for none.
     template <typename T> bool is(T* instance, GType type) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/RuntimeLibrary.h"
+
 #include <libheif/heif.h>
 
 namespace imaging::detail {
@@ -41,9 +43,7 @@ namespace imaging::detail {
 // than linked: with the codecs it brings (x265, libde265, aom, dav1d) it added about 10 ms to
 // every start, and only HEIF and AVIF files need it.
 struct HeifLibrary {
-#define PELU_HEIF_POINTER(name) decltype(&::name) name = nullptr;
-    PELU_HEIF_FUNCTIONS(PELU_HEIF_POINTER)
-#undef PELU_HEIF_POINTER
+    PELU_HEIF_FUNCTIONS(PELU_FUNCTION_POINTER)
 };
 
 // Opened and initialised once, from any thread; null when libheif is missing or lacks one of

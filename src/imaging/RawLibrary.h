@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/RuntimeLibrary.h"
+
 #include <libraw/libraw.h>
 
 namespace imaging::detail {
@@ -18,9 +20,7 @@ namespace imaging::detail {
 // The functions of LibRaw (its C interface) that the viewer calls. Opened on first use rather
 // than linked, like libheif: only raw files need it, and every start paid for loading it.
 struct RawLibrary {
-#define PELU_RAW_POINTER(name) decltype(&::name) name = nullptr;
-    PELU_RAW_FUNCTIONS(PELU_RAW_POINTER)
-#undef PELU_RAW_POINTER
+    PELU_RAW_FUNCTIONS(PELU_FUNCTION_POINTER)
 };
 
 // Opened once, from any thread; null when LibRaw is missing or lacks one of the functions, and

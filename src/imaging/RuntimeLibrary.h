@@ -22,6 +22,9 @@ template <typename Api, typename Fill> const Api* openRuntimeLibrary(const char*
 
 } // namespace imaging
 
+// In a struct of a library's functions: a pointer named and typed after the declared function.
+#define PELU_FUNCTION_POINTER(name) decltype(&::name) name = nullptr;
+
 // In a fill function: api.name from lookup, and false into complete when it is missing.
 #define PELU_RESOLVE(name)                                                                         \
     api.name = reinterpret_cast<decltype(&::name)>(lookup(#name));                                 \
