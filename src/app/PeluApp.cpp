@@ -17,6 +17,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMainWindow>
 #include <QScreen>
 
@@ -26,14 +27,30 @@ static void initResources()
     Q_INIT_RESOURCE(pelu);
 }
 
+namespace {
+
+// Read as the PNG files they are: QIcon::addFile would ask every image plugin what they are,
+// loading them all before the first frame.
+QIcon windowIcon()
+{
+    QIcon icon;
+    const auto add = [&icon](const QString& file) {
+        QImageReader reader(file, "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    };
+    for (int side : {16, 32, 48, 64})
+        add(QStringLiteral(":/icons/pelu-%1.png").arg(side));
+    add(QStringLiteral(":/AppIcon"));
+    return icon;
+}
+
+} // namespace
+
 PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_delegate(delegate)
 {
     initResources();
-    QIcon icon;
-    for (int side : {16, 32, 48, 64})
-        icon.addFile(QStringLiteral(":/icons/pelu-%1.png").arg(side));
-    icon.addFile(QStringLiteral(":/AppIcon"));
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(windowIcon());
 
     AppState& state = delegate.appState();
     m_window = new QMainWindow;

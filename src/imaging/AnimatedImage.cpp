@@ -25,7 +25,6 @@ AnimatedImage::AnimatedImage(const QString& path) : m_path(path)
     if (decoderFor(type) != DecoderFamily::Qt)
         return;
     // The content decides the format, so a GIF named .png still plays.
-    m_format = qtFormat(type);
     m_type = type;
     // Frames come from the same readers as the still image: refused where it is refused.
     if (!detail::mayReadWithQt(path, type))
@@ -47,7 +46,8 @@ AnimatedImage::~AnimatedImage() = default;
 
 std::unique_ptr<QImageReader> AnimatedImage::openReader() const
 {
-    auto reader = std::make_unique<QImageReader>(m_path, m_format);
+    auto reader = std::make_unique<QImageReader>();
+    detail::openWithQt(*reader, m_path, m_type);
     reader->setAutoTransform(true);
     return reader;
 }

@@ -33,7 +33,6 @@ private:
     std::unique_ptr<QImageReader> openReader() const;
 
     QString m_path;
-    QByteArray m_format;
     ImageType m_type = ImageType::Unknown;
     std::unique_ptr<QImageReader> m_reader;
     std::optional<int> m_orientation;

@@ -71,7 +71,8 @@ bool readQtHeader(const QString& path, ImageProperties& properties)
     // Even Qt's size() lets libpng and libwebp allocate what a lying header declares.
     if (!detail::containerIsSound(path, properties.type))
         return false;
-    QImageReader reader(path, qtFormat(properties.type));
+    QImageReader reader;
+    detail::openWithQt(reader, path, properties.type);
     detail::selectLargestImage(reader, properties.type);
     const QSize size = reader.size();
     if (!size.isValid() && !reader.canRead())

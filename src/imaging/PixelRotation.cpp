@@ -4,6 +4,7 @@
 #include "imaging/Decoding.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/Orientation.h"
+#include "imaging/QtDecoder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -142,7 +143,9 @@ bool writeRotatedPixels(const QString& source, const QString& destination, int q
     if (!decoded)
         return false;
     // Writing only the first of several images would lose the rest.
-    if (QImageReader(source, qtFormat(type)).imageCount() > 1)
+    QImageReader reader;
+    detail::openWithQt(reader, source, type);
+    if (reader.imageCount() > 1)
         return false;
     const QImage turned = rotatePixels(*decoded, turns);
     if (turned.isNull())

@@ -48,6 +48,13 @@ QImage readFrame(QImageReader& reader, ImageType type)
     return image;
 }
 
+void openWithQt(QImageReader& reader, const QString& path, ImageType type)
+{
+    reader.setFileName(path);
+    reader.setFormat(qtFormat(type));
+    reader.setAutoDetectImageFormat(false);
+}
+
 bool mayReadWithQt(const QString& path, ImageType type)
 {
     return containerIsSound(path, type) && looksComplete(path, type);
@@ -58,7 +65,8 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
 {
     if (!mayReadWithQt(path, type))
         return std::nullopt;
-    QImageReader reader(path, qtFormat(type));
+    QImageReader reader;
+    openWithQt(reader, path, type);
     selectLargestImage(reader, type);
     const QSize stored = reader.size();
     if (stored.isValid() && !withinPixelBudget(stored.width(), stored.height()))

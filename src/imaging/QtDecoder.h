@@ -18,6 +18,11 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
 // first image's data is all there (TruncationChecks).
 bool mayReadWithQt(const QString& path, ImageType type);
 
+// Points the reader at the file with the handler of its type only. Left to guess, Qt asks
+// every image plugin whether it reads the format, and loads them all to ask (about 10 ms at
+// start); the type already comes from the file's content.
+void openWithQt(QImageReader& reader, const QString& path, ImageType type);
+
 // The reader's next image, never holding memory the decoder left unwritten; null on failure.
 QImage readFrame(QImageReader& reader, ImageType type);
 
