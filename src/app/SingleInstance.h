@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // One Pelu per user session: the first launch listens on a local socket, later launches
 // hand their file to it and exit.
@@ -34,5 +34,5 @@ private:
     void acceptConnections();
 
     QString m_serverName;
-    QLocalServer* m_server = nullptr;
+    QSocketNotifier* m_listener = nullptr; // owns the listening socket
 };

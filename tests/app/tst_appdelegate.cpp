@@ -3,7 +3,7 @@
 #include "imaging/EarlyDecode.h"
 #include "state/AppState.h"
 
-#include <QLocalSocket>
+#include <QDataStream>
 #include <QProcess>
 #include <QScreen>
 #include <QWidget>
@@ -15,17 +15,43 @@ using apptest::makeImage;
 
 namespace {
 
+sockaddr_un addressOf(const QString& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray encoded = QFile::encodeName(path);
+    if (size_t(encoded.size()) < sizeof(address.sun_path))
+        memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
+    return address;
+}
+
 // Leaves a socket file behind with nobody listening, as a crashed instance would.
 void makeStaleSocket(const QString& path)
 {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray encoded = QFile::encodeName(path);
-    QVERIFY(fd >= 0 && size_t(encoded.size()) < sizeof(address.sun_path));
-    memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    const sockaddr_un address = addressOf(path);
+    QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
     ::close(fd);
+}
+
+// A connection any local program could make; it never blocks on a write.
+int connectRaw(const QString& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    const sockaddr_un address = addressOf(path);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+QByteArray messageFor(const QString& path)
+{
+    QByteArray message;
+    QDataStream out(&message, QIODevice::WriteOnly);
+    out << path;
+    return message;
 }
 
 } // namespace
@@ -56,6 +82,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("before");
         QTest::newRow("running") << "";
         QTest::newRow("garbage sent first") << "garbage";
+        QTest::newRow("sent in pieces first") << "pieces";
         QTest::newRow("stale socket") << "stale";
         QTest::newRow("window closed") << "closed";
     }
@@ -73,12 +100,30 @@ private Q_SLOTS:
         window.show();
         QVERIFY(!running.handOverOrListen({}, dir.path(), socket));
         if (before == "garbage") {
-            QLocalSocket client;
-            client.connectToServer(socket);
-            QVERIFY(client.waitForConnected(1000));
-            client.write(QByteArray(200000, '\xff'));
-            client.waitForBytesWritten(1000);
+            const int client = connectRaw(socket);
+            QVERIFY(client >= 0);
+            const QByteArray garbage(200000, '\xff');
+            QVERIFY(::send(client, garbage.constData(), size_t(garbage.size()), MSG_NOSIGNAL) > 0);
             QTest::qWait(100);
+            ::close(client);
+        }
+        if (before == "pieces") {
+            // Half a message, a pause, the rest: the running instance waits for it whole,
+            // while a second sender that never finishes holds nobody up.
+            const int stuck = connectRaw(socket);
+            const int client = connectRaw(socket);
+            QVERIFY(stuck >= 0 && client >= 0);
+            const QString other = makeImage(dir.path(), QStringLiteral("other.png"));
+            const QByteArray message = messageFor(other);
+            QCOMPARE(::send(stuck, message.constData(), 5, MSG_NOSIGNAL), 5);
+            QCOMPARE(::send(client, message.constData(), 5, MSG_NOSIGNAL), 5);
+            QTest::qWait(50);
+            QVERIFY(!running.appState().currentURL());
+            const auto rest = size_t(message.size() - 5);
+            QCOMPARE(::send(client, message.constData() + 5, rest, MSG_NOSIGNAL), ssize_t(rest));
+            QTRY_COMPARE(running.appState().currentURL(), QUrl::fromLocalFile(other));
+            ::close(client);
+            ::close(stuck);
         }
         if (before == "closed")
             window.close();
