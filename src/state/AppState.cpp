@@ -20,6 +20,16 @@ QSettings preferences()
     return QSettings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
 }
 
+// Written only when the file holds something else: each write rewrites the whole file, and
+// the preferences are set again from the file at every start.
+void storePreference(const QString& key, const QVariant& value)
+{
+    QSettings settings = preferences();
+    const QVariant stored = settings.value(key);
+    if (!stored.isValid() || stored.toString() != value.toString())
+        settings.setValue(key, value);
+}
+
 bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b)
 {
     if (a.has_value() != b.has_value())
@@ -159,21 +169,21 @@ void AppState::setDisplayMode(DisplayMode mode)
 {
     if (assign(m_displayMode, mode))
         Q_EMIT displayModeChanged();
-    preferences().setValue(kDisplayModeKey, rawValue(mode));
+    storePreference(kDisplayModeKey, rawValue(mode));
 }
 
 void AppState::setOverlayMode(OverlayMode mode)
 {
     if (assign(m_overlayMode, mode))
         Q_EMIT overlayModeChanged();
-    preferences().setValue(kOverlayModeKey, rawValue(mode));
+    storePreference(kOverlayModeKey, rawValue(mode));
 }
 
 void AppState::setShowThumbnailBar(bool show)
 {
     if (assign(m_showThumbnailBar, show))
         Q_EMIT showThumbnailBarChanged();
-    preferences().setValue(kShowThumbnailBarKey, show);
+    storePreference(kShowThumbnailBarKey, show);
 }
 
 void AppState::setZoomAction(const std::optional<ZoomAction>& action)

@@ -1,10 +1,14 @@
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
+
+#include <sys/stat.h>
+#include <utility>
 
 using testsupport::settings;
 
@@ -46,6 +50,17 @@ private Q_SLOTS:
         QCOMPARE(state.overlayMode(), OverlayMode::histogram);
         QCOMPARE(state.showThumbnailBar(), true);
         QCOMPARE(settings().value("displayMode").toString(), "ActualSize");
+        // Starting with every preference stored leaves the file as it was: no rewrite.
+        settings().sync();
+        const auto written = [] {
+            struct stat info {};
+            ::stat(QFile::encodeName(settings().fileName()).constData(), &info);
+            return std::pair(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+        };
+        const auto before = written();
+        QTest::qWait(5);
+        delete new AppState;
+        QCOMPARE(written(), before);
     }
 
     void notifiesOnlyOnChange()
