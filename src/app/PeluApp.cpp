@@ -20,6 +20,9 @@
 #include <QImageReader>
 #include <QMainWindow>
 #include <QScreen>
+#include <QTimer>
+
+#include <utility>
 
 static void initResources()
 {
@@ -28,6 +31,8 @@ static void initResources()
 }
 
 namespace {
+
+constexpr int kIconDelayMs = 100;
 
 // Read as the PNG files they are: QIcon::addFile would ask every image plugin what they are,
 // loading them all before the first frame.
@@ -50,7 +55,6 @@ QIcon windowIcon()
 PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_delegate(delegate)
 {
     initResources();
-    QApplication::setWindowIcon(windowIcon());
 
     AppState& state = delegate.appState();
     m_window = new QMainWindow;
@@ -101,6 +105,11 @@ bool PeluApp::eventFilter(QObject* watched, QEvent* event)
         // Full screen is the picture alone; the shortcuts still work (they belong to the window).
         else if (event->type() == QEvent::WindowStateChange)
             m_window->menuBar()->setVisible(!m_window->isFullScreen());
+        // The icon comes a moment after the first frame: reading the files and handing them
+        // to the window system held that frame back by several milliseconds.
+        else if (event->type() == QEvent::Paint && !std::exchange(m_iconRequested, true))
+            QTimer::singleShot(kIconDelayMs, this,
+                               [] { QApplication::setWindowIcon(windowIcon()); });
     }
     return QObject::eventFilter(watched, event);
 }

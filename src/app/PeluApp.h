@@ -35,4 +35,5 @@ private:
     AppDelegate& m_delegate;
     QMainWindow* m_window;
     ImageViewer* m_viewer;
+    bool m_iconRequested = false;
 };
