@@ -39,7 +39,7 @@ int main(int argc, char* argv[])
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
     // window start.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
-    const imaging::EarlyDecode early(argument, fittedInto);
+    imaging::EarlyDecode early(argument, fittedInto);
     const EarlyListing listing(argument);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelu"));
@@ -58,6 +58,8 @@ int main(int argc, char* argv[])
         if (delegate.handOverOrListen(files, QDir::currentPath(),
                                       SingleInstance::defaultServerName()))
             return 0;
+        // Only now: a launch that handed its file over would wait for this decode to end.
+        early.applicationStarted();
 
         PeluApp pelu(delegate);
         // Two neighbours decoding beside the first frame would take both cores from it.

@@ -4,9 +4,11 @@
 #include "imaging/FileStamp.h"
 #include "imaging/ImageService.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPromise>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -28,6 +30,10 @@ struct Early {
     DecodeFailure failure = DecodeFailure::none;
     QPromise<void> done;
     bool started = false;
+    // Decoders other than the JPEG one read through Qt's image plugins, which want the
+    // application object in place first.
+    bool applicationStarted = false;
+    std::atomic<bool> cancelled = false;
 };
 
 Early& early()
@@ -38,21 +44,27 @@ Early& early()
 
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the
 // whole picture, otherwise the whole picture or nothing.
-std::pair<std::optional<QImage>, QSize> decodeWithin(const QString& path, const QSize& bounds)
+std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& path,
+                                                     const QSize& bounds)
 {
     detail::DecodeOptions options;
     options.bounds = bounds;
+    options.cancelled = &e.cancelled;
     QSize full;
     options.fullSize = &full;
     std::optional<QImage> image = detail::decodeFile(path, options);
     return {std::move(image), full};
 }
 
-void run(Early& e, const QString& path, const std::function<QSize()>& previewBounds)
+void run(Early& e, const QString& path, bool jpeg, const std::function<QSize()>& previewBounds)
 {
-    const QSize bounds = previewBounds ? previewBounds() : QSize();
+    if (!jpeg) {
+        std::unique_lock lock(e.mutex);
+        e.changed.wait(lock, [&e] { return e.applicationStarted || e.cancelled; });
+    }
+    const QSize bounds = jpeg && previewBounds ? previewBounds() : QSize();
     if (!bounds.isEmpty()) {
-        auto [image, full] = decodeWithin(path, bounds);
+        auto [image, full] = decodeWithin(e, path, bounds);
         std::unique_lock lock(e.mutex);
         e.previewPending = false;
         if (image && full.isValid()) {
@@ -67,7 +79,9 @@ void run(Early& e, const QString& path, const std::function<QSize()>& previewBou
     }
     if (!e.finished) {
         DecodeFailure failure = DecodeFailure::none;
-        std::optional<QImage> image = detail::decodeForDisplay(path, &failure, nullptr);
+        std::optional<QImage> image;
+        if (!e.cancelled)
+            image = detail::decodeForDisplay(path, &failure, &e.cancelled);
         {
             const std::lock_guard lock(e.mutex);
             e.previewPending = false;
@@ -88,14 +102,17 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
         return;
     const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(argument));
     const std::optional<FileStamp> version = FileStamp::of(path);
-    // Only JPEG: its decoder needs nothing of Qt that the application object sets up.
-    if (!version || detectImageType(path) != ImageType::Jpeg)
+    const ImageType type = detectImageType(path);
+    if (!version || decoderFor(type) == DecoderFamily::None)
         return;
+    const bool jpeg = type == ImageType::Jpeg;
     Early& e = early();
     const std::lock_guard lock(e.mutex);
     e.path = path;
     e.version = *version;
-    e.previewPending = bool(previewBounds);
+    e.previewPending = jpeg && previewBounds;
+    e.applicationStarted = QCoreApplication::instance() != nullptr;
+    e.cancelled = false;
     e.preview.reset();
     e.finished = false;
     e.image.reset();
@@ -103,12 +120,26 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.started = true;
     e.done = QPromise<void>();
     e.done.start();
-    e.thread = std::thread([&e, path, bounds = std::move(previewBounds)] { run(e, path, bounds); });
+    e.thread = std::thread(
+        [&e, path, jpeg, bounds = std::move(previewBounds)] { run(e, path, jpeg, bounds); });
+}
+
+void EarlyDecode::applicationStarted()
+{
+    Early& e = early();
+    {
+        const std::lock_guard lock(e.mutex);
+        e.applicationStarted = true;
+    }
+    e.changed.notify_all();
 }
 
 EarlyDecode::~EarlyDecode()
 {
     Early& e = early();
+    // Whatever is still under way is no longer wanted (a launch that handed its file over).
+    e.cancelled = true;
+    e.changed.notify_all();
     if (e.thread.joinable())
         e.thread.join();
     const std::lock_guard lock(e.mutex);
@@ -150,6 +181,9 @@ std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(c
     std::unique_lock lock(e.mutex);
     if (e.path.isEmpty() || e.path != path)
         return std::nullopt;
+    // Whoever waits for the result has the application object by then.
+    e.applicationStarted = true;
+    e.changed.notify_all();
     e.changed.wait(lock, [&e] { return e.finished; });
     e.path.clear();
     e.preview.reset();

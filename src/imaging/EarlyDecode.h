@@ -20,9 +20,11 @@ struct Preview {
     QSize fullSize;
 };
 
-// The JPEG named on the command line, decoded on a thread of its own from the top of main while
-// Qt, the window and the fonts start. The first decodeImage of that file on the main thread
-// takes this result instead of decoding again. The destructor waits for the thread.
+// The image named on the command line, decoded on a thread of its own while Qt, the window and
+// the fonts start: a JPEG from the top of main, other types once the application object exists
+// (their decoders read through Qt's image plugins). The first decodeImage of that file on the
+// main thread takes this result instead of decoding again. The destructor cancels what is
+// still under way and waits for the thread.
 //
 // When the window the photo opens in is known to be smaller than the photo, a preview is
 // decoded first, scaled in the DCT to the window: it costs a fraction of the whole decode and
@@ -30,10 +32,14 @@ struct Preview {
 class EarlyDecode {
 public:
     // path: as given on the command line, relative to the working directory. Nothing is started
-    // for an empty path, an option or a file that is not a JPEG. previewBounds is called on the
-    // decoding thread and gives the window's size in pixels; empty when it is not known.
+    // for an empty path, an option or a file of no type Pelu reads. previewBounds is called on
+    // the decoding thread for a JPEG and gives the window's size in pixels; empty when it is not
+    // known.
     explicit EarlyDecode(const QString& path, std::function<QSize()> previewBounds = {});
     ~EarlyDecode();
+    // The application object exists: the decode of a file other than a JPEG may begin. Taking
+    // the result begins it too.
+    void applicationStarted();
     EarlyDecode(const EarlyDecode&) = delete;
     EarlyDecode& operator=(const EarlyDecode&) = delete;
 };

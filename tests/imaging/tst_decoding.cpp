@@ -255,13 +255,21 @@ private Q_SLOTS:
         QVERIFY(imaging::newImage(1 << 30, 4, QImage::Format_RGB32).isNull());
     }
 
-    // The photo decoded while the application starts is used once, and only if unchanged.
+    // The image decoded while the application starts is used once, and only if unchanged.
+    void earlyDecodeIsTakenOnceWhileTheFileIsUnchanged_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("JPEG") << "JPEG";
+        QTest::newRow("PNG") << "PNG";
+    }
     void earlyDecodeIsTakenOnceWhileTheFileIsUnchanged()
     {
-        const QString file = path("early.jpg");
+        QFETCH(QString, format);
+        const QString file = path("early." + format.toLower());
+        const QByteArray type = format.toLatin1();
         QImage first(64, 48, QImage::Format_RGB32);
         first.fill(Qt::red);
-        QVERIFY(first.save(file, "JPEG"));
+        QVERIFY(first.save(file, type.constData()));
         {
             const imaging::EarlyDecode early(file);
             const quint64 before = imaging::mainThreadDecodeCount();
@@ -274,11 +282,14 @@ private Q_SLOTS:
             const imaging::EarlyDecode early(file);
             QImage second(32, 32, QImage::Format_RGB32);
             second.fill(Qt::blue);
-            QVERIFY(second.save(file, "JPEG"));
+            QVERIFY(second.save(file, type.constData()));
             const std::optional<QImage> image = imaging::decodeImage(file);
             QVERIFY(image);
             QCOMPARE(image->size(), second.size());
         }
+        const imaging::EarlyDecode early(file);
+        const auto taken = imaging::detail::takeEarlyDecode(file);
+        QVERIFY(taken && taken->first && taken->first->size() == QSize(32, 32));
     }
 
     // A window smaller than the photo gets a preview first: upright, decoded no smaller than
