@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/AppStyle.h"
 #include "app/Localization.h"
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
     imaging::EarlyDecode early(argument, fittedInto);
     const EarlyListing listing(argument);
     QApplication app(argc, argv);
+    app::installAppStyle();
     QApplication::setApplicationName(QStringLiteral("Pelu"));
     QApplication::setOrganizationName(QStringLiteral("Pelu"));
     // No application display name: Qt would append it to every title, and the title is

@@ -13,11 +13,13 @@ void AppState::openFile(const QUrl& url)
         openFolder(url);
         return;
     }
+    // Read first: the picture decoded at start is finished meanwhile.
+    const MetadataRows metadata = imaging::extractMetadata(url.toLocalFile());
     setCurrentURL(url);
     showDecoded(url);
     setRotation(0);
     loadDirectory(url);
-    setMetadata(imaging::extractMetadata(url.toLocalFile()));
+    setMetadata(metadata);
     applyDisplayMode();
     preloadAdjacentImages();
     watchShownFolder();
