@@ -9,6 +9,7 @@
 #include <QPromise>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -34,7 +35,11 @@ struct Early {
     // application object in place first.
     bool applicationStarted = false;
     std::atomic<bool> cancelled = false;
+    bool previewShown = false;
 };
+
+// How long the whole decode waits for the preview to be on screen, at most.
+constexpr std::chrono::milliseconds kPreviewShownWait{150};
 
 Early& early()
 {
@@ -67,15 +72,20 @@ void run(Early& e, const QString& path, bool jpeg, const std::function<QSize()>&
         auto [image, full] = decodeWithin(e, path, bounds);
         std::unique_lock lock(e.mutex);
         e.previewPending = false;
-        if (image && full.isValid()) {
+        const bool previewed = image && full.isValid();
+        if (previewed) {
             e.preview = Preview{*image, full};
         } else if (image) {
             // The window is as large as the photo: this was the whole decode.
             e.image = std::move(image);
             e.finished = true;
         }
-        lock.unlock();
         e.changed.notify_all();
+        // The main thread has the last steps to the first frame to take; the whole decode
+        // would take a core from it.
+        if (previewed)
+            e.changed.wait_for(lock, kPreviewShownWait,
+                               [&e] { return e.previewShown || e.cancelled; });
     }
     if (!e.finished) {
         DecodeFailure failure = DecodeFailure::none;
@@ -112,6 +122,7 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.version = *version;
     e.previewPending = jpeg && previewBounds;
     e.applicationStarted = QCoreApplication::instance() != nullptr;
+    e.previewShown = false;
     e.cancelled = false;
     e.preview.reset();
     e.finished = false;
@@ -122,6 +133,16 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.done.start();
     e.thread = std::thread(
         [&e, path, jpeg, bounds = std::move(previewBounds)] { run(e, path, jpeg, bounds); });
+}
+
+void earlyPreviewShown()
+{
+    Early& e = early();
+    {
+        const std::lock_guard lock(e.mutex);
+        e.previewShown = true;
+    }
+    e.changed.notify_all();
 }
 
 void EarlyDecode::applicationStarted()
@@ -181,8 +202,9 @@ std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(c
     std::unique_lock lock(e.mutex);
     if (e.path.isEmpty() || e.path != path)
         return std::nullopt;
-    // Whoever waits for the result has the application object by then.
+    // Whoever waits for the result has the application object, and wants no preview, by then.
     e.applicationStarted = true;
+    e.previewShown = true;
     e.changed.notify_all();
     e.changed.wait(lock, [&e] { return e.finished; });
     e.path.clear();

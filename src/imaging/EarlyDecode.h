@@ -28,7 +28,8 @@ struct Preview {
 //
 // When the window the photo opens in is known to be smaller than the photo, a preview is
 // decoded first, scaled in the DCT to the window: it costs a fraction of the whole decode and
-// is all a fitted window can show. The whole picture follows on the same thread.
+// is all a fitted window can show. The whole picture follows on the same thread once the
+// preview is on screen.
 class EarlyDecode {
 public:
     // path: as given on the command line, relative to the working directory. Nothing is started
@@ -50,6 +51,9 @@ public:
 std::optional<Preview> takeEarlyPreview(const QString& path);
 // Finishes once the early decode has ended; a finished future when there is none.
 QFuture<void> earlyDecodeDone();
+// The preview is on screen: the whole picture's decode may have the processor. Until then, or
+// for a moment at most, it waits.
+void earlyPreviewShown();
 // Frees the early result for this path, if nobody took it.
 void forgetEarlyDecode(const QString& path);
 

@@ -65,6 +65,7 @@ void AppState::holdPreloads(int timeoutMs)
 
 void AppState::releasePreloads()
 {
+    imaging::earlyPreviewShown();
     // A preview on screen is not the picture: its whole decode has the processor first.
     if (m_currentPreview || !std::exchange(m_preloadsHeld, false))
         return;

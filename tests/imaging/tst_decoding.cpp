@@ -313,6 +313,8 @@ private Q_SLOTS:
             QCOMPARE(preview->image.size(), QSize(100, 200));
             QVERIFY(isRed(preview->image.pixel(50, 20)) && isBlue(preview->image.pixel(50, 180)));
             QVERIFY(!imaging::takeEarlyPreview(file));
+            // The whole decode waits for the preview to be on screen.
+            imaging::earlyPreviewShown();
             imaging::earlyDecodeDone().waitForFinished();
             const std::optional<QImage> whole = imaging::decodeImage(file);
             QVERIFY(whole && whole->size() == QSize(400, 800));
