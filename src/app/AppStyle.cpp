@@ -26,15 +26,24 @@ QIcon AppStyle::standardIcon(StandardPixmap which, const QStyleOption* option,
                                                  "toolbar-ext-h-rtl-%1.png")
                                 : QStringLiteral(":/qt-project.org/styles/commonstyle/images/"
                                                  "toolbar-ext-h-%1.png");
+    QStringList files;
+    for (const int side : {8, 16, 32})
+        files.append(pattern.arg(side));
+    const QIcon icon = iconFromPngs(files);
+    return icon.isNull() ? QProxyStyle::standardIcon(which, option, widget) : icon;
+}
+
+QIcon iconFromPngs(const QStringList& files)
+{
     QIcon icon;
-    for (const int side : {8, 16, 32}) {
-        QImageReader reader(pattern.arg(side), "png");
+    for (const QString& file : files) {
+        QImageReader reader(file, "png");
         reader.setAutoDetectImageFormat(false);
         const QImage image = reader.read();
         if (!image.isNull())
             icon.addPixmap(QPixmap::fromImage(image));
     }
-    return icon.isNull() ? QProxyStyle::standardIcon(which, option, widget) : icon;
+    return icon;
 }
 
 void installAppStyle()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProxyStyle>
+#include <QStringList>
 
 namespace app {
 
@@ -14,6 +15,10 @@ public:
     QIcon standardIcon(StandardPixmap which, const QStyleOption* option,
                        const QWidget* widget) const override;
 };
+
+// The PNG files as one icon, read as PNG outright: QIcon::addFile asks every image plugin what
+// a file is, loading them all. Files that do not read are left out.
+QIcon iconFromPngs(const QStringList& files);
 
 // Wraps the application's style in AppStyle when it is the default one; a style the user
 // chose is left alone.

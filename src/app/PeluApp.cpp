@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/AppDelegate.h"
+#include "app/AppStyle.h"
 #include "app/AppVersion.h"
 #include "app/MenuBar.h"
 #include "app/WindowFrame.h"
@@ -17,7 +18,6 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTimer>
@@ -34,20 +34,13 @@ namespace {
 
 constexpr int kIconDelayMs = 100;
 
-// Read as the PNG files they are: QIcon::addFile would ask every image plugin what they are,
-// loading them all before the first frame.
 QIcon windowIcon()
 {
-    QIcon icon;
-    const auto add = [&icon](const QString& file) {
-        QImageReader reader(file, "png");
-        reader.setAutoDetectImageFormat(false);
-        icon.addPixmap(QPixmap::fromImage(reader.read()));
-    };
+    QStringList files;
     for (int side : {16, 32, 48, 64})
-        add(QStringLiteral(":/icons/pelu-%1.png").arg(side));
-    add(QStringLiteral(":/AppIcon"));
-    return icon;
+        files.append(QStringLiteral(":/icons/pelu-%1.png").arg(side));
+    files.append(QStringLiteral(":/AppIcon"));
+    return app::iconFromPngs(files);
 }
 
 } // namespace
