@@ -7,9 +7,14 @@
 #include <exiv2/exiv2.hpp>
 #include <tiffio.h>
 
+#include <dlfcn.h>
+
 #include <mutex>
 
 namespace imaging::detail {
+
+static_assert(TIFFLIB_MAJOR_VERSION == 4 && TIFFLIB_MINOR_VERSION >= 5,
+              "libtiff 4.5 and later is opened as libtiff.so.6");
 
 namespace {
 // Set when this thread refused a real size as too large since the last reset.
@@ -47,9 +52,22 @@ void ensureLibrariesReady()
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         // The XMP toolkit must be initialised once before threads parse XMP packets.
         Exiv2::XmpParser::initialize();
-        // libtiff, under Qt's TIFF reader, would print every oddity of a damaged file.
-        TIFFSetWarningHandler(nullptr);
-        TIFFSetErrorHandler(nullptr);
+    });
+}
+
+void quietTiffLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The library Qt's TIFF plugin links, opened by the same name: the one instance.
+        void* library = dlopen("libtiff.so.6", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return;
+        for (const char* name : {"TIFFSetWarningHandler", "TIFFSetErrorHandler"}) {
+            if (auto* set =
+                    reinterpret_cast<decltype(&::TIFFSetErrorHandler)>(dlsym(library, name)))
+                set(nullptr);
+        }
     });
 }
 

@@ -40,6 +40,10 @@ bool wasRefusedForSize();
 // Every entry point calls it; it is cheap after the first call.
 void ensureLibrariesReady();
 
+// Stops libtiff, under Qt's TIFF reader, from printing every oddity of a damaged file. Called
+// before Qt reads a TIFF: libtiff and the codecs it links are not loaded before one is read.
+void quietTiffLibrary();
+
 // Converts an image carrying a colour space other than sRGB to sRGB; others are left alone.
 void convertToSrgb(QImage& image);
 

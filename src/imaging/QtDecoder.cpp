@@ -50,6 +50,8 @@ QImage readFrame(QImageReader& reader, ImageType type)
 
 void openWithQt(QImageReader& reader, const QString& path, ImageType type)
 {
+    if (type == ImageType::Tiff)
+        quietTiffLibrary();
     reader.setFileName(path);
     reader.setFormat(qtFormat(type));
     reader.setAutoDetectImageFormat(false);
