@@ -1,13 +1,13 @@
 #include "imaging/DecodeSupport.h"
 
+#include "imaging/RuntimeLibrary.h"
+
 #include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 
 #include <exiv2/exiv2.hpp>
 #include <tiffio.h>
-
-#include <dlfcn.h>
 
 #include <mutex>
 
@@ -17,6 +17,13 @@ static_assert(TIFFLIB_MAJOR_VERSION == 4 && TIFFLIB_MINOR_VERSION >= 5,
               "libtiff 4.5 and later is opened as libtiff.so.6");
 
 namespace {
+
+// The two functions that set libtiff's handlers, the warning one and the error one.
+struct TiffLibrary {
+    PELU_FUNCTION_POINTER(TIFFSetWarningHandler)
+    PELU_FUNCTION_POINTER(TIFFSetErrorHandler)
+};
+
 // Set when this thread refused a real size as too large since the last reset.
 thread_local bool t_refusedForSize = false;
 } // namespace
@@ -57,18 +64,21 @@ void ensureLibrariesReady()
 
 void quietTiffLibrary()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // The library Qt's TIFF plugin links, opened by the same name: the one instance.
-        void* library = dlopen("libtiff.so.6", RTLD_NOW | RTLD_LOCAL);
-        if (!library)
-            return;
-        for (const char* name : {"TIFFSetWarningHandler", "TIFFSetErrorHandler"}) {
-            if (auto* set =
-                    reinterpret_cast<decltype(&::TIFFSetErrorHandler)>(dlsym(library, name)))
-                set(nullptr);
+    // The library Qt's TIFF plugin links, opened by the same name: the one instance.
+    [[maybe_unused]] static const bool quieted = [] {
+        const TiffLibrary* tiff =
+            openRuntimeLibrary<TiffLibrary>("libtiff.so.6", [](TiffLibrary& api, auto lookup) {
+                bool complete = true;
+                PELU_RESOLVE(TIFFSetWarningHandler)
+                PELU_RESOLVE(TIFFSetErrorHandler)
+                return complete;
+            });
+        if (tiff) {
+            tiff->TIFFSetWarningHandler(nullptr);
+            tiff->TIFFSetErrorHandler(nullptr);
         }
-    });
+        return tiff != nullptr;
+    }();
 }
 
 void convertToSrgb(QImage& image)

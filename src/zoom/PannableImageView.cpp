@@ -221,13 +221,12 @@ void PannableImageView::traceFrame(Drawn drawn)
     m_traceStandInSeen = drawn == Drawn::standIn;
     const QString label =
         drawn == Drawn::picture ? std::exchange(m_traceLabel, QString()) : m_traceLabel;
-    const bool preview = m_image.size() != m_frameSize.toSize();
     const QString detail = QStringLiteral("%1 %2x%3%4")
                                .arg(label)
                                .arg(m_image.width())
                                .arg(m_image.height())
                                .arg(drawn == Drawn::standIn ? QStringLiteral(" stand-in")
-                                    : preview               ? QStringLiteral(" preview")
+                                    : showsPreview()        ? QStringLiteral(" preview")
                                                             : QString());
     // Reported from the next turn of the event loop: by then the frame has been flushed to the
     // screen.
@@ -265,9 +264,9 @@ PannableImageView::Drawn PannableImageView::paintImage(QPainter& painter, const 
     // Device pixels per image pixel.
     const double scale = target.width() * dpr / m_image.width();
 
-    // A preview, decoded smaller than the document it stands for, is drawn as it is: it is
-    // on screen for moments, and a copy made of it would hold up its first frame.
-    if (scale < 1 - kScaleTolerance && m_image.size() != m_frameSize.toSize()) {
+    // A preview is drawn as it is: it is on screen for moments, and a copy made of it would
+    // hold up its first frame.
+    if (scale < 1 - kScaleTolerance && showsPreview()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, m_image);
         return Drawn::picture;

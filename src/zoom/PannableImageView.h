@@ -80,6 +80,8 @@ private:
     Drawn paintFrame(QPainter& painter, const QRect& dirty);
     Drawn paintImage(QPainter& painter, const QRect& dirty);
     void traceFrame(Drawn drawn);
+    // Whether the image is a preview, decoded smaller than the document it stands for.
+    bool showsPreview() const { return m_image.size() != m_frameSize.toSize(); }
     QSize scaledCopySize(const QRectF& target, double dpr) const;
 
     QImage m_image;
