@@ -19,8 +19,11 @@ struct DecodeOptions {
     int boundingSize = 0;
     // When not empty, the same for a picture fitted into a box this many pixels wide and high.
     QSize bounds;
+    // A picture smaller than bounds ask for will do, to stand in for moments while the whole
+    // one is decoded: a HEIF file's own thumbnail.
+    bool standIn = false;
     // When given, receives the size of the whole upright picture whenever a decoder delivers a
-    // reduced one (JPEG only).
+    // reduced one (JPEG by DCT scaling, HEIF from its thumbnail).
     QSize* fullSize = nullptr;
     // Read now and then during a long decode: once true, the decode gives up.
     const std::atomic<bool>* cancelled = nullptr;

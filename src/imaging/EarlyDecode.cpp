@@ -47,6 +47,13 @@ Early& early()
     return instance;
 }
 
+// A JPEG is decoded scaled in the DCT; a HEIF file shows the thumbnail it carries while its
+// whole picture is decoded, which takes seconds for a large photo.
+bool hasPreview(ImageType type)
+{
+    return type == ImageType::Jpeg || isHeifFamily(type);
+}
+
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the
 // whole picture, otherwise the whole picture or nothing.
 std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& path,
@@ -54,6 +61,7 @@ std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& pa
 {
     detail::DecodeOptions options;
     options.bounds = bounds;
+    options.standIn = true;
     options.cancelled = &e.cancelled;
     QSize full;
     options.fullSize = &full;
@@ -61,13 +69,15 @@ std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& pa
     return {std::move(image), full};
 }
 
-void run(Early& e, const QString& path, bool jpeg, const std::function<QSize()>& previewBounds)
+void run(Early& e, const QString& path, ImageType type, const std::function<QSize()>& previewBounds)
 {
+    const bool jpeg = type == ImageType::Jpeg;
     if (!jpeg) {
         std::unique_lock lock(e.mutex);
         e.changed.wait(lock, [&e] { return e.applicationStarted || e.cancelled; });
     }
-    const QSize bounds = jpeg && previewBounds ? previewBounds() : QSize();
+    const QSize bounds =
+        hasPreview(type) && previewBounds && !e.cancelled ? previewBounds() : QSize();
     if (!bounds.isEmpty()) {
         auto [image, full] = decodeWithin(e, path, bounds);
         std::unique_lock lock(e.mutex);
@@ -115,12 +125,11 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     const ImageType type = detectImageType(path);
     if (!version || decoderFor(type) == DecoderFamily::None)
         return;
-    const bool jpeg = type == ImageType::Jpeg;
     Early& e = early();
     const std::lock_guard lock(e.mutex);
     e.path = path;
     e.version = *version;
-    e.previewPending = jpeg && previewBounds;
+    e.previewPending = hasPreview(type) && previewBounds;
     e.applicationStarted = QCoreApplication::instance() != nullptr;
     e.previewShown = false;
     e.cancelled = false;
@@ -132,7 +141,7 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.done = QPromise<void>();
     e.done.start();
     e.thread = std::thread(
-        [&e, path, jpeg, bounds = std::move(previewBounds)] { run(e, path, jpeg, bounds); });
+        [&e, path, type, bounds = std::move(previewBounds)] { run(e, path, type, bounds); });
 }
 
 void earlyPreviewShown()

@@ -27,15 +27,16 @@ struct Preview {
 // still under way and waits for the thread.
 //
 // When the window the photo opens in is known to be smaller than the photo, a preview is
-// decoded first, scaled in the DCT to the window: it costs a fraction of the whole decode and
-// is all a fitted window can show. The whole picture follows on the same thread once the
+// decoded first: a JPEG scaled in the DCT to the window, which costs a fraction of the whole
+// decode and is all a fitted window can show; a HEIF file's own thumbnail, shown for the
+// seconds its whole picture can take. The whole picture follows on the same thread once the
 // preview is on screen.
 class EarlyDecode {
 public:
     // path: as given on the command line, relative to the working directory. Nothing is started
     // for an empty path, an option or a file of no type Pelu reads. previewBounds is called on
-    // the decoding thread for a JPEG and gives the window's size in pixels; empty when it is not
-    // known.
+    // the decoding thread for a JPEG or HEIF file and gives the window's size in pixels; empty when
+    // it is not known.
     explicit EarlyDecode(const QString& path, std::function<QSize()> previewBounds = {});
     ~EarlyDecode();
     // The application object exists: the decode of a file other than a JPEG may begin. Taking

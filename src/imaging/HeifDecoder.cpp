@@ -8,6 +8,7 @@
 
 #include "imaging/HeifLibrary.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -179,14 +180,15 @@ const char* av1Decoder()
     return chosen;
 }
 
-std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)
-{
-    const std::optional<PrimaryImage> primary = openPrimary(path);
-    if (!primary)
-        return std::nullopt;
-    const heif_image_handle* handle = primary->handle.get();
-    const bool alpha = heif().heif_image_handle_has_alpha_channel(handle) != 0;
+namespace {
 
+// One image of the file (the primary picture or its thumbnail), as 8-bit RGB(A) with the
+// colour profile attached; fallbackSpace stands in when the image names none of its own.
+std::optional<QImage> decodeHandle(const heif_image_handle* handle, const QString& path,
+                                   const DecodeOptions& options,
+                                   const QColorSpace& fallbackSpace = {})
+{
+    const bool alpha = heif().heif_image_handle_has_alpha_channel(handle) != 0;
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> decoding(
         heif().heif_decoding_options_alloc(), heif().heif_decoding_options_free);
     if (!decoding)
@@ -196,7 +198,9 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     if (detectImageType(path) == ImageType::Avif)
         decoding->decoder_id = av1Decoder();
     // Read before decoding, so a profile that comes with an error is freed whatever the pixels do.
-    const QColorSpace colorSpace = colorSpaceOf(handle);
+    QColorSpace colorSpace = colorSpaceOf(handle);
+    if (!colorSpace.isValid())
+        colorSpace = fallbackSpace;
     heif_image* decoded = nullptr;
     const heif_error error = heif().heif_decode_image(
         handle, &decoded, heif_colorspace_RGB,
@@ -227,6 +231,76 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     if (options.toSrgb)
         convertToSrgb(image);
     return image;
+}
+
+// The longer side a reduced picture needs for what the options ask; 0 when they ask for the
+// whole picture.
+int neededSide(const DecodeOptions& options, const QSize& full)
+{
+    if (options.boundingSize > 0)
+        return std::min(options.boundingSize, std::max(full.width(), full.height()));
+    if (options.bounds.isEmpty())
+        return 0;
+    const QSize fitted = full.scaled(options.bounds, Qt::KeepAspectRatio).boundedTo(full);
+    return std::max(fitted.width(), fitted.height());
+}
+
+// The thumbnail the file carries for its primary picture, when one is large enough for what
+// the options ask (any size for a stand-in) and has the picture's shape: a thumbnail turned
+// or cropped otherwise than the picture is not a reduced copy of it.
+std::optional<QImage> decodeThumbnail(const PrimaryImage& primary, const QString& path,
+                                      const DecodeOptions& options)
+{
+    const heif_image_handle* handle = primary.handle.get();
+    const QSize full(heif().heif_image_handle_get_width(handle),
+                     heif().heif_image_handle_get_height(handle));
+    const int needed = neededSide(options, full);
+    if (!options.upright || full.isEmpty() || (needed == 0 && !options.standIn))
+        return std::nullopt;
+    std::array<heif_item_id, 4> ids{};
+    const int count =
+        heif().heif_image_handle_get_list_of_thumbnail_IDs(handle, ids.data(), int(ids.size()));
+    HandlePtr best(nullptr, heif().heif_image_handle_release);
+    QSize bestSize;
+    for (int i = 0; i < std::min(count, int(ids.size())); ++i) {
+        heif_image_handle* found = nullptr;
+        if (heif().heif_image_handle_get_thumbnail(handle, ids[size_t(i)], &found).code !=
+                heif_error_Ok ||
+            !found)
+            continue;
+        HandlePtr thumbnail(found, heif().heif_image_handle_release);
+        const QSize size(heif().heif_image_handle_get_width(found),
+                         heif().heif_image_handle_get_height(found));
+        const bool sameShape =
+            std::abs(double(size.width()) * full.height() - double(size.height()) * full.width()) <=
+            0.02 * double(full.width()) * size.height();
+        const bool smaller = size.width() < full.width() && size.height() < full.height();
+        if (!size.isEmpty() && smaller && sameShape &&
+            qint64(size.width()) * size.height() > qint64(bestSize.width()) * bestSize.height()) {
+            best = std::move(thumbnail);
+            bestSize = size;
+        }
+    }
+    if (!best || (!options.standIn && std::max(bestSize.width(), bestSize.height()) < needed))
+        return std::nullopt;
+    std::optional<QImage> image = decodeHandle(best.get(), path, options, colorSpaceOf(handle));
+    if (!image || image->size() != bestSize)
+        return std::nullopt;
+    if (options.fullSize)
+        *options.fullSize = full;
+    return image;
+}
+
+} // namespace
+
+std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)
+{
+    const std::optional<PrimaryImage> primary = openPrimary(path);
+    if (!primary)
+        return std::nullopt;
+    if (std::optional<QImage> thumbnail = decodeThumbnail(*primary, path, options))
+        return thumbnail;
+    return decodeHandle(primary->handle.get(), path, options);
 }
 
 } // namespace imaging::detail

@@ -26,12 +26,14 @@ namespace imaging::detail {
     X(heif_image_handle_get_ispe_height)                                                           \
     X(heif_image_handle_get_ispe_width)                                                            \
     X(heif_image_handle_get_list_of_metadata_block_IDs)                                            \
+    X(heif_image_handle_get_list_of_thumbnail_IDs)                                                 \
     X(heif_image_handle_get_luma_bits_per_pixel)                                                   \
     X(heif_image_handle_get_metadata)                                                              \
     X(heif_image_handle_get_metadata_size)                                                         \
     X(heif_image_handle_get_nclx_color_profile)                                                    \
     X(heif_image_handle_get_raw_color_profile)                                                     \
     X(heif_image_handle_get_raw_color_profile_size)                                                \
+    X(heif_image_handle_get_thumbnail)                                                             \
     X(heif_image_handle_get_width)                                                                 \
     X(heif_image_handle_has_alpha_channel)                                                         \
     X(heif_image_handle_is_premultiplied_alpha)                                                    \

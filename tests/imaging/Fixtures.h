@@ -137,7 +137,33 @@ struct HeifParams {
     QByteArray exif{}, icc{};
     int nclxPrimaries = 0; // when non-zero, an nclx colour box with these primaries
     int bitDepth = 8;
+    int thumbnailSide = 0; // when non-zero, a thumbnail of the picture this large, as encoders make
+    QImage thumbnail{};    // when not null, this picture as the thumbnail instead
 };
+
+// The picture as libheif's input, at this many bits per sample.
+inline heif_image* makeHeifImage(const QImage& source, int bitDepth)
+{
+    const bool deep = bitDepth > 8;
+    const QImage rgb = source.convertToFormat(QImage::Format_RGBX64);
+    heif_image* image = nullptr;
+    heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
+                      deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
+                      &image);
+    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), bitDepth);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* in = reinterpret_cast<const quint16*>(rgb.constScanLine(y));
+        for (int x = 0, at = y * stride; x < rgb.width() * 3; ++x, at += deep ? 2 : 1) {
+            // Little-endian: an 8-bit sample is the low byte.
+            const quint16 sample =
+                qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - bitDepth)));
+            std::memcpy(plane + at, &sample, deep ? 2 : 1);
+        }
+    }
+    return image;
+}
 
 inline bool writeHeif(const QString& path, const QImage& source, const HeifParams& params)
 {
@@ -149,25 +175,7 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
             .code)
         return false;
     heif_encoder_set_lossy_quality(encoder, 95);
-    const bool deep = params.bitDepth > 8;
-    const QImage rgb = source.convertToFormat(QImage::Format_RGBX64);
-    heif_image* image = nullptr;
-    heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
-                      deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
-                      &image);
-    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(),
-                         params.bitDepth);
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* in = reinterpret_cast<const quint16*>(rgb.constScanLine(y));
-        for (int x = 0, at = y * stride; x < rgb.width() * 3; ++x, at += deep ? 2 : 1) {
-            // Little-endian: an 8-bit sample is the low byte.
-            const quint16 sample =
-                qToLittleEndian(quint16(in[x / 3 * 4 + x % 3] >> (16 - params.bitDepth)));
-            std::memcpy(plane + at, &sample, deep ? 2 : 1);
-        }
-    }
+    heif_image* image = makeHeifImage(source, params.bitDepth);
     if (!params.icc.isEmpty())
         heif_image_set_raw_color_profile(image, "prof", params.icc.constData(),
                                          size_t(params.icc.size()));
@@ -184,6 +192,21 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
     heif_image_handle* handle = nullptr;
     const bool encoded =
         !heif_context_encode_image(context.get(), image, encoder, options, &handle).code;
+    if (encoded && params.thumbnailSide > 0) {
+        heif_image_handle* thumbnail = nullptr;
+        heif_context_encode_thumbnail(context.get(), image, handle, encoder, options,
+                                      params.thumbnailSide, &thumbnail);
+        heif_image_handle_release(thumbnail);
+    }
+    if (encoded && !params.thumbnail.isNull()) {
+        heif_image* small = makeHeifImage(params.thumbnail, 8);
+        heif_image_handle* thumbnail = nullptr;
+        if (!heif_context_encode_image(context.get(), small, encoder, nullptr, &thumbnail).code)
+            // libheif 1.15 takes these two the other way round from what its header says.
+            heif_context_assign_thumbnail(context.get(), thumbnail, handle);
+        heif_image_handle_release(thumbnail);
+        heif_image_release(small);
+    }
     heif_encoding_options_free(options);
     heif_nclx_color_profile_free(nclx);
     heif_encoder_release(encoder);

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 
 #include "imaging/AnimatedImage.h"
+#include "imaging/Decoding.h"
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageBuffer.h"
 #include "imaging/ImageService.h"
@@ -326,6 +327,65 @@ private Q_SLOTS:
             const std::optional<QImage> whole = imaging::decodeImage(file);
             QVERIFY(whole && whole->size() == QSize(400, 800));
         }
+    }
+
+    // A HEIF file's own thumbnail is read instead of its whole picture where it is enough: for
+    // a thumbnail no larger, and as the preview at start, however small. It is turned like the
+    // picture; one of another shape is not a copy of the picture and is never used.
+    void heifThumbnailsStandInForThePicture()
+    {
+        const QString file = path("thumbnailed6.heic");
+        QImage upright(200, 400, QImage::Format_RGB32);
+        upright.fill(Qt::red);
+        QPainter(&upright).fillRect(0, 200, 200, 200, Qt::blue);
+        QVERIFY(writeHeif(file, storedFor(upright, 6), {.orientation = 6, .thumbnailSide = 160}));
+        const auto redAboveBlue = [](const QImage& image) {
+            const QRgb top = image.pixel(image.width() / 2, image.height() / 8);
+            const QRgb bottom = image.pixel(image.width() / 2, image.height() * 7 / 8);
+            return qRed(top) > 200 && qBlue(top) < 60 && qBlue(bottom) > 200 && qRed(bottom) < 60;
+        };
+
+        QSize full;
+        imaging::detail::DecodeOptions options;
+        options.boundingSize = 120;
+        options.fullSize = &full;
+        const std::optional<QImage> small = imaging::detail::decodeFile(file, options);
+        QVERIFY(small && redAboveBlue(*small));
+        QCOMPARE(small->size(), QSize(80, 160));
+        QCOMPARE(full, upright.size());
+        const std::optional<QImage> strip = imaging::makeThumbnail(file);
+        QVERIFY(strip && strip->size() == QSize(60, 120) && redAboveBlue(*strip));
+        // Asked for more than the file's thumbnail holds, and shown: the whole picture.
+        const std::optional<QImage> large = imaging::makeThumbnail(file, 300);
+        QVERIFY(large && large->size() == QSize(150, 300));
+        const std::optional<QImage> whole = imaging::decodeImage(file);
+        QVERIFY(whole && whole->size() == upright.size() && redAboveBlue(*whole));
+
+        {
+            const imaging::EarlyDecode early(file, [] { return QSize(300, 500); });
+            const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file);
+            QVERIFY(preview);
+            QCOMPARE(preview->fullSize, upright.size());
+            QCOMPARE(preview->image.size(), QSize(80, 160));
+            QVERIFY(redAboveBlue(preview->image));
+            imaging::earlyPreviewShown();
+            imaging::earlyDecodeDone().waitForFinished();
+            const std::optional<QImage> after = imaging::decodeImage(file);
+            QVERIFY(after && after->size() == upright.size());
+        }
+
+        const QString odd = path("square-thumbnail.heic");
+        QImage square(100, 100, QImage::Format_RGB32);
+        square.fill(Qt::green);
+        QVERIFY(writeHeif(odd, upright, {.thumbnail = square}));
+        QSize oddFull;
+        options.boundingSize = 60;
+        options.fullSize = &oddFull;
+        const std::optional<QImage> refused = imaging::detail::decodeFile(odd, options);
+        QVERIFY(refused && refused->size() == upright.size() && redAboveBlue(*refused));
+        QVERIFY(!oddFull.isValid());
+        const imaging::EarlyDecode early(odd, [] { return QSize(300, 500); });
+        QVERIFY(!imaging::takeEarlyPreview(odd));
     }
 
     // Every entry point must survive files that lie, end early or are not files at all.
