@@ -16,6 +16,8 @@ struct DataSet {
     QString cameraJpeg;  // a photo with a camera's Exif
     QString hugeJpeg;    // 200 MP, alone in its folder
     QString refusedJpeg; // 260 MP, alone in its folder
+    QString heic;        // the first photo as HEIC with a 320-pixel thumbnail, as phones write
+                         // them; empty when heif-enc is missing
 };
 
 DataSet prepareData(const Settings& settings);

@@ -117,6 +117,38 @@ void smallFirstFrame(const Settings& settings, const DataSet& data, Results& res
         results.set(QStringLiteral("small_first_frame_ms"), median(samples));
 }
 
+// A HEIC opened at start: its first frame shows the thumbnail the file carries, and the whole
+// picture follows once decoded.
+void heicFrames(const Settings& settings, const DataSet& data, Results& results)
+{
+    if (data.heic.isEmpty()) {
+        std::printf("  heif-enc is missing: the HEIC figures are left out.\n");
+        return;
+    }
+    const int timeoutMs = waitsFor(settings).timeoutMs;
+    std::vector<double> first, whole;
+    for (int run = 0; run < settings.repeats; ++run) {
+        ViewerProcess viewer(settings, data.heic);
+        const auto frame = viewer.waitFor(isFrame, timeoutMs);
+        const auto sharp = viewer.waitFor(
+            [](const TraceLine& l) {
+                return isFrame(l) && !l.detail.contains(QLatin1String("preview")) &&
+                       !l.detail.contains(QLatin1String("stand-in"));
+            },
+            timeoutMs);
+        if (!frame || !sharp)
+            continue;
+        first.push_back(frame->mono - viewer.startMono());
+        whole.push_back(sharp->mono - viewer.startMono());
+    }
+    report("exec to first frame, 24 MP HEIC (ms):", first);
+    report("exec to the whole HEIC on screen (ms):", whole);
+    if (!first.empty())
+        results.set(QStringLiteral("heic_first_frame_ms"), median(first));
+    if (!whole.empty())
+        results.set(QStringLiteral("heic_whole_frame_ms"), median(whole));
+}
+
 // Holds Right over the photos, then lets go: how far the viewer goes on after the release and
 // how much memory it took on the way.
 void burst(const Settings& settings, const DataSet& data, Keyboard& keyboard, Results& results)
@@ -212,6 +244,7 @@ void runWindowBench(const Settings& settings, const DataSet& data, Results& resu
     std::printf("\nThe real window (%s), each run a fresh process:\n", qPrintable(settings.viewer));
     coldFrameAndSteps(settings, data, keyboard, results);
     smallFirstFrame(settings, data, results);
+    heicFrames(settings, data, results);
     plainReference(settings, data, results);
     burst(settings, data, keyboard, results);
     hugeFiles(settings, data, results);
