@@ -9,6 +9,8 @@
 #include <exiv2/exiv2.hpp>
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace imaging::detail {
@@ -45,6 +47,25 @@ void resetSizeRefusal()
 bool wasRefusedForSize()
 {
     return t_refusedForSize;
+}
+
+int neededSide(const DecodeOptions& options, const QSize& full)
+{
+    if (options.boundingSize > 0)
+        return std::min(options.boundingSize, std::max(full.width(), full.height()));
+    if (options.bounds.isEmpty())
+        return 0;
+    const QSize fitted = full.scaled(options.bounds, Qt::KeepAspectRatio).boundedTo(full);
+    return std::max(fitted.width(), fitted.height());
+}
+
+bool hasShapeOf(const QSize& copy, const QSize& full)
+{
+    if (copy.isEmpty() || full.isEmpty())
+        return false;
+    // Within 2 %: a reduced copy's sides are rounded.
+    return std::abs(double(copy.width()) * full.height() - double(copy.height()) * full.width()) <=
+           0.02 * double(full.width()) * copy.height();
 }
 
 void ensureLibrariesReady()

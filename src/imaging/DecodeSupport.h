@@ -39,6 +39,14 @@ bool withinPixelBudget(qint64 width, qint64 height);
 void resetSizeRefusal();
 bool wasRefusedForSize();
 
+// The longer side a reduced picture needs for what the options ask of a picture this large; 0
+// when they ask for the whole picture.
+int neededSide(const DecodeOptions& options, const QSize& full);
+
+// Whether a reduced copy a file carries (a thumbnail, a camera's preview) has the picture's
+// shape: one turned or cropped otherwise is not a copy of the picture.
+bool hasShapeOf(const QSize& copy, const QSize& full);
+
 // Raises Qt's allocation limit and quietens and prepares exiv2 and libheif, once per process.
 // Every entry point calls it; it is cheap after the first call.
 void ensureLibrariesReady();

@@ -47,11 +47,12 @@ Early& early()
     return instance;
 }
 
-// A JPEG is decoded scaled in the DCT; a HEIF file shows the thumbnail it carries while its
-// whole picture is decoded, which takes seconds for a large photo.
+// A JPEG is decoded scaled in the DCT; a HEIF file shows the thumbnail it carries, and a raw
+// file the camera's preview, while the whole picture is decoded, which takes a second or more
+// for a large photo.
 bool hasPreview(ImageType type)
 {
-    return type == ImageType::Jpeg || isHeifFamily(type);
+    return type == ImageType::Jpeg || isHeifFamily(type) || isRawType(type);
 }
 
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the

@@ -233,18 +233,6 @@ std::optional<QImage> decodeHandle(const heif_image_handle* handle, const QStrin
     return image;
 }
 
-// The longer side a reduced picture needs for what the options ask; 0 when they ask for the
-// whole picture.
-int neededSide(const DecodeOptions& options, const QSize& full)
-{
-    if (options.boundingSize > 0)
-        return std::min(options.boundingSize, std::max(full.width(), full.height()));
-    if (options.bounds.isEmpty())
-        return 0;
-    const QSize fitted = full.scaled(options.bounds, Qt::KeepAspectRatio).boundedTo(full);
-    return std::max(fitted.width(), fitted.height());
-}
-
 // The thumbnail the file carries for its primary picture, when one is large enough for what
 // the options ask (any size for a stand-in) and has the picture's shape: a thumbnail turned
 // or cropped otherwise than the picture is not a reduced copy of it.
@@ -271,11 +259,8 @@ std::optional<QImage> decodeThumbnail(const PrimaryImage& primary, const QString
         HandlePtr thumbnail(found, heif().heif_image_handle_release);
         const QSize size(heif().heif_image_handle_get_width(found),
                          heif().heif_image_handle_get_height(found));
-        const bool sameShape =
-            std::abs(double(size.width()) * full.height() - double(size.height()) * full.width()) <=
-            0.02 * double(full.width()) * size.height();
         const bool smaller = size.width() < full.width() && size.height() < full.height();
-        if (!size.isEmpty() && smaller && sameShape &&
+        if (smaller && hasShapeOf(size, full) &&
             qint64(size.width()) * size.height() > qint64(bestSize.width()) * bestSize.height()) {
             best = std::move(thumbnail);
             bestSize = size;

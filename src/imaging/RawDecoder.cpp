@@ -1,7 +1,10 @@
 #include "imaging/RawDecoder.h"
 
+#include <QBuffer>
 #include <QColorSpace>
+#include <QImageReader>
 
+#include "imaging/Orientation.h"
 #include "imaging/RawLibrary.h"
 
 #include <bit>
@@ -91,6 +94,73 @@ int orientationOfFlip(int flip)
     }
 }
 
+using DevelopedPtr = std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)>;
+
+// A camera's JPEG preview, decoded no larger than needed (DCT scaling) when that is known.
+QImage previewJpeg(const libraw_processed_image_t& thumb, int needed)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(thumb.data),
+                                                     qsizetype(thumb.data_size));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoDetectImageFormat(false);
+    // The camera's orientation is the raw file's, applied by the caller.
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || !withinPixelBudget(size.width(), size.height()))
+        return {};
+    if (needed > 0 && std::max(size.width(), size.height()) > 2 * needed)
+        reader.setScaledSize(size.scaled(needed, needed, Qt::KeepAspectRatioByExpanding));
+    return reader.read();
+}
+
+// The preview the camera stored in the file, turned as the picture is, when it has the
+// picture's shape and is large enough for what the options ask (any size for a stand-in).
+// Developing the sensor's data takes a second or more for a large photo.
+std::optional<QImage> embeddedPreview(const OpenRaw& open, const DecodeOptions& options)
+{
+    const RawLibrary& library = *rawLibrary();
+    libraw_data_t* raw = open.raw;
+    const int orientation = orientationOfFlip(raw->sizes.flip);
+    const QSize stored(raw->sizes.width, raw->sizes.height);
+    const QSize full = orientation >= 5 ? stored.transposed() : stored;
+    const int needed = neededSide(options, full);
+    if (!options.upright || full.isEmpty() || (needed == 0 && !options.standIn))
+        return std::nullopt;
+    if (library.libraw_unpack_thumb(raw) != LIBRAW_SUCCESS || open.damaged)
+        return std::nullopt;
+    int error = 0;
+    const DevelopedPtr thumb(library.libraw_dcraw_make_mem_thumb(raw, &error),
+                             library.libraw_dcraw_clear_mem);
+    if (!thumb || error != LIBRAW_SUCCESS || open.damaged)
+        return std::nullopt;
+    QImage image;
+    if (thumb->type == LIBRAW_IMAGE_JPEG) {
+        image = previewJpeg(*thumb, needed);
+    } else if (thumb->type == LIBRAW_IMAGE_BITMAP && thumb->colors == 3 && thumb->bits == 8 &&
+               withinPixelBudget(thumb->width, thumb->height) &&
+               qint64(thumb->data_size) >= qint64(thumb->width) * thumb->height * 3) {
+        const qsizetype rowBytes = qsizetype(thumb->width) * 3;
+        image = QImage(thumb->width, thumb->height, QImage::Format_RGB888);
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(image.scanLine(y), thumb->data + y * rowBytes, size_t(rowBytes));
+    }
+    if (image.isNull())
+        return std::nullopt;
+    image = orientedImage(image, orientation);
+    const bool smaller = image.width() < full.width() && image.height() < full.height();
+    if (!smaller || !hasShapeOf(image.size(), full) ||
+        (!options.standIn && std::max(image.width(), image.height()) < needed))
+        return std::nullopt;
+    image.setColorSpace(QColorSpace::SRgb);
+    if (options.fullSize)
+        *options.fullSize = full;
+    return image;
+}
+
 } // namespace
 
 std::optional<RawInfo> readRawInfo(const QString& path)
@@ -114,6 +184,10 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     const std::unique_ptr<OpenRaw> open = openRawWithinBudget(path);
     if (!open)
         return std::nullopt;
+    if (std::optional<QImage> preview = embeddedPreview(*open, options))
+        return preview;
+    // A damaged preview says nothing of the sensor's data.
+    open->damaged = false;
     const RawLibrary& library = *rawLibrary();
     libraw_data_t* raw = open->raw;
     libraw_output_params_t& params = raw->params;
@@ -130,8 +204,8 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     if (library.libraw_dcraw_process(raw) != LIBRAW_SUCCESS || open->damaged)
         return std::nullopt;
     int error = 0;
-    const std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)> developed(
-        library.libraw_dcraw_make_mem_image(raw, &error), library.libraw_dcraw_clear_mem);
+    const DevelopedPtr developed(library.libraw_dcraw_make_mem_image(raw, &error),
+                                 library.libraw_dcraw_clear_mem);
     if (!developed || error != LIBRAW_SUCCESS || developed->type != LIBRAW_IMAGE_BITMAP ||
         developed->colors != 3 || developed->bits != 8)
         return std::nullopt;

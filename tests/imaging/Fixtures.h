@@ -290,6 +290,35 @@ inline bool writeDng(const QString& path, const QImage& stored, int orientation 
                      stored.height(), row, dngTags);
 }
 
+// Adds to a DNG the reduced copy cameras store beside the sensor's data: plain RGB, or JPEG.
+inline bool appendDngPreview(const QString& path, const QImage& preview, bool jpeg)
+{
+    TIFFSetWarningHandler(nullptr);
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "a");
+    if (!tif)
+        return false;
+    const QImage rgb = preview.convertToFormat(QImage::Format_RGB888);
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.width());
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rgb.height());
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rgb.height());
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, jpeg ? COMPRESSION_JPEG : COMPRESSION_NONE);
+    if (jpeg) {
+        // A whole JPEG stream in the strip, tables included, as cameras write it.
+        TIFFSetField(tif, TIFFTAG_JPEGTABLESMODE, 0);
+        TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 90);
+    }
+    bool ok = true;
+    for (int y = 0; y < rgb.height() && ok; ++y)
+        ok = TIFFWriteScanline(tif, const_cast<uchar*>(rgb.constScanLine(y)), uint32_t(y), 0) == 1;
+    TIFFClose(tif);
+    return ok;
+}
+
 struct PsdParams {
     int depth = 8;
     int colorMode = 3; // 1 grey, 2 indexed (red, green, blue, white), 3 RGB, 4 CMYK

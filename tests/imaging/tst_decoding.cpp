@@ -388,6 +388,63 @@ private Q_SLOTS:
         QVERIFY(!imaging::takeEarlyPreview(odd));
     }
 
+    // A raw file's preview, as cameras store it (plain RGB or JPEG, turned as the sensor's
+    // data is), is read instead of developing the sensor where it is enough, like a HEIF
+    // thumbnail; one of another shape never is.
+    void rawPreviewsStandInForThePicture_data()
+    {
+        QTest::addColumn<bool>("jpeg");
+        QTest::newRow("RGB preview") << false;
+        QTest::newRow("JPEG preview") << true;
+    }
+    void rawPreviewsStandInForThePicture()
+    {
+        QFETCH(bool, jpeg);
+        QImage upright(400, 600, QImage::Format_RGB32);
+        upright.fill(Qt::red);
+        QPainter(&upright).fillRect(0, 300, 400, 300, Qt::blue);
+        const auto redAboveBlue = [](const QImage& image) {
+            const QRgb top = image.pixel(image.width() / 2, image.height() / 8);
+            const QRgb bottom = image.pixel(image.width() / 2, image.height() * 7 / 8);
+            return qRed(top) > 160 && qBlue(top) < 90 && qBlue(bottom) > 160 && qRed(bottom) < 90;
+        };
+        const QString file = path(QStringLiteral("previewed6-%1.dng").arg(jpeg));
+        const QImage stored = storedFor(upright, 6);
+        QVERIFY(writeDng(file, stored, 6));
+        QVERIFY(appendDngPreview(file, stored.scaled(150, 100), jpeg));
+
+        QSize full;
+        imaging::detail::DecodeOptions options;
+        options.boundingSize = 80;
+        options.fullSize = &full;
+        const std::optional<QImage> small = imaging::detail::decodeFile(file, options);
+        QVERIFY(small && redAboveBlue(*small));
+        QCOMPARE(small->size(), QSize(100, 150));
+        QCOMPARE(full, upright.size());
+        // More than the preview holds: the sensor's data, developed at half size.
+        const std::optional<QImage> large = imaging::makeThumbnail(file, 200);
+        QVERIFY(large && large->size() == QSize(133, 200) && redAboveBlue(*large));
+        {
+            const imaging::EarlyDecode early(file, [] { return QSize(150, 200); });
+            const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file);
+            QVERIFY(preview && preview->image.size() == QSize(100, 150));
+            QCOMPARE(preview->fullSize, upright.size());
+            imaging::earlyPreviewShown();
+            imaging::earlyDecodeDone().waitForFinished();
+            const std::optional<QImage> whole = imaging::decodeImage(file);
+            QVERIFY(whole && whole->size() == upright.size() && redAboveBlue(*whole));
+        }
+
+        const QString odd = path(QStringLiteral("square-preview-%1.dng").arg(jpeg));
+        QVERIFY(writeDng(odd, stored, 6));
+        QVERIFY(appendDngPreview(odd, stored.scaled(100, 100), jpeg));
+        QSize oddFull;
+        options.fullSize = &oddFull;
+        const std::optional<QImage> developed = imaging::detail::decodeFile(odd, options);
+        QVERIFY(developed && developed->size() == upright.size() / 2 && redAboveBlue(*developed));
+        QVERIFY(!oddFull.isValid());
+    }
+
     // Every entry point must survive files that lie, end early or are not files at all.
     void damagedFilesGiveNothing_data()
     {
