@@ -2,6 +2,8 @@
 // the mix of smooth areas and fine detail a photograph has, and no two photos are alike.
 #include "BenchData.h"
 
+#include "CameraRaw.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -250,7 +252,7 @@ DataSet prepareData(const Settings& settings)
     const QSize huge = quick ? QSize(1600, 1200) : QSize(16000, 12500);
     const QSize refused(20000, 13000);
 
-    for (const char* folder : {"photos", "pngs", "camera", "huge", "refused", "heic"})
+    for (const char* folder : {"photos", "pngs", "camera", "huge", "refused", "heic", "raw"})
         root.mkpath(QString::fromLatin1(folder));
     for (int i = 1; i <= photoCount; ++i)
         data.photos.append(
@@ -262,12 +264,16 @@ DataSet prepareData(const Settings& settings)
     data.refusedJpeg = root.filePath(QStringLiteral("refused/refused.jpg"));
 
     data.heic = root.filePath(QStringLiteral("heic/photo.heic"));
+    data.cameraDng = root.filePath(QStringLiteral("raw/photo.dng"));
 
     QFile stamp(root.filePath(QStringLiteral("stamp")));
     if (stamp.open(QIODevice::ReadOnly) && stamp.readAll() == kStamp) {
         stamp.close();
         if (!QFile::exists(data.heic) && !writeHeic(data.photos.first(), data.heic))
             data.heic.clear();
+        if (!QFile::exists(data.cameraDng) &&
+            !writeCameraDng(data.cameraDng, QImage(data.photos.first())))
+            data.cameraDng.clear();
         return data;
     }
     stamp.close();
@@ -295,6 +301,8 @@ DataSet prepareData(const Settings& settings)
         stamp.write(kStamp);
     if (!writeHeic(data.photos.first(), data.heic))
         data.heic.clear();
+    if (!writeCameraDng(data.cameraDng, QImage(data.photos.first())))
+        data.cameraDng.clear();
     return data;
 }
 

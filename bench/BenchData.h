@@ -18,6 +18,7 @@ struct DataSet {
     QString refusedJpeg; // 260 MP, alone in its folder
     QString heic;        // the first photo as HEIC with a 320-pixel thumbnail, as phones write
                          // them; empty when heif-enc is missing
+    QString cameraDng;   // the first photo as a camera's DNG, with a 1620 x 1080 JPEG preview
 };
 
 DataSet prepareData(const Settings& settings);

@@ -156,6 +156,12 @@ void runServiceBench(const Settings& settings, const DataSet& data, Results& res
     metadataAndListing(settings, data, results);
     thumbnails(settings, data, results);
     heicThumbnail(settings, data, results);
+    if (!data.cameraDng.isEmpty()) {
+        const double ms =
+            medianMs(settings.repeats, [&] { imaging::makeThumbnail(data.cameraDng); });
+        results.set(QStringLiteral("dng_thumb_ms"), ms);
+        std::printf("  %-52s %9.1f ms\n", "thumbnail of the 24 MP DNG", ms);
+    }
     std::fflush(stdout);
 }
 

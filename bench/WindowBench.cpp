@@ -117,18 +117,15 @@ void smallFirstFrame(const Settings& settings, const DataSet& data, Results& res
         results.set(QStringLiteral("small_first_frame_ms"), median(samples));
 }
 
-// A HEIC opened at start: its first frame shows the thumbnail the file carries, and the whole
-// picture follows once decoded.
-void heicFrames(const Settings& settings, const DataSet& data, Results& results)
+// A file opened at start whose first frame is a reduced copy it carries (a HEIF thumbnail, a
+// camera's preview): exec to that frame, and to the frame of the whole picture.
+void previewedFrames(const Settings& settings, const QString& file, const char* name,
+                     Results& results)
 {
-    if (data.heic.isEmpty()) {
-        std::printf("  heif-enc is missing: the HEIC figures are left out.\n");
-        return;
-    }
     const int timeoutMs = waitsFor(settings).timeoutMs;
     std::vector<double> first, whole;
     for (int run = 0; run < settings.repeats; ++run) {
-        ViewerProcess viewer(settings, data.heic);
+        ViewerProcess viewer(settings, file);
         const auto frame = viewer.waitFor(isFrame, timeoutMs);
         const auto sharp = viewer.waitFor(
             [](const TraceLine& l) {
@@ -141,12 +138,13 @@ void heicFrames(const Settings& settings, const DataSet& data, Results& results)
         first.push_back(frame->mono - viewer.startMono());
         whole.push_back(sharp->mono - viewer.startMono());
     }
-    report("exec to first frame, 24 MP HEIC (ms):", first);
-    report("exec to the whole HEIC on screen (ms):", whole);
+    const QString upper = QString::fromLatin1(name).toUpper();
+    report(qPrintable(QStringLiteral("exec to first frame, 24 MP %1 (ms):").arg(upper)), first);
+    report(qPrintable(QStringLiteral("exec to the whole %1 on screen (ms):").arg(upper)), whole);
     if (!first.empty())
-        results.set(QStringLiteral("heic_first_frame_ms"), median(first));
+        results.set(QStringLiteral("%1_first_frame_ms").arg(QLatin1String(name)), median(first));
     if (!whole.empty())
-        results.set(QStringLiteral("heic_whole_frame_ms"), median(whole));
+        results.set(QStringLiteral("%1_whole_frame_ms").arg(QLatin1String(name)), median(whole));
 }
 
 // Holds Right over the photos, then lets go: how far the viewer goes on after the release and
@@ -244,7 +242,10 @@ void runWindowBench(const Settings& settings, const DataSet& data, Results& resu
     std::printf("\nThe real window (%s), each run a fresh process:\n", qPrintable(settings.viewer));
     coldFrameAndSteps(settings, data, keyboard, results);
     smallFirstFrame(settings, data, results);
-    heicFrames(settings, data, results);
+    if (!data.heic.isEmpty())
+        previewedFrames(settings, data.heic, "heic", results);
+    if (!data.cameraDng.isEmpty())
+        previewedFrames(settings, data.cameraDng, "dng", results);
     plainReference(settings, data, results);
     burst(settings, data, keyboard, results);
     hugeFiles(settings, data, results);
