@@ -21,6 +21,38 @@
 
 using namespace fixtures;
 
+namespace {
+
+// Red over blue, upright: how a reduced copy shows it was turned like the picture.
+QImage redOverBlue(QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QPainter(&picture).fillRect(0, size.height() / 2, size.width(), size.height() / 2, Qt::blue);
+    return picture;
+}
+
+bool redAboveBlue(const QImage& image)
+{
+    const QRgb top = image.pixel(image.width() / 2, image.height() / 8);
+    const QRgb bottom = image.pixel(image.width() / 2, image.height() * 7 / 8);
+    return qRed(top) > 160 && qBlue(top) < 90 && qBlue(bottom) > 160 && qRed(bottom) < 90;
+}
+
+// The file decoded for a thumbnail this large, with the size of the whole picture when the
+// decoder delivered a reduced copy.
+std::pair<std::optional<QImage>, QSize> decodedFor(const QString& file, int boundingSize)
+{
+    QSize full;
+    imaging::detail::DecodeOptions options;
+    options.boundingSize = boundingSize;
+    options.fullSize = &full;
+    std::optional<QImage> image = imaging::detail::decodeFile(file, options);
+    return {std::move(image), full};
+}
+
+} // namespace
+
 class TestDecoding : public QObject, private FixtureFolder {
     Q_OBJECT
 
@@ -335,21 +367,10 @@ private Q_SLOTS:
     void heifThumbnailsStandInForThePicture()
     {
         const QString file = path("thumbnailed6.heic");
-        QImage upright(200, 400, QImage::Format_RGB32);
-        upright.fill(Qt::red);
-        QPainter(&upright).fillRect(0, 200, 200, 200, Qt::blue);
+        const QImage upright = redOverBlue({200, 400});
         QVERIFY(writeHeif(file, storedFor(upright, 6), {.orientation = 6, .thumbnailSide = 160}));
-        const auto redAboveBlue = [](const QImage& image) {
-            const QRgb top = image.pixel(image.width() / 2, image.height() / 8);
-            const QRgb bottom = image.pixel(image.width() / 2, image.height() * 7 / 8);
-            return qRed(top) > 200 && qBlue(top) < 60 && qBlue(bottom) > 200 && qRed(bottom) < 60;
-        };
 
-        QSize full;
-        imaging::detail::DecodeOptions options;
-        options.boundingSize = 120;
-        options.fullSize = &full;
-        const std::optional<QImage> small = imaging::detail::decodeFile(file, options);
+        const auto [small, full] = decodedFor(file, 120);
         QVERIFY(small && redAboveBlue(*small));
         QCOMPARE(small->size(), QSize(80, 160));
         QCOMPARE(full, upright.size());
@@ -378,10 +399,7 @@ private Q_SLOTS:
         QImage square(100, 100, QImage::Format_RGB32);
         square.fill(Qt::green);
         QVERIFY(writeHeif(odd, upright, {.thumbnail = square}));
-        QSize oddFull;
-        options.boundingSize = 60;
-        options.fullSize = &oddFull;
-        const std::optional<QImage> refused = imaging::detail::decodeFile(odd, options);
+        const auto [refused, oddFull] = decodedFor(odd, 60);
         QVERIFY(refused && refused->size() == upright.size() && redAboveBlue(*refused));
         QVERIFY(!oddFull.isValid());
         const imaging::EarlyDecode early(odd, [] { return QSize(300, 500); });
@@ -400,24 +418,13 @@ private Q_SLOTS:
     void rawPreviewsStandInForThePicture()
     {
         QFETCH(bool, jpeg);
-        QImage upright(400, 600, QImage::Format_RGB32);
-        upright.fill(Qt::red);
-        QPainter(&upright).fillRect(0, 300, 400, 300, Qt::blue);
-        const auto redAboveBlue = [](const QImage& image) {
-            const QRgb top = image.pixel(image.width() / 2, image.height() / 8);
-            const QRgb bottom = image.pixel(image.width() / 2, image.height() * 7 / 8);
-            return qRed(top) > 160 && qBlue(top) < 90 && qBlue(bottom) > 160 && qRed(bottom) < 90;
-        };
+        const QImage upright = redOverBlue({400, 600});
         const QString file = path(QStringLiteral("previewed6-%1.dng").arg(jpeg));
         const QImage stored = storedFor(upright, 6);
         QVERIFY(writeDng(file, stored, 6));
         QVERIFY(appendDngPreview(file, stored.scaled(150, 100), jpeg));
 
-        QSize full;
-        imaging::detail::DecodeOptions options;
-        options.boundingSize = 80;
-        options.fullSize = &full;
-        const std::optional<QImage> small = imaging::detail::decodeFile(file, options);
+        const auto [small, full] = decodedFor(file, 80);
         QVERIFY(small && redAboveBlue(*small));
         QCOMPARE(small->size(), QSize(100, 150));
         QCOMPARE(full, upright.size());
@@ -438,9 +445,7 @@ private Q_SLOTS:
         const QString odd = path(QStringLiteral("square-preview-%1.dng").arg(jpeg));
         QVERIFY(writeDng(odd, stored, 6));
         QVERIFY(appendDngPreview(odd, stored.scaled(100, 100), jpeg));
-        QSize oddFull;
-        options.fullSize = &oddFull;
-        const std::optional<QImage> developed = imaging::detail::decodeFile(odd, options);
+        const auto [developed, oddFull] = decodedFor(odd, 80);
         QVERIFY(developed && developed->size() == upright.size() / 2 && redAboveBlue(*developed));
         QVERIFY(!oddFull.isValid());
     }
