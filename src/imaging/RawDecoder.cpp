@@ -96,6 +96,13 @@ int orientationOfFlip(int flip)
 
 using DevelopedPtr = std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)>;
 
+// Within the pixel budget, without counting as a refusal of the file: the sensor's data may
+// still be developed when its preview is not usable.
+bool previewWithinBudget(qint64 width, qint64 height)
+{
+    return width > 0 && height > 0 && width * height <= kMaxPixels;
+}
+
 // A camera's JPEG preview, decoded no larger than needed (DCT scaling) when that is known.
 QImage previewJpeg(const libraw_processed_image_t& thumb, int needed)
 {
@@ -110,7 +117,7 @@ QImage previewJpeg(const libraw_processed_image_t& thumb, int needed)
     // The camera's orientation is the raw file's, applied by the caller.
     reader.setAutoTransform(false);
     const QSize size = reader.size();
-    if (!size.isValid() || !withinPixelBudget(size.width(), size.height()))
+    if (!size.isValid() || !previewWithinBudget(size.width(), size.height()))
         return {};
     if (needed > 0 && std::max(size.width(), size.height()) > 2 * needed)
         reader.setScaledSize(size.scaled(needed, needed, Qt::KeepAspectRatioByExpanding));
@@ -141,7 +148,7 @@ std::optional<QImage> embeddedPreview(const OpenRaw& open, const DecodeOptions& 
     if (thumb->type == LIBRAW_IMAGE_JPEG) {
         image = previewJpeg(*thumb, needed);
     } else if (thumb->type == LIBRAW_IMAGE_BITMAP && thumb->colors == 3 && thumb->bits == 8 &&
-               withinPixelBudget(thumb->width, thumb->height) &&
+               previewWithinBudget(thumb->width, thumb->height) &&
                qint64(thumb->data_size) >= qint64(thumb->width) * thumb->height * 3) {
         const qsizetype rowBytes = qsizetype(thumb->width) * 3;
         image = QImage(thumb->width, thumb->height, QImage::Format_RGB888);
