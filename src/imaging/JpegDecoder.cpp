@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include <fcntl.h>
@@ -187,21 +188,16 @@ std::optional<int> exifOrientation(const QByteArray& app1)
     return std::nullopt;
 }
 
-std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& options, bool* handled)
+namespace {
+
+// The JPEG stream that attachSource gives the decompressor, decoded as decodeJpeg says.
+std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& attachSource,
+                                   const DecodeOptions& options, bool* handled)
 {
     *handled = true;
-    // A header claiming far more pixels than the data could hold is refused before allocating.
-    if (!containerIsSound(path, ImageType::Jpeg))
-        return std::nullopt;
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-
     // Everything that lives across the jump back from an error is made before it.
     jpeg_decompress_struct cinfo{};
     ErrorManager error{};
-    FileSource source{};
-    std::vector<JOCTET> buffer(kReadChunk);
     std::vector<uchar> strip;
     QImage image;
     QColorSpace space;
@@ -213,21 +209,13 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     error.base.emit_message = noteMessage;
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&cinfo);
-        ::close(fd);
         // A header libjpeg cannot read goes to Qt, which says the last word; damage further in
         // is refused here.
         *handled = headerRead;
         return std::nullopt;
     }
     jpeg_create_decompress(&cinfo);
-    source.fd = fd;
-    source.buffer = buffer.data();
-    source.base.init_source = initSource;
-    source.base.fill_input_buffer = fillInput;
-    source.base.skip_input_data = skipInput;
-    source.base.resync_to_restart = jpeg_resync_to_restart;
-    source.base.term_source = termSource;
-    cinfo.src = &source.base;
+    attachSource(&cinfo);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
@@ -238,7 +226,6 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     const bool refused = !withinPixelBudget(cinfo.image_width, cinfo.image_height);
     if (refused || !(grey || colour) || cinfo.data_precision != 8) {
         jpeg_destroy_decompress(&cinfo);
-        ::close(fd);
         *handled = refused;
         return std::nullopt;
     }
@@ -303,7 +290,6 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    ::close(fd);
     if (error.endedEarly)
         return std::nullopt;
 
@@ -316,6 +302,45 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
             convertToSrgb(image);
     }
     return image;
+}
+
+} // namespace
+
+std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& options, bool* handled)
+{
+    *handled = true;
+    // A header claiming far more pixels than the data could hold is refused before allocating.
+    if (!containerIsSound(path, ImageType::Jpeg))
+        return std::nullopt;
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    FileSource source{};
+    std::vector<JOCTET> buffer(kReadChunk);
+    source.fd = fd;
+    source.buffer = buffer.data();
+    source.base.init_source = initSource;
+    source.base.fill_input_buffer = fillInput;
+    source.base.skip_input_data = skipInput;
+    source.base.resync_to_restart = jpeg_resync_to_restart;
+    source.base.term_source = termSource;
+    std::optional<QImage> image = decodeStream(
+        [&source](j_decompress_ptr cinfo) { cinfo->src = &source.base; }, options, handled);
+    ::close(fd);
+    return image;
+}
+
+std::optional<QImage> decodeJpegData(const QByteArray& data, const DecodeOptions& options)
+{
+    if (data.isEmpty())
+        return std::nullopt;
+    bool handled = true;
+    return decodeStream(
+        [&data](j_decompress_ptr cinfo) {
+            jpeg_mem_src(cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+                         static_cast<unsigned long>(data.size()));
+        },
+        options, &handled);
 }
 
 } // namespace imaging::detail

@@ -14,6 +14,10 @@ namespace imaging::detail {
 // Files it leaves to Qt (CMYK and YCCK, unreadable headers) set *handled to false.
 std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& options, bool* handled);
 
+// The same for a JPEG held in memory (a camera's preview inside a raw file). Nothing is left to
+// Qt: what this decoder does not read gives nothing.
+std::optional<QImage> decodeJpegData(const QByteArray& data, const DecodeOptions& options);
+
 // The Exif orientation (1 to 8) held by an APP1 segment's data, if any.
 std::optional<int> exifOrientation(const QByteArray& app1);
 

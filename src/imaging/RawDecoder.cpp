@@ -1,9 +1,8 @@
 #include "imaging/RawDecoder.h"
 
-#include <QBuffer>
 #include <QColorSpace>
-#include <QImageReader>
 
+#include "imaging/JpegDecoder.h"
 #include "imaging/Orientation.h"
 #include "imaging/RawLibrary.h"
 
@@ -96,34 +95,6 @@ int orientationOfFlip(int flip)
 
 using DevelopedPtr = std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)>;
 
-// Within the pixel budget, without counting as a refusal of the file: the sensor's data may
-// still be developed when its preview is not usable.
-bool previewWithinBudget(qint64 width, qint64 height)
-{
-    return width > 0 && height > 0 && width * height <= kMaxPixels;
-}
-
-// A camera's JPEG preview, decoded no larger than needed (DCT scaling) when that is known.
-QImage previewJpeg(const libraw_processed_image_t& thumb, int needed)
-{
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(thumb.data),
-                                                     qsizetype(thumb.data_size));
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&buffer, "jpeg");
-    reader.setAutoDetectImageFormat(false);
-    // The camera's orientation is the raw file's, applied by the caller.
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (!size.isValid() || !previewWithinBudget(size.width(), size.height()))
-        return {};
-    if (needed > 0 && std::max(size.width(), size.height()) > 2 * needed)
-        reader.setScaledSize(size.scaled(needed, needed, Qt::KeepAspectRatioByExpanding));
-    return reader.read();
-}
-
 // The preview the camera stored in the file, turned as the picture is, when it has the
 // picture's shape and is large enough for what the options ask (any size for a stand-in).
 // Developing the sensor's data takes a second or more for a large photo.
@@ -146,9 +117,15 @@ std::optional<QImage> embeddedPreview(const OpenRaw& open, const DecodeOptions& 
         return std::nullopt;
     QImage image;
     if (thumb->type == LIBRAW_IMAGE_JPEG) {
-        image = previewJpeg(*thumb, needed);
+        // Reduced in the DCT to what is asked; turned below by the raw file's own orientation.
+        DecodeOptions reduced = options;
+        reduced.upright = false;
+        reduced.fullSize = nullptr;
+        const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(thumb->data),
+                                                         qsizetype(thumb->data_size));
+        image = decodeJpegData(bytes, reduced).value_or(QImage());
     } else if (thumb->type == LIBRAW_IMAGE_BITMAP && thumb->colors == 3 && thumb->bits == 8 &&
-               previewWithinBudget(thumb->width, thumb->height) &&
+               withinPixelBudget(thumb->width, thumb->height) &&
                qint64(thumb->data_size) >= qint64(thumb->width) * thumb->height * 3) {
         const qsizetype rowBytes = qsizetype(thumb->width) * 3;
         image = QImage(thumb->width, thumb->height, QImage::Format_RGB888);
@@ -162,7 +139,8 @@ std::optional<QImage> embeddedPreview(const OpenRaw& open, const DecodeOptions& 
     if (!smaller || !hasShapeOf(image.size(), full) ||
         (!options.standIn && std::max(image.width(), image.height()) < needed))
         return std::nullopt;
-    image.setColorSpace(QColorSpace::SRgb);
+    if (!image.colorSpace().isValid())
+        image.setColorSpace(QColorSpace::SRgb);
     if (options.fullSize)
         *options.fullSize = full;
     return image;
@@ -193,8 +171,9 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
         return std::nullopt;
     if (std::optional<QImage> preview = embeddedPreview(*open, options))
         return preview;
-    // A damaged preview says nothing of the sensor's data.
+    // A damaged or oversized preview says nothing of the sensor's data.
     open->damaged = false;
+    resetSizeRefusal();
     const RawLibrary& library = *rawLibrary();
     libraw_data_t* raw = open->raw;
     libraw_output_params_t& params = raw->params;
