@@ -2,7 +2,7 @@
 
 #include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
-#include "imaging/Exiv2Support.h"
+#include "imaging/ExifOrientation.h"
 #include "imaging/ImageTypes.h"
 #include "imaging/Orientation.h"
 #include "imaging/QtDecoder.h"
@@ -37,9 +37,8 @@ AnimatedImage::AnimatedImage(const QString& path) : m_path(path)
         m_frameCount = std::max(m_reader->imageCount(), 0);
     else
         m_frameCount = m_reader->canRead() ? 1 : 0;
-    // Qt turns JPEG and TIFF itself; frames of the other formats are turned like the still.
-    if (type == ImageType::Png || type == ImageType::Webp)
-        m_orientation = detail::orientationTag(path);
+    // Frames are turned like the still.
+    m_orientation = detail::storedOrientation(path, type).value;
 }
 
 AnimatedImage::~AnimatedImage() = default;
@@ -48,7 +47,7 @@ std::unique_ptr<QImageReader> AnimatedImage::openReader() const
 {
     auto reader = std::make_unique<QImageReader>();
     detail::openWithQt(*reader, m_path, m_type);
-    reader->setAutoTransform(true);
+    reader->setAutoTransform(false);
     return reader;
 }
 

@@ -10,6 +10,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <mutex>
 
@@ -66,6 +67,42 @@ bool hasShapeOf(const QSize& copy, const QSize& full)
     // Within 2 %: a reduced copy's sides are rounded.
     return std::abs(double(copy.width()) * full.height() - double(copy.height()) * full.width()) <=
            0.02 * double(full.width()) * copy.height();
+}
+
+bool isCheapToDecode(const QSize& full)
+{
+    constexpr qint64 kCheapPixels = 2'000'000;
+    return qint64(full.width()) * full.height() <= kCheapPixels;
+}
+
+bool looksAlike(const QImage& copy, const QImage& picture)
+{
+    // A camera's rendering and a development differ by far less than this in the mean.
+    constexpr int kMaxDifference = 64;
+    constexpr int kSide = 32;
+    const auto mean = [](const QImage& image) {
+        const QImage small = image.scaled(kSide, kSide, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                 .convertToFormat(QImage::Format_RGB32);
+        std::array<qint64, 3> sum{};
+        for (int y = 0; y < small.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(small.constScanLine(y));
+            for (int x = 0; x < small.width(); ++x) {
+                sum[0] += qRed(line[x]);
+                sum[1] += qGreen(line[x]);
+                sum[2] += qBlue(line[x]);
+            }
+        }
+        const qint64 count = std::max<qint64>(1, qint64(small.width()) * small.height());
+        return std::array<qint64, 3>{sum[0] / count, sum[1] / count, sum[2] / count};
+    };
+    if (copy.isNull() || picture.isNull())
+        return false;
+    const std::array<qint64, 3> a = mean(copy), b = mean(picture);
+    for (int i = 0; i < 3; ++i) {
+        if (std::abs(a[size_t(i)] - b[size_t(i)]) > kMaxDifference)
+            return false;
+    }
+    return true;
 }
 
 void ensureLibrariesReady()

@@ -19,6 +19,9 @@ struct DecodeOptions {
     int boundingSize = 0;
     // When not empty, the same for a picture fitted into a box this many pixels wide and high.
     QSize bounds;
+    // A reduced copy the file carries (a HEIF thumbnail, a camera's preview) may stand for the
+    // picture where it is large enough.
+    bool carriedCopies = true;
     // A picture smaller than bounds ask for will do, to stand in for moments while the whole
     // one is decoded: a HEIF file's own thumbnail.
     bool standIn = false;
@@ -46,6 +49,15 @@ int neededSide(const DecodeOptions& options, const QSize& full);
 // Whether a reduced copy a file carries (a thumbnail, a camera's preview) has the picture's
 // shape: one turned or cropped otherwise is not a copy of the picture.
 bool hasShapeOf(const QSize& copy, const QSize& full);
+
+// Thumbnails and the first frame use the reduced copies HEIF and raw files carry, because
+// decoding a large picture of those takes seconds. A copy is not always of the picture (a
+// stale or foreign preview happens): where decoding the picture costs little, the copy is used
+// only when it looks like the picture.
+bool isCheapToDecode(const QSize& full);
+// Whether two pictures of one scene agree in their mean colour, as a copy and its picture do
+// even when rendered differently.
+bool looksAlike(const QImage& copy, const QImage& picture);
 
 // Raises Qt's allocation limit and quietens and prepares exiv2 and libheif, once per process.
 // Every entry point calls it; it is cheap after the first call.

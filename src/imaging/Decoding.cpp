@@ -1,7 +1,7 @@
 #include "imaging/Decoding.h"
 
 #include "imaging/DecodeScope.h"
-#include "imaging/Exiv2Support.h"
+#include "imaging/ExifOrientation.h"
 #include "imaging/HeifDecoder.h"
 #include "imaging/JpegDecoder.h"
 #include "imaging/Orientation.h"
@@ -37,10 +37,8 @@ std::optional<QImage> decodeFile(const QString& path, ImageType type, const Deco
     }
     case DecoderFamily::Psd: {
         std::optional<QImage> image = decodePsd(path, options);
-        if (image && options.upright) {
-            if (const std::optional<int> orientation = orientationTag(path))
-                *image = orientedImage(*image, *orientation);
-        }
+        if (image && options.upright)
+            *image = orientedImage(*image, storedOrientation(path, type).shown());
         return image;
     }
     case DecoderFamily::None:

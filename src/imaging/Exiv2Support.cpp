@@ -1,14 +1,55 @@
 #include "imaging/Exiv2Support.h"
 
 #include "imaging/DecodeSupport.h"
+#include "imaging/ImageTypes.h"
+
+#include <exiv2/webpimage.hpp>
 
 namespace imaging::detail {
+
+namespace {
+
+// Whether exiv2's reader of the given kind is the one for a file of the given type.
+bool exiv2Reads(ImageType type, int reader)
+{
+    namespace T = Exiv2::ImageType;
+    switch (type) {
+    case ImageType::Jpeg:
+        return reader == T::jpeg;
+    case ImageType::Png:
+        return reader == T::png;
+    case ImageType::Gif:
+        return reader == T::gif;
+    case ImageType::Bmp:
+        return reader == T::bmp;
+    case ImageType::Webp:
+        return reader == T::webp;
+    case ImageType::Psd:
+        return reader == T::psd;
+    case ImageType::Heic:
+    case ImageType::Heif:
+    case ImageType::Avif:
+        return reader == T::bmff;
+    default:
+        // The TIFF family, told apart by name as often as by content.
+        return (type == ImageType::Tiff || isRawType(type)) &&
+               (reader == T::tiff || reader == T::cr2 || reader == T::orf || reader == T::rw2);
+    }
+}
+
+} // namespace
 
 MetadataImage openMetadata(const QString& path)
 {
     ensureLibrariesReady();
     MetadataImage image;
     guarded([&] {
+        // exiv2 picks its reader from the content. One that is not the reader of what the file
+        // was taken for never runs: a QuickTime box named .nef went to its video reader, which
+        // ran for minutes.
+        if (!exiv2Reads(detectImageType(path),
+                        Exiv2::ImageFactory::getType(nativePath(path).toStdString())))
+            return false;
         // No network fetches for a path that happens to look like a URL.
         Exiv2::Image::AutoPtr opened =
             Exiv2::ImageFactory::open(nativePath(path).toStdString(), false);
@@ -41,18 +82,6 @@ std::optional<qint64> integerTag(const Exiv2::ExifData& exif, const char* key)
         }
     });
     return value;
-}
-
-std::optional<int> orientationTag(const Exiv2::ExifData& exif)
-{
-    const std::optional<qint64> value = integerTag(exif, "Exif.Image.Orientation");
-    return value ? std::optional<int>(int(*value)) : std::nullopt;
-}
-
-std::optional<int> orientationTag(const QString& path)
-{
-    const MetadataImage image = openMetadata(path);
-    return image ? orientationTag(image->exifData()) : std::nullopt;
 }
 
 } // namespace imaging::detail

@@ -19,10 +19,6 @@ MetadataImage openMetadata(const QString& path);
 // The first value of an integer-typed tag, e.g. "Exif.Image.BitsPerSample".
 std::optional<qint64> integerTag(const Exiv2::ExifData& exif, const char* key);
 
-// Exif.Image.Orientation as an integer, when present and numeric.
-std::optional<int> orientationTag(const Exiv2::ExifData& exif);
-std::optional<int> orientationTag(const QString& path);
-
 // Runs f, turning any exception into false.
 template <typename F> bool guarded(F&& f) noexcept
 {

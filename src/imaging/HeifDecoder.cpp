@@ -235,7 +235,8 @@ std::optional<QImage> decodeHandle(const heif_image_handle* handle, const QStrin
 
 // The thumbnail the file carries for its primary picture, when one is large enough for what
 // the options ask (any size for a stand-in) and has the picture's shape: a thumbnail turned
-// or cropped otherwise than the picture is not a reduced copy of it.
+// or cropped otherwise than the picture is not a reduced copy of it. Where the picture is
+// cheap to decode, the thumbnail must also look like it.
 std::optional<QImage> decodeThumbnail(const PrimaryImage& primary, const QString& path,
                                       const DecodeOptions& options)
 {
@@ -271,6 +272,11 @@ std::optional<QImage> decodeThumbnail(const PrimaryImage& primary, const QString
     std::optional<QImage> image = decodeHandle(best.get(), path, options, colorSpaceOf(handle));
     if (!image || image->size() != bestSize)
         return std::nullopt;
+    if (isCheapToDecode(full)) {
+        const std::optional<QImage> picture = decodeHandle(handle, path, options);
+        if (!picture || !looksAlike(*image, *picture))
+            return std::nullopt;
+    }
     if (options.fullSize)
         *options.fullSize = full;
     return image;
@@ -283,8 +289,10 @@ std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& optio
     const std::optional<PrimaryImage> primary = openPrimary(path);
     if (!primary)
         return std::nullopt;
-    if (std::optional<QImage> thumbnail = decodeThumbnail(*primary, path, options))
-        return thumbnail;
+    if (options.carriedCopies) {
+        if (std::optional<QImage> thumbnail = decodeThumbnail(*primary, path, options))
+            return thumbnail;
+    }
     return decodeHandle(primary->handle.get(), path, options);
 }
 

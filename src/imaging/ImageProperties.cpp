@@ -3,6 +3,7 @@
 #include "imaging/ContainerChecks.h"
 #include "imaging/DecodeScope.h"
 #include "imaging/DecodeSupport.h"
+#include "imaging/ExifOrientation.h"
 #include "imaging/ExifReading.h"
 #include "imaging/Exiv2Support.h"
 #include "imaging/HeifDecoder.h"
@@ -16,8 +17,6 @@
 namespace imaging {
 
 namespace {
-
-using detail::orientationTag;
 
 // Depth per component and colour model of the format a Qt reader announces.
 void describeFormat(QImage::Format format, ImageProperties& properties)
@@ -157,11 +156,12 @@ std::optional<ImageProperties> readImageProperties(const QString& path)
     if (const detail::MetadataImage metadata = detail::openMetadata(path)) {
         const Exiv2::ExifData& exif = metadata->exifData();
         detail::readExifDictionaries(exif, properties);
-        if (const std::optional<int> orientation = orientationTag(exif))
-            properties.orientation = orientation;
         if (properties.type == ImageType::Tiff)
             applyStoredColour(detail::tiffStoredColour(exif), properties);
     }
+    // A raw file's is LibRaw's, which follows the file's own entry where it has one.
+    if (!isRawType(properties.type))
+        properties.orientation = detail::storedOrientation(path, properties.type).value;
     return properties;
 }
 

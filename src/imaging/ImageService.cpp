@@ -4,8 +4,10 @@
 #include "imaging/DecodeSupport.h"
 #include "imaging/Decoding.h"
 #include "imaging/EarlyDecode.h"
+#include "imaging/RewriteCheck.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -103,9 +105,16 @@ quint64 mainThreadDecodeCount()
 bool writeRotatedFile(const QString& source, const QString& destination, int quarterTurns)
 {
     const DecodeScope scope;
-    if (supportsLosslessRotation(detectImageType(source)))
-        return writeRotatedOrientation(source, destination, quarterTurns);
-    return writeRotatedPixels(source, destination, quarterTurns);
+    const bool lossless = supportsLosslessRotation(detectImageType(source));
+    const bool written = lossless ? writeRotatedOrientation(source, destination, quarterTurns)
+                                  : writeRotatedPixels(source, destination, quarterTurns);
+    if (!written)
+        return false;
+    // Read back before it may replace the only copy of the photo.
+    if (detail::rewriteIsSound(source, destination, quarterTurns, lossless))
+        return true;
+    QFile::remove(destination);
+    return false;
 }
 
 } // namespace imaging

@@ -40,7 +40,9 @@ quint64 mainThreadDecodeCount();
 MetadataRows extractMetadata(const QString& path);
 
 // Writes the source turned by a signed number of clockwise quarter turns into destination:
-// by its orientation property for the lossless rotation types, by re-encoding otherwise.
+// by its orientation property for the lossless rotation types, by re-encoding otherwise. The
+// copy is then read back as the decoders read it (see detail::rewriteIsSound); one that is not
+// sound is removed and the result is false.
 bool writeRotatedFile(const QString& source, const QString& destination, int quarterTurns);
 
 } // namespace imaging

@@ -2,6 +2,7 @@
 
 #include "imaging/ByteReading.h"
 #include "imaging/ContainerChecks.h"
+#include "imaging/ExifOrientation.h"
 #include "imaging/ImageBuffer.h"
 
 #include <QColorSpace>
@@ -154,41 +155,10 @@ std::optional<int> orientationOf(j_decompress_ptr cinfo)
         const QByteArray data =
             QByteArray::fromRawData(reinterpret_cast<const char*>(m->data), m->data_length);
         if (data.startsWith(QByteArray("Exif\0\0", 6)))
-            return exifOrientation(data);
+            return orientationInApp1(data).value;
     }
     return std::nullopt;
 }
-
-} // namespace
-
-std::optional<int> exifOrientation(const QByteArray& app1)
-{
-    constexpr qsizetype kHeader = 6; // "Exif\0\0"
-    constexpr quint16 kOrientationTag = 0x0112;
-    constexpr quint16 kShortType = 3;
-    const QByteArray tiff = app1.mid(kHeader);
-    const bool little = tiff.startsWith("II");
-    if ((!little && !tiff.startsWith("MM")) || readEndian16(tiff, 2, little) != 42)
-        return std::nullopt;
-    const qint64 directory = readEndian32(tiff, 4, little);
-    if (directory < 8 || directory + 2 > tiff.size())
-        return std::nullopt;
-    const int entries = readEndian16(tiff, directory, little);
-    for (int i = 0; i < entries; ++i) {
-        const qint64 at = directory + 2 + 12 * qint64(i);
-        if (at + 12 > tiff.size())
-            break;
-        if (readEndian16(tiff, at, little) != kOrientationTag)
-            continue;
-        const int value = readEndian16(tiff, at + 8, little);
-        if (readEndian16(tiff, at + 2, little) != kShortType || value < 1 || value > 8)
-            return std::nullopt;
-        return value;
-    }
-    return std::nullopt;
-}
-
-namespace {
 
 // The JPEG stream that attachSource gives the decompressor, decoded as decodeJpeg says.
 std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& attachSource,

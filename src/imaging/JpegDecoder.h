@@ -18,7 +18,4 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
 // Qt: what this decoder does not read gives nothing.
 std::optional<QImage> decodeJpegData(const QByteArray& data, const DecodeOptions& options);
 
-// The Exif orientation (1 to 8) held by an APP1 segment's data, if any.
-std::optional<int> exifOrientation(const QByteArray& app1);
-
 } // namespace imaging::detail

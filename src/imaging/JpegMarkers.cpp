@@ -32,4 +32,33 @@ qint64 findJpegMarker(QIODevice& file, const std::function<bool(quint8 code)>& w
     return -1;
 }
 
+QList<JpegSegment> jpegSegments(QIODevice& file)
+{
+    QList<JpegSegment> segments;
+    findJpegMarker(file, [&file, &segments](quint8 code) {
+        // Called just after the marker and its length field were read.
+        const qint64 dataAt = file.pos();
+        if (code == 0xDA || code == 0x01 || (code >= 0xD0 && code <= 0xD7) || dataAt < 4)
+            return false;
+        if (!file.seek(dataAt - 2))
+            return true;
+        const qint64 length = qint64(readBigEndian16(file.read(2), 0)) - 2;
+        if (length < 0 || dataAt + length > file.size())
+            return true;
+        segments.append({code, dataAt, length});
+        return false;
+    });
+    return segments;
+}
+
+qint64 findJpegApp(QIODevice& file, quint8 code, const QByteArray& signature)
+{
+    for (const JpegSegment& segment : jpegSegments(file)) {
+        if (segment.code == code && segment.length >= signature.size() &&
+            file.seek(segment.dataAt) && file.read(signature.size()) == signature)
+            return segment.dataAt;
+    }
+    return -1;
+}
+
 } // namespace imaging::detail

@@ -5,11 +5,11 @@
 #include "imaging/Exiv2Support.h"
 #include "imaging/Orientation.h"
 #include "imaging/QtDecoder.h"
+#include "imaging/RewriteCheck.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QImageWriter>
 
 #include <algorithm>
@@ -142,10 +142,10 @@ bool writeRotatedPixels(const QString& source, const QString& destination, int q
     const std::optional<QImage> decoded = detail::decodeFile(source, type, options);
     if (!decoded)
         return false;
-    // Writing only the first of several images would lose the rest.
-    QImageReader reader;
-    detail::openWithQt(reader, source, type);
-    if (reader.imageCount() > 1)
+    // Writing only the first of several images would lose the rest (an animated PNG is one
+    // image to Qt), and Qt writes BMP without alpha.
+    if (detail::imageCount(source, type) != 1 ||
+        (type == ImageType::Bmp && decoded->hasAlphaChannel()))
         return false;
     const QImage turned = rotatePixels(*decoded, turns);
     if (turned.isNull())

@@ -16,7 +16,8 @@ QImage rotatePixels(const QImage& image, int quarterTurns);
 // a signed number of clockwise quarter turns, encodes it with QImageWriter into destination
 // (which must not exist yet) in the source's type, and carries the Exif, XMP and IPTC data
 // over without the orientation or the stale thumbnail. Fails for types without a writer
-// (GIF, PSD, AVIF, HEIF, raw), for files holding several images (animations, icon sets),
+// (GIF, PSD, AVIF, HEIF, raw), for files holding several images (animations, an animated PNG
+// included, icon sets), for BMP with alpha (Qt's writer drops it),
 // for a turn count that is a multiple of 4, and whenever metadata could not be carried.
 // On failure no destination file is left behind.
 bool writeRotatedPixels(const QString& source, const QString& destination, int quarterTurns);

@@ -1,7 +1,7 @@
 #include "imaging/QtDecoder.h"
 
 #include "imaging/ContainerChecks.h"
-#include "imaging/Exiv2Support.h"
+#include "imaging/ExifOrientation.h"
 #include "imaging/ImageBuffer.h"
 #include "imaging/Orientation.h"
 #include "imaging/TruncationChecks.h"
@@ -30,6 +30,26 @@ void selectLargestImage(QImageReader& reader, ImageType type)
     reader.jumpToImage(best);
 }
 
+namespace {
+
+// An indexed image whose pixels point past a short colour table: Qt's conversions and scaling
+// read the table without looking at its length, so every missing entry is made black.
+void padColourTable(QImage& image)
+{
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_Indexed8 && format != QImage::Format_Mono &&
+        format != QImage::Format_MonoLSB)
+        return;
+    QList<QRgb> table = image.colorTable();
+    const qsizetype full = qsizetype(1) << image.depth();
+    if (table.size() >= full)
+        return;
+    table.resize(full, qRgb(0, 0, 0));
+    image.setColorTable(table);
+}
+
+} // namespace
+
 QImage readFrame(QImageReader& reader, ImageType type)
 {
     QImage image;
@@ -45,6 +65,7 @@ QImage readFrame(QImageReader& reader, ImageType type)
     }
     if (!reader.read(&image))
         return {};
+    padColourTable(image);
     return image;
 }
 
@@ -73,7 +94,8 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
     const QSize stored = reader.size();
     if (stored.isValid() && !withinPixelBudget(stored.width(), stored.height()))
         return std::nullopt;
-    reader.setAutoTransform(options.upright);
+    // The orientation is applied below, as every other reader of this program finds it.
+    reader.setAutoTransform(false);
     if (options.boundingSize > 0 && type == ImageType::Jpeg && stored.isValid()) {
         // libjpeg scales by powers of two while decoding; the size refers to the stored image.
         const QSize target =
@@ -84,12 +106,8 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
     QImage image = readFrame(reader, type);
     if (image.isNull())
         return std::nullopt;
-    // Qt applies the orientation of JPEG and TIFF only.
-    const bool qtOriented = reader.transformation() != QImageIOHandler::TransformationNone;
-    if (options.upright && !qtOriented && (type == ImageType::Png || type == ImageType::Webp)) {
-        if (const std::optional<int> orientation = orientationTag(path))
-            image = orientedImage(image, *orientation);
-    }
+    if (options.upright)
+        image = orientedImage(image, storedOrientation(path, type).shown());
     if (options.toSrgb) {
         convertToSrgb(image);
         // For the screen: Qt scales a one-bit image as one-bit, dithered to black and white.

@@ -2,9 +2,10 @@
 
 #include <QColorSpace>
 
-#include "imaging/JpegDecoder.h"
+#include "imaging/ExifOrientation.h"
 #include "imaging/Orientation.h"
 #include "imaging/RawLibrary.h"
+#include "imaging/RawPreview.h"
 
 #include <bit>
 #include <cstring>
@@ -13,6 +14,39 @@
 namespace imaging::detail {
 
 namespace {
+
+// LibRaw's flip code (dcraw's) as an Exif orientation value.
+int orientationOfFlip(int flip)
+{
+    switch (flip) {
+    case 1:
+        return 2;
+    case 2:
+        return 4;
+    case 3:
+        return 3;
+    case 4:
+        return 5;
+    case 5:
+        return 8;
+    case 6:
+        return 6;
+    case 7:
+        return 7;
+    default:
+        return 1;
+    }
+}
+
+// LibRaw's flip code for an Exif orientation value.
+int flipOfOrientation(int orientation)
+{
+    for (int flip = 0; flip < 8; ++flip) {
+        if (orientationOfFlip(flip) == orientation)
+            return flip;
+    }
+    return 0;
+}
 
 // LibRaw reports damage through callbacks that would otherwise print to stderr.
 struct OpenRaw {
@@ -54,6 +88,11 @@ std::unique_ptr<OpenRaw> openRaw(const QString& path)
     if (library->libraw_open_file(open->raw, nativePath(path).constData()) != LIBRAW_SUCCESS ||
         open->damaged)
         return nullptr;
+    // The file's own orientation entry, read as every other reader here reads it, so that a
+    // rotation written into it turns the picture (LibRaw makes its own sense of odd values).
+    const FoundOrientation stored = storedOrientation(path, ImageType::Tiff);
+    if (stored.present)
+        open->raw->sizes.flip = flipOfOrientation(stored.shown());
     return open;
 }
 
@@ -70,77 +109,66 @@ std::unique_ptr<OpenRaw> openRawWithinBudget(const QString& path)
     return open;
 }
 
-// LibRaw's flip code (dcraw's) as an Exif orientation value.
-int orientationOfFlip(int flip)
-{
-    switch (flip) {
-    case 1:
-        return 2;
-    case 2:
-        return 4;
-    case 3:
-        return 3;
-    case 4:
-        return 5;
-    case 5:
-        return 8;
-    case 6:
-        return 6;
-    case 7:
-        return 7;
-    default:
-        return 1;
-    }
-}
-
 using DevelopedPtr = std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)>;
+
+// Of the previews whose shape is the picture's, the smallest that is enough for what the
+// options ask, or for a stand-in the largest there is.
+std::optional<RawPreview> choosePreview(const QList<RawPreview>& previews, int orientation,
+                                        const QSize& full, int needed, bool standIn)
+{
+    std::optional<RawPreview> best;
+    int bestSide = 0;
+    for (const RawPreview& preview : previews) {
+        const QSize upright = orientation >= 5 ? preview.size.transposed() : preview.size;
+        const bool smaller = upright.width() < full.width() && upright.height() < full.height();
+        if (!smaller || !hasShapeOf(upright, full))
+            continue;
+        const int side = std::max(upright.width(), upright.height());
+        const bool enough = side >= needed, bestEnough = bestSide >= needed;
+        if (!best || (enough && (!bestEnough || side < bestSide)) ||
+            (!enough && !bestEnough && side > bestSide)) {
+            best = preview;
+            bestSide = side;
+        }
+    }
+    if (!best || (!standIn && bestSide < needed))
+        return std::nullopt;
+    return best;
+}
 
 // The preview the camera stored in the file, turned as the picture is, when it has the
 // picture's shape and is large enough for what the options ask (any size for a stand-in).
 // Developing the sensor's data takes a second or more for a large photo.
-std::optional<QImage> embeddedPreview(const OpenRaw& open, const DecodeOptions& options)
+std::optional<QImage> embeddedPreview(const QString& path, const OpenRaw& open,
+                                      const DecodeOptions& options)
 {
-    const RawLibrary& library = *rawLibrary();
-    libraw_data_t* raw = open.raw;
+    const libraw_data_t* raw = open.raw;
     const int orientation = orientationOfFlip(raw->sizes.flip);
     const QSize stored(raw->sizes.width, raw->sizes.height);
     const QSize full = orientation >= 5 ? stored.transposed() : stored;
     const int needed = neededSide(options, full);
     if (!options.upright || full.isEmpty() || (needed == 0 && !options.standIn))
         return std::nullopt;
-    if (library.libraw_unpack_thumb(raw) != LIBRAW_SUCCESS || open.damaged)
+    const std::optional<RawPreview> chosen =
+        choosePreview(findRawPreviews(path), orientation, full, needed, options.standIn);
+    if (!chosen)
         return std::nullopt;
-    int error = 0;
-    const DevelopedPtr thumb(library.libraw_dcraw_make_mem_thumb(raw, &error),
-                             library.libraw_dcraw_clear_mem);
-    if (!thumb || error != LIBRAW_SUCCESS || open.damaged)
+    std::optional<QImage> image = readRawPreview(path, *chosen, options);
+    if (!image)
         return std::nullopt;
-    QImage image;
-    if (thumb->type == LIBRAW_IMAGE_JPEG) {
-        // Reduced in the DCT to what is asked; turned below by the raw file's own orientation.
-        DecodeOptions reduced = options;
-        reduced.upright = false;
-        reduced.fullSize = nullptr;
-        const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(thumb->data),
-                                                         qsizetype(thumb->data_size));
-        image = decodeJpegData(bytes, reduced).value_or(QImage());
-    } else if (thumb->type == LIBRAW_IMAGE_BITMAP && thumb->colors == 3 && thumb->bits == 8 &&
-               withinPixelBudget(thumb->width, thumb->height) &&
-               qint64(thumb->data_size) >= qint64(thumb->width) * thumb->height * 3) {
-        const qsizetype rowBytes = qsizetype(thumb->width) * 3;
-        image = QImage(thumb->width, thumb->height, QImage::Format_RGB888);
-        for (int y = 0; y < image.height(); ++y)
-            std::memcpy(image.scanLine(y), thumb->data + y * rowBytes, size_t(rowBytes));
+    *image = orientedImage(*image, orientation);
+    if (!hasShapeOf(image->size(), full))
+        return std::nullopt;
+    if (isCheapToDecode(full)) {
+        DecodeOptions check;
+        check.carriedCopies = false;
+        check.boundingSize = 1;
+        const std::optional<QImage> developed = decodeRaw(path, check);
+        if (!developed || !looksAlike(*image, *developed))
+            return std::nullopt;
     }
-    if (image.isNull())
-        return std::nullopt;
-    image = orientedImage(image, orientation);
-    const bool smaller = image.width() < full.width() && image.height() < full.height();
-    if (!smaller || !hasShapeOf(image.size(), full) ||
-        (!options.standIn && std::max(image.width(), image.height()) < needed))
-        return std::nullopt;
-    if (!image.colorSpace().isValid())
-        image.setColorSpace(QColorSpace::SRgb);
+    if (!image->colorSpace().isValid())
+        image->setColorSpace(QColorSpace::SRgb);
     if (options.fullSize)
         *options.fullSize = full;
     return image;
@@ -169,8 +197,10 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     const std::unique_ptr<OpenRaw> open = openRawWithinBudget(path);
     if (!open)
         return std::nullopt;
-    if (std::optional<QImage> preview = embeddedPreview(*open, options))
-        return preview;
+    if (options.carriedCopies) {
+        if (std::optional<QImage> preview = embeddedPreview(path, *open, options))
+            return preview;
+    }
     // A damaged or oversized preview says nothing of the sensor's data.
     open->damaged = false;
     resetSizeRefusal();
@@ -184,7 +214,7 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     params.gamm[1] = 12.92;
     params.output_bps = 8;
     params.half_size = options.boundingSize > 0 ? 1 : 0;
-    params.user_flip = options.upright ? -1 : 0;
+    params.user_flip = options.upright ? raw->sizes.flip : 0;
     if (library.libraw_unpack(raw) != LIBRAW_SUCCESS || open->damaged)
         return std::nullopt;
     if (library.libraw_dcraw_process(raw) != LIBRAW_SUCCESS || open->damaged)

@@ -22,8 +22,8 @@ bool isRecognisedRaw(const QString& path);
 
 // Develops the raw data: camera white balance, the camera's matrix to sRGB primaries, the
 // sRGB tone curve, 8 bits per channel, tagged sRGB. Upright unless options.upright is
-// false. A positive options.boundingSize develops at half size (never from the embedded
-// preview).
+// false. A positive options.boundingSize develops at half size, unless a preview the camera
+// stored is enough (see DecodeOptions::carriedCopies).
 // Truncated or damaged raw data gives nothing rather than a half-grey picture.
 std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& options);
 

@@ -12,10 +12,8 @@ namespace imaging::detail {
     X(libraw_set_dataerror_handler)                                                                \
     X(libraw_set_memerror_handler)                                                                 \
     X(libraw_unpack)                                                                               \
-    X(libraw_unpack_thumb)                                                                         \
     X(libraw_dcraw_process)                                                                        \
     X(libraw_dcraw_make_mem_image)                                                                 \
-    X(libraw_dcraw_make_mem_thumb)                                                                 \
     X(libraw_dcraw_clear_mem)                                                                      \
     X(libraw_close)
 

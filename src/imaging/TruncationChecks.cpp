@@ -81,7 +81,8 @@ bool gifFirstFrameIsComplete(QFile& file)
     return false;
 }
 
-// An uncompressed BMP needs its rows in full; compressed ones are left to Qt.
+// An uncompressed BMP needs its rows in full; compressed ones are left to Qt. Safe on any
+// header: sizes beyond what a BMP can hold are no BMP.
 bool bmpIsComplete(QFile& file)
 {
     const QByteArray header = file.read(54);
@@ -92,14 +93,20 @@ bool bmpIsComplete(QFile& file)
         return qint64(qint32(readEndian32(header, at, true)));
     };
     const bool core = le32(14) == 12;
-    const qint64 width = core ? le16(18) : le32(18);
-    const qint64 height = core ? le16(20) : le32(22);
+    const qint64 width = std::abs(core ? le16(18) : le32(18));
+    const qint64 height = std::abs(core ? le16(20) : le32(22));
     const qint64 bitsPerPixel = core ? le16(24) : le16(28);
     const qint64 compression = core ? 0 : le32(30);
     if (compression != 0 && compression != 3 && compression != 6)
         return true;
-    const qint64 rowBytes = (std::abs(width) * bitsPerPixel + 31) / 32 * 4;
-    return file.size() >= qint64(readEndian32(header, 10, true)) + rowBytes * std::abs(height);
+    constexpr qint64 kMaxBits = 64;
+    if (bitsPerPixel < 1 || bitsPerPixel > kMaxBits)
+        return false;
+    // At most 2^31 × 64 bits a row: the row's bytes fit, and so does their product with
+    // the height once that is checked against what the file could hold at all.
+    const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    const qint64 available = file.size() - qint64(readEndian32(header, 10, true));
+    return rowBytes == 0 || (available >= 0 && height <= available / rowBytes);
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 #include "Fixtures.h"
 
 #include "imaging/AnimatedImage.h"
+#include "imaging/ContainerChecks.h"
+#include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
+#include "imaging/TruncationChecks.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -98,6 +101,15 @@ private Q_SLOTS:
         // Its colour profile is read (and freed) before the AV1 decoder finds the frame corrupt.
         refused("avif-unknown-nclx-primaries-leak.avif", DecodeFailure::damaged);
         refused("dng-cfa16-uninitialised-read.dng", DecodeFailure::damaged);
+        // Run-length data that could not paint a fraction of the pixels its header claims.
+        refused("bmp-rle8-190mp-from-1377-bytes.bmp", DecodeFailure::damaged);
+        // The preview lies past the end, and so does the sensor's data.
+        refused("dng-truncated-preview-uninitialised.dng", DecodeFailure::damaged);
+        // Its preview's directory lies about its samples; LibRaw wrote past its buffer for it.
+        shown("dng-libraw-unpack-thumb-heap-overflow.dng", {32, 48});
+        // Pixels that point past a short colour table.
+        shown("bmp-palette-index-overread.bmp", {160, 4});
+        shown("bmp-4bit-index-beyond-palette.bmp", {48, 32});
         shown("bmp-rle8-undefined-rows-a.bmp", {96, 64});
         shown("bmp-rle8-undefined-rows-b.bmp", {96, 64});
         shown("tiff-named-nef-undefined-rows.nef", {30, 40});
@@ -128,6 +140,35 @@ private Q_SLOTS:
         else
             QVERIFY(properties && properties->pixelWidth);
         QVERIFY(pixelsAreDefined(file));
+    }
+
+    // A preview whose content is not the picture's (magenta, where the picture is red, green,
+    // blue and white) is never shown for it: not as a thumbnail, not at start.
+    void previewsThatAreNotThePicture_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("dng") << dataFile("dng-preview-differs-from-picture.dng");
+        QTest::newRow("heic") << dataFile("heic-thumbnail-differs-from-picture.heic");
+    }
+    void previewsThatAreNotThePicture()
+    {
+        QFETCH(QString, file);
+        const QString picture = fixtures::quadrantColours(imaging::decodeImage(file).value());
+        QVERIFY2(!picture.contains('?'), qPrintable(picture));
+        const std::optional<QImage> thumbnail = imaging::makeThumbnail(file, 128);
+        QVERIFY(thumbnail && thumbnail->size() == QSize(128, 32));
+        QCOMPARE(fixtures::quadrantColours(*thumbnail), picture);
+        const imaging::EarlyDecode early(file, [] { return QSize(100, 100); });
+        if (const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file))
+            QCOMPARE(preview->image.size(), QSize(256, 64));
+    }
+
+    // The checks of a BMP's header are each safe on a header no other check has looked at.
+    void bmpChecksStandOnTheirOwn()
+    {
+        const QString file = dataFile("bmpiscomplete-overflow-30b.bin");
+        QVERIFY(!imaging::detail::looksComplete(file, imaging::ImageType::Bmp));
+        QVERIFY(!imaging::detail::containerIsSound(file, imaging::ImageType::Bmp));
     }
 
     // What the checks against lying headers must let through: data that compresses extremely

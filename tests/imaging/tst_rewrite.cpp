@@ -1,11 +1,26 @@
 #include "Fixtures.h"
 
 #include "imaging/ImageService.h"
+#include "imaging/RewriteCheck.h"
 
 #include <QImageReader>
 #include <QtTest>
 
 using namespace fixtures;
+
+namespace {
+
+QString dataFile(const QString& name)
+{
+    return QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data/") + name;
+}
+
+QImage argb(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
 
 // A known fault: rotatedOrientation() steps the mirrored values the wrong way round
 // (2 -> 5 for a clockwise turn, where 2 -> 7 turns the picture shown clockwise).
@@ -175,6 +190,109 @@ private Q_SLOTS:
         QVERIFY(!imaging::writeRotatedFile(source, destination, turns));
         QCOMPARE(readFile(destination), before);
         QCOMPARE(QFile::exists(destination), !before.isEmpty());
+    }
+
+    // Files whose rewrite once reported success and lost pixels, pages, alpha or the turn. Each
+    // either comes out showing the picture turned, with every page, or is refused with nothing
+    // written, so that only the view turns.
+    void rotationNeverDestroysAFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("orientation"); // written by a clockwise turn; 0: refused
+        QTest::addColumn<int>("pages");
+        const auto row = [](const char* name, int orientation, int pages = 1) {
+            QTest::newRow(name) << QString::fromLatin1(name) << orientation << pages;
+        };
+        row("tiff-bad-stripbytecounts-rotate-destroys-pixels.tif", 6);
+        row("dng-bad-stripbytecounts-rotate-destroys-raw.dng", 6, 2);
+        // Its entry is not a single value: a sound one in a copy of the directory, at the end.
+        row("tiff-orientation-count7-rotate-overwrites-header.tif", 6);
+        row("tiff-multipage-rotate-loses-page.tif", 8, 3);
+        row("jpeg-orient-long6.jpg", 3);
+        // Not a single value either, so not an orientation: shown as it is stored.
+        row("jpeg-orient-count-mismatch.jpg", 6);
+        row("jpeg-exiv2-noop-rotate-reports-success.jpg", 2);
+        // Out of range: shown unturned, as everywhere else.
+        row("dng-invalid-orientation-libraw-vs-writer.dng", 6);
+        row("bmp-alpha-lost-on-rotate.bmp", 0);
+        row("apng-frames-lost-on-rotate.png", 0, 2);
+        row("nef-named-quicktime-rotate-hang.nef", 0, 0);
+    }
+    void rotationNeverDestroysAFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, orientation);
+        QFETCH(int, pages);
+        const QString source = path(name);
+        QVERIFY(QFile::copy(dataFile(name), source));
+        const QByteArray original = readFile(source);
+        const std::optional<QImage> shown = imaging::decodeImage(source);
+        const QString turned = path("turned-" + name);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(imaging::writeRotatedFile(source, turned, 1), orientation != 0);
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(readFile(source), original);
+        const imaging::ImageType type = imaging::detectImageType(source);
+        QCOMPARE(imaging::detail::imageCount(source, type).value_or(0), pages);
+        if (!orientation) {
+            QVERIFY(!QFile::exists(turned));
+            return;
+        }
+        QCOMPARE(imaging::shownOrientation(turned), orientation);
+        QCOMPARE(imaging::detail::imageCount(turned, type), pages);
+        QVERIFY(shown);
+        QCOMPARE(argb(imaging::decodeImage(turned).value()),
+                 argb(imaging::turnedClockwise(*shown, 1)));
+        const std::optional<imaging::ImageProperties> properties =
+            imaging::readImageProperties(turned);
+        QVERIFY(properties);
+        QCOMPARE(properties->orientation.value_or(1), orientation);
+    }
+
+    // The file's own orientation value is the one shown, described and turned, however it is
+    // stored: the decoders, the properties and the writer read it alike.
+    void oneReadingOfTheOrientation()
+    {
+        QCOMPARE(imaging::shownOrientation(dataFile("jpeg-orient-long6.jpg")), 6);
+        QCOMPARE(imaging::decodeImage(dataFile("jpeg-orient-long6.jpg"))->size(), QSize(4, 8));
+        QCOMPARE(imaging::readImageProperties(dataFile("jpeg-orient-long6.jpg"))->orientation, 6);
+        for (const char* unusable : {"jpeg-orient-count-mismatch.jpg",
+                                     "dng-invalid-orientation-libraw-vs-writer.dng",
+                                     "tiff-orientation-count7-rotate-overwrites-header.tif"}) {
+            const QString file = dataFile(unusable);
+            QCOMPARE(imaging::shownOrientation(file), 1);
+            QCOMPARE(imaging::readImageProperties(file)->orientation.value_or(1), 1);
+            QCOMPARE(imaging::decodeImage(file)->size(), QSize(48, 32));
+        }
+    }
+
+    // Only the orientation value changes: in place where it has an entry of its own, and
+    // otherwise by a directory appended at the end, the original's bytes kept before it.
+    void losslessRewritesChangeOnlyTheValue()
+    {
+        const auto differing = [](const QByteArray& a, const QByteArray& b) {
+            QList<qsizetype> at;
+            for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i) {
+                if (a[i] != b[i])
+                    at.append(i);
+            }
+            return at;
+        };
+        const QString dng = m_files["dng"], dngTurned = path("bytes.dng");
+        QVERIFY(imaging::writeRotatedFile(dng, dngTurned, 1));
+        const QByteArray before = readFile(dng), after = readFile(dngTurned);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(differing(before, after).size(), 1); // one byte of a SHORT: 1 becomes 6
+
+        const QString tif = dataFile("tiff-orientation-count7-rotate-overwrites-header.tif");
+        const QString tifTurned = path("bytes.tif");
+        QVERIFY(imaging::writeRotatedFile(tif, tifTurned, 1));
+        const QByteArray plain = readFile(tif), appended = readFile(tifTurned);
+        QVERIFY(appended.size() > plain.size());
+        // The header's pointer to the first directory, and nothing else of the original.
+        for (const qsizetype at : differing(plain, appended))
+            QVERIFY2(at >= 4 && at < 8, qPrintable(QString::number(at)));
     }
 };
 
