@@ -147,10 +147,13 @@ public:
     // Calls off the steps gathered but not yet taken: a held key was let go.
     void cancelPendingStep() { m_pendingStep = 0; }
 
-    // A quarter turn that rewrites the shown file at once; when the file cannot be rewritten
-    // only the view turns, through rotation.
+    // A quarter turn of the shown file: the view turns at once, through rotation, and the file is
+    // rewritten in the background; once it is, the rewritten picture takes the turned view's
+    // place. When the file cannot be rewritten only the view stays turned.
     void rotateClockwise();
     void rotateCounterclockwise();
+    // Whether a rotation is being written to a file.
+    bool isRewriting() const { return m_rewriteUnderWay.has_value(); }
 
     // File actions on the shown file; each does nothing without one.
     void copyImageToPasteboard();
@@ -196,6 +199,8 @@ Q_SIGNALS:
 private:
     void readPreferences();
     void rotateBy(int quarterTurns);
+    // Starts writing the view's turn into the shown file, unless a rewrite is under way.
+    void rewriteTurnedFile();
     void openFolder(const QUrl& folder);
     // Decodes the file on this thread, recording why it failed and which version it read.
     // The photo decoded early shows its preview until the whole picture follows.
@@ -256,4 +261,6 @@ private:
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
     bool m_preloadsHeld = false;
+    // The file a rotation is being written to.
+    std::optional<QUrl> m_rewriteUnderWay;
 };

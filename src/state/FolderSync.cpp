@@ -56,8 +56,9 @@ void AppState::refreshFolder()
         const qsizetype position = files.indexOf(shown);
         setImageFiles(files);
         setCurrentIndex(position < 0 ? 0 : position);
-        // Rewritten, or there at last: the pixels on screen are no longer the file's.
-        if (stamp != m_shownStamp)
+        // Rewritten, or there at last: the pixels on screen are no longer the file's. A rotation
+        // being written brings its own picture.
+        if (stamp != m_shownStamp && m_rewriteUnderWay != shown)
             reloadCurrentImage();
     }
     // Neighbours still being decoded would be decoded twice: start only what is missing anew.

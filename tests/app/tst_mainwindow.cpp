@@ -184,6 +184,8 @@ private Q_SLOTS:
             target = m_pelu->window();
         }
         QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        // A rotation reaches the file in the background.
+        QTRY_VERIFY(!state().isRewriting());
         QCOMPARE(::changes(before, describe(state(), m_zoomRequests)), changes);
     }
 

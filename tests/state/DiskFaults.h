@@ -1,23 +1,32 @@
 #pragma once
 
-#include <linux/capability.h>
+#include <initializer_list>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-// Root ignores permission bits; while this lives, the process obeys them like anyone else.
+// Root ignores permission bits. While this lives, root acts as the owner of the given paths,
+// an ordinary user, in every thread of the process (the effective user is process-wide, where
+// capabilities are not): background work obeys the bits too. Others obey them anyway.
 struct ObeyPermissions {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved[2]{};
-    ObeyPermissions()
+    static constexpr uid_t kUser = 65534;
+    bool switched = false;
+    explicit ObeyPermissions(std::initializer_list<const char*> owned)
     {
-        ::syscall(SYS_capget, &header, saved);
-        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        ::syscall(SYS_capset, &header, reduced);
+        if (::geteuid() != 0)
+            return;
+        for (const char* path : owned)
+            (void)::chown(path, kUser, kUser);
+        switched = ::setegid(kUser) == 0 && ::seteuid(kUser) == 0;
     }
-    ~ObeyPermissions() { ::syscall(SYS_capset, &header, saved); }
+    ~ObeyPermissions()
+    {
+        if (!switched)
+            return;
+        // The user first: only root may change the group back.
+        [[maybe_unused]] const int user = ::seteuid(0);
+        [[maybe_unused]] const int group = ::setegid(0);
+    }
 };
 
 // While this lives no file may grow past the given size: a longer write stops part way, as on

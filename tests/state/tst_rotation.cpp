@@ -61,11 +61,39 @@ private Q_SLOTS:
         QSignalSpy rewritten(&state, &AppState::fileRewritten);
         for (const double angle : angles) {
             clockwise ? state.rotateClockwise() : state.rotateCounterclockwise();
+            // The view turns at once, whatever the file's rewrite does meanwhile.
             QCOMPARE(state.rotation(), angle);
         }
+        QTRY_VERIFY(!state.isRewriting());
+        QCOMPARE(state.rotation(), 0.0);
         QCOMPARE(readFile(path), kGif);
         QCOMPARE(rewritten.count(), 0);
         QCOMPARE(entries(dir.path()), QStringList{"dot.gif"});
+    }
+
+    // The window's thread only turns the view: the file is written, read back and decoded
+    // again in the background, and turns asked for meanwhile follow it there.
+    void rewriteRunsOffTheWindowThread()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("photo.jpg");
+        QVERIFY(noise(256, 192).save(path));
+        const QImage shown = imaging::decodeImage(path).value();
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(path));
+        QSignalSpy rewritten(&state, &AppState::fileRewritten);
+        const quint64 decodesBefore = imaging::mainThreadDecodeCount();
+        state.rotateClockwise();
+        state.rotateClockwise();
+        QCOMPARE(state.rotation(), 180.0);
+        QVERIFY(state.isRewriting());
+        QTRY_VERIFY(!state.isRewriting());
+        QCOMPARE(rewritten.count(), 2);
+        QCOMPARE(state.rotation(), 0.0);
+        QCOMPARE(imaging::shownOrientation(path), 3);
+        QCOMPARE(state.currentImage()->convertToFormat(QImage::Format_ARGB32),
+                 imaging::turnedClockwise(shown, 2).convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(imaging::mainThreadDecodeCount(), decodesBefore);
     }
 
     // A write that cannot finish leaves the file byte for byte as it was and nothing beside it;
@@ -98,17 +126,20 @@ private Q_SLOTS:
         const QByteArray folder = QFile::encodeName(dir.path());
         if (fault == "read-only folder") {
             QVERIFY(::chmod(folder.constData(), 0555) == 0);
-            ObeyPermissions obey;
+            ObeyPermissions obey({folder.constData(), QFile::encodeName(path).constData()});
             state.rotateClockwise();
+            QTRY_VERIFY(!state.isRewriting());
         } else if (fault == "full disk") {
             FileSizeLimit limit(rlim_t(original.size() / 2));
             state.rotateClockwise();
+            QTRY_VERIFY(!state.isRewriting());
         } else {
             QFile filler(tinyFs + "/filler");
             QVERIFY(filler.open(QIODevice::WriteOnly));
             const qint64 room = QStorageInfo(tinyFs).bytesAvailable() - 4096;
             QVERIFY(room > 0 && filler.write(QByteArray(room, '\0')) == room && filler.flush());
             state.rotateClockwise();
+            QTRY_VERIFY(!state.isRewriting());
             filler.remove();
         }
         QVERIFY(::chmod(folder.constData(), 0755) == 0);
@@ -118,6 +149,8 @@ private Q_SLOTS:
         QCOMPARE(rewritten.count(), 0);
 
         state.rotateClockwise();
+        QCOMPARE(state.rotation(), 180.0);
+        QTRY_VERIFY(!state.isRewriting());
         QCOMPARE(state.rotation(), 0.0);
         QCOMPARE(rewritten.count(), 1);
         const QImage turned =
