@@ -1,15 +1,18 @@
-// libFuzzer target over every read entry point of the image service. The first byte of an input
-// picks the file's extension (raw and HEIF files are routed by it); the rest is the file.
+// libFuzzer target over every read entry point of the image service, and over the rotation
+// rewrite with its own property as the oracle. The first byte of an input picks the file's
+// extension (raw and HEIF files are routed by it); the rest is the file.
 
 #include "imaging/AnimatedImage.h"
 #include "imaging/ImageService.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <iterator>
 
@@ -27,6 +30,35 @@ void dropMessages(QtMsgType type, const QMessageLogContext&, const QString& mess
 {
     if (type == QtFatalMsg)
         std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+QImage argb(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+// A rotation leaves the original byte for byte as it was, and either writes nothing or a file
+// that shows the picture turned: exactly, where only the orientation value changed.
+void checkRotation(const QString& path, const QByteArray& bytes, const std::optional<QImage>& shown)
+{
+    const QString turned = path + QStringLiteral(".turned.") + QFileInfo(path).suffix();
+    QFile::remove(turned);
+    const bool written = imaging::writeRotatedFile(path, turned, 1);
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly) || original.readAll() != bytes)
+        std::abort();
+    if (!written) {
+        if (QFile::exists(turned))
+            std::abort();
+        return;
+    }
+    const std::optional<QImage> after = imaging::decodeImage(turned);
+    if (!shown || !after || after->size() != shown->size().transposed())
+        std::abort();
+    if (imaging::supportsLosslessRotation(imaging::detectImageType(path)) &&
+        argb(*after) != argb(imaging::turnedClockwise(*shown, 1)))
+        std::abort();
+    QFile::remove(turned);
 }
 
 } // namespace
@@ -57,11 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     imaging::readImageProperties(path);
     imaging::extractMetadata(path);
     imaging::DecodeFailure why = imaging::DecodeFailure::none;
-    imaging::decodeImage(path, &why);
+    const std::optional<QImage> shown = imaging::decodeImage(path, &why);
     imaging::decodeAsStored(path);
     imaging::makeThumbnail(path);
     imaging::AnimatedImage animation(path);
     for (int i = 0; i < std::min(animation.frameCount(), kFramesPlayed); ++i)
         animation.nextFrame();
+    checkRotation(path, QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)),
+                  shown);
     return 0;
 }
