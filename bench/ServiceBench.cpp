@@ -1,10 +1,10 @@
 #include "ServiceBench.h"
 
-#include "imaging/Histogram.h"
+#include "imaging/pixels/Histogram.h"
 #include "imaging/ImageService.h"
-#include "imaging/ScreenCopy.h"
+#include "imaging/pixels/ScreenCopy.h"
 #include "state/FolderListing.h"
-#include "thumbnails/ThumbnailCache.h"
+#include "thumbnailcache/ThumbnailCache.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

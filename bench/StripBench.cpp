@@ -2,7 +2,7 @@
 
 #include "state/AppState.h"
 #include "thumbnails/ThumbnailBar.h"
-#include "thumbnails/ThumbnailCache.h"
+#include "thumbnailcache/ThumbnailCache.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

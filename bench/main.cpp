@@ -17,7 +17,7 @@
 #include "SurfaceBench.h"
 #include "ViewerProcess.h"
 #include "WindowBench.h"
-#include "imaging/Allocator.h"
+#include "imaging/support/Allocator.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "app/MessageRouting.h"
 
-#include "imaging/DecodeScope.h"
+#include "imaging/support/DecodeScope.h"
 
 #include <QtGlobal>
 

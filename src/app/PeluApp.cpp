@@ -11,7 +11,7 @@
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
 #include "thumbnails/ThumbnailBar.h"
-#include "thumbnails/ThumbnailCache.h"
+#include "thumbnailcache/ThumbnailCache.h"
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>

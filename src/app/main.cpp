@@ -5,11 +5,11 @@
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowFrame.h"
-#include "imaging/Allocator.h"
+#include "imaging/support/Allocator.h"
 #include "imaging/EarlyDecode.h"
 #include "state/AppState.h"
 #include "state/EarlyListing.h"
-#include "zoom/FrameTrace.h"
+#include "base/FrameTrace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,7 +34,7 @@ QSize fittedInto()
 
 int main(int argc, char* argv[])
 {
-    zoom::FrameTrace::start();
+    base::FrameTrace::start();
     imaging::keepFreedMemory();
     installMessageRouting();
     // The photo named on the command line is decoded, and its folder listed, while Qt and the

@@ -1,14 +1,19 @@
 #include "desktop/Applications.h"
 
+#include <QCollator>
 #include <QFile>
 
 #include "desktop/GioLibrary.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace desktop {
 
 namespace {
+
+// The desktop-file id this viewer is installed under.
+const QString kOwnDesktopId = QStringLiteral("pelu.desktop");
 
 // Only reached once gioLibrary() has been checked.
 const GioLibrary& gio()
@@ -102,6 +107,18 @@ bool launchApplication(const QUrl& application, const QUrl& file)
     if (error)
         g.g_error_free(error);
     return launched;
+}
+
+QList<OpenWithApp> applicationsToOpen(const QString& path)
+{
+    QList<OpenWithApp> apps = applicationsForFile(path);
+    apps.removeIf([](const OpenWithApp& app) { return app.id == kOwnDesktopId; });
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(apps.begin(), apps.end(), [&collator](const auto& a, const auto& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
+    return apps;
 }
 
 QIcon applicationIcon(const OpenWithApp& app)

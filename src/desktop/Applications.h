@@ -22,6 +22,10 @@ struct OpenWithApp {
 // Empty when the file cannot be read or nothing is registered for its type.
 QList<OpenWithApp> applicationsForFile(const QString& path);
 
+// The applications that can open the file, this viewer left out, by name as a person reads
+// them (case and accents aside).
+QList<OpenWithApp> applicationsToOpen(const QString& path);
+
 // Starts the application of the desktop file at application with the file's URI. False when
 // the desktop file is not a launchable application or the start failed.
 bool launchApplication(const QUrl& application, const QUrl& file);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/RuntimeLibrary.h"
+#include "base/RuntimeLibrary.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>

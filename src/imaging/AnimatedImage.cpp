@@ -1,11 +1,11 @@
 #include "imaging/AnimatedImage.h"
 
-#include "imaging/DecodeScope.h"
-#include "imaging/DecodeSupport.h"
-#include "imaging/ExifOrientation.h"
+#include "imaging/support/DecodeScope.h"
+#include "imaging/support/DecodeSupport.h"
+#include "imaging/metadata/ExifOrientation.h"
 #include "imaging/ImageTypes.h"
-#include "imaging/Orientation.h"
-#include "imaging/QtDecoder.h"
+#include "imaging/pixels/Orientation.h"
+#include "imaging/decoders/QtDecoder.h"
 
 #include <QImageReader>
 

@@ -1,7 +1,7 @@
 #include "imaging/EarlyDecode.h"
 
-#include "imaging/Decoding.h"
-#include "imaging/FileStamp.h"
+#include "imaging/decoders/Decoding.h"
+#include "base/FileStamp.h"
 #include "imaging/ImageService.h"
 
 #include <QCoreApplication>
@@ -23,7 +23,7 @@ struct Early {
     std::condition_variable changed;
     QString path;
     std::thread thread;
-    FileStamp version;
+    base::FileStamp version;
     bool previewPending = false;
     std::optional<Preview> preview;
     bool finished = false;
@@ -122,7 +122,7 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     if (argument.isEmpty() || argument.startsWith(QLatin1Char('-')))
         return;
     const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(argument));
-    const std::optional<FileStamp> version = FileStamp::of(path);
+    const std::optional<base::FileStamp> version = base::FileStamp::of(path);
     const ImageType type = detectImageType(path);
     if (!version || decoderFor(type) == DecoderFamily::None)
         return;
@@ -187,7 +187,7 @@ std::optional<Preview> takeEarlyPreview(const QString& path)
         return std::nullopt;
     e.changed.wait(lock, [&e] { return !e.previewPending; });
     std::optional<Preview> preview = std::exchange(e.preview, std::nullopt);
-    if (preview && FileStamp::of(path) != e.version)
+    if (preview && base::FileStamp::of(path) != e.version)
         return std::nullopt;
     return preview;
 }
@@ -221,7 +221,7 @@ std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(c
     e.preview.reset();
     std::optional<QImage> image = std::exchange(e.image, std::nullopt);
     // Rewritten while it was read: decoded afresh.
-    if (FileStamp::of(path) != e.version)
+    if (base::FileStamp::of(path) != e.version)
         return std::nullopt;
     return std::pair{std::move(image), e.failure};
 }

@@ -1,10 +1,10 @@
 #include "imaging/ImageService.h"
 
-#include "imaging/DecodeScope.h"
-#include "imaging/DecodeSupport.h"
-#include "imaging/Decoding.h"
+#include "imaging/support/DecodeScope.h"
+#include "imaging/support/DecodeSupport.h"
+#include "imaging/decoders/Decoding.h"
 #include "imaging/EarlyDecode.h"
-#include "imaging/RewriteCheck.h"
+#include "imaging/rotation/RewriteCheck.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,11 +4,11 @@
 #include "imaging/ImageProperties.h"
 #include "imaging/ImageTypes.h"
 #include "imaging/MetadataEntry.h"
-#include "imaging/MetadataExtraction.h"
-#include "imaging/Orientation.h"
-#include "imaging/OrientationWriter.h"
-#include "imaging/PixelRotation.h"
-#include "imaging/Thumbnail.h"
+#include "imaging/metadata/MetadataExtraction.h"
+#include "imaging/pixels/Orientation.h"
+#include "imaging/rotation/OrientationWriter.h"
+#include "imaging/rotation/PixelRotation.h"
+#include "imaging/pixels/Thumbnail.h"
 
 #include <QImage>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "imaging/ImageTypes.h"
 
-#include "imaging/ByteReading.h"
+#include "imaging/support/ByteReading.h"
 
 #include <QFile>
 #include <QFileInfo>

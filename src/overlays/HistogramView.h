@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/Histogram.h"
+#include "imaging/pixels/Histogram.h"
 #include "overlays/OverlayCard.h"
 
 #include <functional>

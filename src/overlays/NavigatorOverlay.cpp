@@ -1,6 +1,6 @@
 #include "overlays/NavigatorOverlay.h"
 
-#include "imaging/ScreenCopy.h"
+#include "imaging/pixels/ScreenCopy.h"
 #include "overlays/NavigatorGeometry.h"
 #include "state/AppState.h"
 

@@ -3,7 +3,7 @@
 #include "desktop/Applications.h"
 #include "imaging/DecodeFailure.h"
 #include "imaging/EarlyDecode.h"
-#include "imaging/FileStamp.h"
+#include "base/FileStamp.h"
 #include "imaging/MetadataEntry.h"
 #include "state/Modes.h"
 
@@ -19,8 +19,6 @@
 #include <optional>
 #include <utility>
 
-using desktop::OpenWithApp;
-using imaging::FileStamp;
 
 class QFutureWatcherBase;
 class QTimer;
@@ -159,7 +157,7 @@ public:
     void copyImageToPasteboard();
     void revealInFinder();
     // The applications that can open the shown file, this viewer left out, by name.
-    QList<OpenWithApp> openWithApplications() const;
+    QList<desktop::OpenWithApp> openWithApplications() const;
     // application: the desktop file of the application to start.
     void openWith(const QUrl& application);
     // Moves the shown file to the Trash and shows its neighbour; a failure goes to deleteError.
@@ -219,7 +217,7 @@ private:
     void forgetPreloadsOutside(const QList<QUrl>& wanted);
     // The preload of a file about to be shown, waited for if under way: it ends sooner than a
     // decode begun afresh. None when there is none, it failed, or the file changed since.
-    std::optional<std::pair<QImage, FileStamp>> awaitPreload(const QUrl& url);
+    std::optional<std::pair<QImage, base::FileStamp>> awaitPreload(const QUrl& url);
     // Drops the preloaded copies of files rewritten or gone since; true if there were any.
     bool dropStalePreloads();
     void watchShownFolder();
@@ -249,8 +247,8 @@ private:
     FolderWatcher* m_folderWatcher = nullptr;
     // The version of the shown file that was read (none: it was not there), and of each
     // preloaded neighbour: a file whose stamp moves on was rewritten since.
-    std::optional<FileStamp> m_shownStamp;
-    QHash<QUrl, FileStamp> m_preloadStamps;
+    std::optional<base::FileStamp> m_shownStamp;
+    QHash<QUrl, base::FileStamp> m_preloadStamps;
     // Neighbours being decoded, each with the flag that calls its decode off and the watcher
     // of its result. A result that comes back without its entry here is dropped.
     struct PreloadJob {

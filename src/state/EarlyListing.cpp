@@ -1,6 +1,6 @@
 #include "state/EarlyListing.h"
 
-#include "imaging/FileStamp.h"
+#include "base/FileStamp.h"
 #include "state/FolderListing.h"
 
 #include <QDir>
@@ -15,13 +15,12 @@
 
 namespace {
 
-using imaging::FileStamp;
 
 struct Early {
     std::mutex mutex;
     QString folder; // clean, without a trailing slash
     std::thread thread;
-    FileStamp version; // an entry added, removed or renamed moves the folder's on
+    base::FileStamp version; // an entry added, removed or renamed moves the folder's on
     std::optional<QList<QUrl>> files;
 };
 
@@ -48,7 +47,7 @@ EarlyListing::EarlyListing(const QString& argument)
         folder = QFileInfo(path).path();
     }
     // Read before listing: an entry added meanwhile then shows up as a change.
-    const std::optional<FileStamp> version = FileStamp::of(folder);
+    const std::optional<base::FileStamp> version = base::FileStamp::of(folder);
     if (!version)
         return;
     Early& e = early();
@@ -80,7 +79,7 @@ std::optional<std::optional<QList<QUrl>>> takeEarlyListing(const QString& folder
         e.thread.join();
     const QString folder = std::exchange(e.folder, QString());
     std::optional<QList<QUrl>> files = std::exchange(e.files, std::nullopt);
-    if (FileStamp::of(folder) != e.version)
+    if (base::FileStamp::of(folder) != e.version)
         return std::nullopt;
     return files;
 }

@@ -5,13 +5,6 @@
 #include "desktop/Clipboard.h"
 #include "desktop/FileManager.h"
 #include "desktop/Trash.h"
-#include <QCollator>
-#include <algorithm>
-
-namespace {
-// The desktop-file id this viewer is installed under.
-const QString kOwnDesktopId = QStringLiteral("pelu.desktop");
-} // namespace
 
 void AppState::copyImageToPasteboard()
 {
@@ -27,18 +20,10 @@ void AppState::revealInFinder()
         desktop::revealFile(m_currentURL->toLocalFile());
 }
 
-QList<OpenWithApp> AppState::openWithApplications() const
+QList<desktop::OpenWithApp> AppState::openWithApplications() const
 {
-    if (!m_currentURL)
-        return {};
-    QList<OpenWithApp> apps = desktop::applicationsForFile(m_currentURL->toLocalFile());
-    apps.removeIf([](const OpenWithApp& app) { return app.id == kOwnDesktopId; });
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(apps.begin(), apps.end(), [&collator](const auto& a, const auto& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
-    return apps;
+    return m_currentURL ? desktop::applicationsToOpen(m_currentURL->toLocalFile())
+                        : QList<desktop::OpenWithApp>{};
 }
 
 void AppState::openWith(const QUrl& application)

@@ -12,11 +12,11 @@ namespace {
 // The entry of files that is the given version of a file under another name, if any. Only
 // names new to the list are looked at: one stat each.
 std::optional<QUrl> renamedTo(const QList<QUrl>& files, const QList<QUrl>& before,
-                              const FileStamp& stamp)
+                              const base::FileStamp& stamp)
 {
     const QSet<QUrl> known(before.cbegin(), before.cend());
     for (const QUrl& url : files) {
-        if (!known.contains(url) && FileStamp::of(url.toLocalFile()) == stamp)
+        if (!known.contains(url) && base::FileStamp::of(url.toLocalFile()) == stamp)
             return url;
     }
     return std::nullopt;
@@ -30,7 +30,7 @@ void AppState::refreshFolder()
         return;
     const QUrl shown = *m_currentURL;
     const QList<QUrl> neighboursBefore = neighbourUrls();
-    const std::optional<FileStamp> stamp = FileStamp::of(shown.toLocalFile());
+    const std::optional<base::FileStamp> stamp = base::FileStamp::of(shown.toLocalFile());
     const std::optional<QList<QUrl>> listed = folder::listImages(shown);
     const bool dropped = dropStalePreloads();
 
@@ -84,7 +84,7 @@ bool AppState::dropStalePreloads()
     const QList<QUrl> held = m_preloadedImages.keys();
     for (const QUrl& url : held) {
         const auto recorded = m_preloadStamps.constFind(url);
-        if (recorded == m_preloadStamps.cend() || FileStamp::of(url.toLocalFile()) != *recorded) {
+        if (recorded == m_preloadStamps.cend() || base::FileStamp::of(url.toLocalFile()) != *recorded) {
             m_preloadStamps.remove(url);
             takePreloadedImage(url);
             dropped = true;

@@ -45,7 +45,7 @@ void AppState::showDecoded(const QUrl& url)
 {
     const QString path = url.toLocalFile();
     // Read before decoding: a rewrite during the decode then shows up as a change.
-    m_shownStamp = FileStamp::of(path);
+    m_shownStamp = base::FileStamp::of(path);
     if (std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(path)) {
         showPreview(url, *preview);
         return;
@@ -152,9 +152,9 @@ void AppState::showPosition(qint64 index)
     QList<QUrl> kept = neighbourUrls(index);
     kept.append(url);
     forgetPreloadsOutside(kept);
-    const std::optional<FileStamp> preloadStamp = m_preloadStamps.take(url);
+    const std::optional<base::FileStamp> preloadStamp = m_preloadStamps.take(url);
     std::optional<QImage> image = takePreloadedImage(url);
-    std::optional<FileStamp> stamp = preloadStamp;
+    std::optional<base::FileStamp> stamp = preloadStamp;
     if (!image) {
         if (auto awaited = awaitPreload(url)) {
             image = std::move(awaited->first);
@@ -164,13 +164,13 @@ void AppState::showPosition(qint64 index)
     imaging::DecodeFailure failure = imaging::DecodeFailure::none;
     if (!image) {
         // Read before decoding: a rewrite during the decode then shows up as a change.
-        stamp = FileStamp::of(url.toLocalFile());
+        stamp = base::FileStamp::of(url.toLocalFile());
         image = imaging::decodeImage(url.toLocalFile(), &failure);
     }
     // The picture shown so far stays at hand when it becomes a neighbour: no decode again.
     const std::optional<QUrl> previousUrl = m_currentURL;
     const std::optional<QImage> previousImage = m_currentImage;
-    const std::optional<FileStamp> previousStamp = m_shownStamp;
+    const std::optional<base::FileStamp> previousStamp = m_shownStamp;
     // Everything that describes the new file changes together, with no event in between.
     m_shownStamp = stamp;
     setCurrentIndex(index);

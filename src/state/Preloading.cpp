@@ -2,8 +2,8 @@
 #include "state/AppState.h"
 
 #include "imaging/ImageService.h"
-#include "imaging/ThreadPriority.h"
-#include "state/WorkPool.h"
+#include "base/ThreadPriority.h"
+#include "base/WorkPool.h"
 
 #include <QFutureWatcher>
 #include <QTimer>
@@ -14,7 +14,7 @@ namespace {
 
 // A neighbour decoded ahead, with the version of the file it was read from.
 struct Preload {
-    std::optional<FileStamp> stamp;
+    std::optional<base::FileStamp> stamp;
     std::optional<QImage> image;
 };
 
@@ -100,7 +100,7 @@ void AppState::preloadAdjacentImages()
                         return;
                     m_preloadsUnderWay.erase(entry);
                     // Rewritten while it was decoded: that copy is already stale.
-                    const bool current = preload.stamp && preload.stamp == FileStamp::of(path);
+                    const bool current = preload.stamp && preload.stamp == base::FileStamp::of(path);
                     if (preload.image && current) {
                         m_preloadStamps.insert(url, *preload.stamp);
                         insertPreloadedImage(url, *preload.image);
@@ -109,13 +109,13 @@ void AppState::preloadAdjacentImages()
                         takePreloadedImage(url);
                     }
                 });
-        watcher->setFuture(QtConcurrent::run(&preloadPool(), [path, cancelled] {
-            imaging::lowerThreadPriority(imaging::Yield::toWindow);
+        watcher->setFuture(QtConcurrent::run(&base::preloadPool(), [path, cancelled] {
+            base::lowerThreadPriority(base::Yield::toWindow);
             Preload preload;
             // Called off before its turn came: not decoded at all.
             if (cancelled->load(std::memory_order_relaxed))
                 return preload;
-            preload.stamp = FileStamp::of(path);
+            preload.stamp = base::FileStamp::of(path);
             preload.image = imaging::decodeImage(path, nullptr, cancelled.get());
             return preload;
         }));
@@ -131,7 +131,7 @@ bool AppState::isDecodingAhead(qint64 delta) const
     return m_preloadsUnderWay.contains(m_imageFiles.at(index));
 }
 
-std::optional<std::pair<QImage, FileStamp>> AppState::awaitPreload(const QUrl& url)
+std::optional<std::pair<QImage, base::FileStamp>> AppState::awaitPreload(const QUrl& url)
 {
     const auto entry = m_preloadsUnderWay.constFind(url);
     if (entry == m_preloadsUnderWay.cend())
@@ -143,7 +143,7 @@ std::optional<std::pair<QImage, FileStamp>> AppState::awaitPreload(const QUrl& u
     const Preload preload = watcher->result();
     // Gone now, with the copy of the result it holds: the picture is freed with its last user.
     delete watcher;
-    if (!preload.image || !preload.stamp || preload.stamp != FileStamp::of(url.toLocalFile()))
+    if (!preload.image || !preload.stamp || preload.stamp != base::FileStamp::of(url.toLocalFile()))
         return std::nullopt;
     return std::pair{*preload.image, *preload.stamp};
 }

@@ -4,7 +4,7 @@
 
 #include "desktop/FileReplacement.h"
 #include "imaging/ImageService.h"
-#include "state/WorkPool.h"
+#include "base/WorkPool.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -16,7 +16,7 @@ namespace {
 // What a rewrite in the background brings back: on success the file as it now is.
 struct Rewrite {
     bool written = false;
-    std::optional<FileStamp> stamp;
+    std::optional<base::FileStamp> stamp;
     std::optional<QImage> image;
     imaging::DecodeFailure failure = imaging::DecodeFailure::none;
     MetadataRows metadata;
@@ -89,7 +89,7 @@ void AppState::rewriteTurnedFile()
         rewriteTurnedFile();
     });
     const QString path = url.toLocalFile();
-    watcher->setFuture(QtConcurrent::run(&workPool(), [path, fileTurns] {
+    watcher->setFuture(QtConcurrent::run(&base::workPool(), [path, fileTurns] {
         Rewrite rewrite;
         rewrite.written =
             desktop::replaceFile(path, [fileTurns](const QString& source, const QString& temporary) {
@@ -97,7 +97,7 @@ void AppState::rewriteTurnedFile()
             });
         if (rewrite.written) {
             // Read before decoding: a rewrite during the decode then shows up as a change.
-            rewrite.stamp = FileStamp::of(path);
+            rewrite.stamp = base::FileStamp::of(path);
             rewrite.image = imaging::decodeImage(path, &rewrite.failure);
             rewrite.metadata = imaging::extractMetadata(path);
         }

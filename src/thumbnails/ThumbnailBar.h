@@ -1,6 +1,6 @@
 #pragma once
 
-#include "thumbnails/ThumbnailCache.h"
+#include "thumbnailcache/ThumbnailCache.h"
 
 #include <QPixmap>
 #include <QUrl>

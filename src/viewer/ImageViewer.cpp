@@ -6,7 +6,7 @@
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
-#include "zoom/FrameTrace.h"
+#include "base/FrameTrace.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
@@ -238,8 +238,8 @@ void ImageViewer::refresh()
     m_empty->setVisible(!hasImage);
     if (const auto& url = m_state.currentURL(); url && !hasImage) {
         m_empty->showRefusal(url->fileName(), m_state.decodeFailure());
-        if (zoom::FrameTrace::isOn() && m_state.decodeFailure() != imaging::DecodeFailure::none)
-            zoom::FrameTrace::note("refused", url->fileName());
+        if (base::FrameTrace::isOn() && m_state.decodeFailure() != imaging::DecodeFailure::none)
+            base::FrameTrace::note("refused", url->fileName());
     } else
         m_empty->showInvitation();
     m_statusBar->setVisible(hasImage);
@@ -303,8 +303,8 @@ bool ImageViewer::event(QEvent* event)
 
 void ImageViewer::keyPressEvent(QKeyEvent* event)
 {
-    if (zoom::FrameTrace::isOn())
-        zoom::FrameTrace::note(event->isAutoRepeat() ? "repeat" : "key",
+    if (base::FrameTrace::isOn())
+        base::FrameTrace::note(event->isAutoRepeat() ? "repeat" : "key",
                                QKeySequence(event->key()).toString());
     switch (event->key()) {
     case Qt::Key_Right:
@@ -361,8 +361,8 @@ void ImageViewer::stepByKey(const QKeyEvent* event, int delta)
 
 void ImageViewer::keyReleaseEvent(QKeyEvent* event)
 {
-    if (zoom::FrameTrace::isOn() && !event->isAutoRepeat())
-        zoom::FrameTrace::note("release", QKeySequence(event->key()).toString());
+    if (base::FrameTrace::isOn() && !event->isAutoRepeat())
+        base::FrameTrace::note("release", QKeySequence(event->key()).toString());
     // The photo on screen, or the one being decoded, is where a let-go key stops: repeats that
     // piled up behind a slow step are not taken after it.
     if (!event->isAutoRepeat() && m_pendingFromRepeats && m_state.hasPendingStep())

@@ -19,7 +19,7 @@ OpenWithMenu::OpenWithMenu(AppState& state, QWidget* parent)
 void OpenWithMenu::rebuild()
 {
     clear();
-    for (const OpenWithApp& app : m_state.openWithApplications()) {
+    for (const desktop::OpenWithApp& app : m_state.openWithApplications()) {
         QAction* item = addAction(desktop::applicationIcon(app), app.name);
         item->setData(app.url);
         connect(item, &QAction::triggered, this, [this, url = app.url] { m_state.openWith(url); });

@@ -1,7 +1,7 @@
 #include "zoom/FramePlayer.h"
 
 #include "imaging/AnimatedImage.h"
-#include "zoom/BackgroundTask.h"
+#include "base/BackgroundTask.h"
 
 #include <QFileInfo>
 
@@ -31,7 +31,7 @@ void FramePlayer::play(const QString& path)
         return;
     const quint64 generation = m_generation;
     // Opening reads the file (a GIF is scanned to count its frames): not on this thread.
-    zoom::runInBackground(
+    base::runInBackground(
         this,
         [path] {
             auto animation = std::make_shared<imaging::AnimatedImage>(path);
@@ -63,7 +63,7 @@ void FramePlayer::stop()
 void FramePlayer::decodeNext()
 {
     const quint64 generation = m_generation;
-    zoom::runInBackground(
+    base::runInBackground(
         this,
         [animation = m_animation] {
             QImage image = animation->nextFrame();

@@ -1,7 +1,7 @@
 #include "zoom/PannableImageView.h"
 
-#include "imaging/ImageBuffer.h"
-#include "zoom/FrameTrace.h"
+#include "imaging/support/ImageBuffer.h"
+#include "base/FrameTrace.h"
 #include "zoom/ZoomGeometry.h"
 #include "zoom/ZoomScrollArea.h"
 
@@ -231,7 +231,7 @@ void PannableImageView::traceFrame(Drawn drawn)
     // Reported from the next turn of the event loop: by then the frame has been flushed to the
     // screen.
     QMetaObject::invokeMethod(
-        this, [detail] { zoom::FrameTrace::note("frame", detail); }, Qt::QueuedConnection);
+        this, [detail] { base::FrameTrace::note("frame", detail); }, Qt::QueuedConnection);
 }
 
 PannableImageView::Drawn PannableImageView::paintFrame(QPainter& painter, const QRect& dirty)

@@ -1,7 +1,7 @@
 #include "zoom/ScaledImageCache.h"
 
-#include "imaging/ScreenCopy.h"
-#include "zoom/BackgroundTask.h"
+#include "imaging/pixels/ScreenCopy.h"
+#include "base/BackgroundTask.h"
 
 #include <algorithm>
 
@@ -90,7 +90,7 @@ void ScaledImageCache::startScaling()
 {
     m_isScaling = true;
     const quint64 generation = m_generation;
-    zoom::runInBackground(
+    base::runInBackground(
         this,
         [source = m_source, size = m_wanted, ratio = m_wantedRatio] {
             return scaledForDrawing(source, size, ratio);
@@ -133,7 +133,7 @@ void ScaledImageCache::prepare(const QImage& image, const QSize& size, double de
     keepPrepared(key, QImage());
     m_prepared.last().size = size;
     m_prepared.last().ratio = devicePixelRatio;
-    zoom::runInBackground(
+    base::runInBackground(
         this,
         [image, size, devicePixelRatio] { return scaledForDrawing(image, size, devicePixelRatio); },
         [this, key, size, devicePixelRatio](QImage scaled) {

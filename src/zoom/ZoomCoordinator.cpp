@@ -1,6 +1,6 @@
 #include "zoom/ZoomCoordinator.h"
 
-#include "zoom/FrameTrace.h"
+#include "base/FrameTrace.h"
 #include "zoom/ImageRotation.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/WindowAutoSize.h"
@@ -123,7 +123,7 @@ void ZoomCoordinator::applyImage(const ZoomParameters& p)
         m_imageView->fadeFromCurrentContent();
     m_imageView->setImage(*m_displayedImage, refinesPreview);
     m_imageView->setFrameSize(documentSize());
-    if (zoom::FrameTrace::isOn())
+    if (base::FrameTrace::isOn())
         m_imageView->traceNextFrame(QFileInfo(m_sourcePath).fileName());
     // The document keeps its size: the zoom and the window stay as they are.
     if (refinesPreview)

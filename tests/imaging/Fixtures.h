@@ -1,7 +1,7 @@
 #pragma once
 
 #include "../support/TestSupport.h"
-#include "imaging/Orientation.h"
+#include "imaging/pixels/Orientation.h"
 
 #include <QBuffer>
 #include <QFile>

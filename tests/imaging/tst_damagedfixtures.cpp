@@ -2,10 +2,10 @@
 #include "Fixtures.h"
 
 #include "imaging/AnimatedImage.h"
-#include "imaging/ContainerChecks.h"
+#include "imaging/checks/ContainerChecks.h"
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
-#include "imaging/TruncationChecks.h"
+#include "imaging/checks/TruncationChecks.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

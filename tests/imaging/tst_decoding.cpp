@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 
 #include "imaging/AnimatedImage.h"
-#include "imaging/Decoding.h"
+#include "imaging/decoders/Decoding.h"
 #include "imaging/EarlyDecode.h"
-#include "imaging/ImageBuffer.h"
+#include "imaging/support/ImageBuffer.h"
 #include "imaging/ImageService.h"
 
 #include <QColorSpace>

@@ -1,4 +1,4 @@
-#include "imaging/Histogram.h"
+#include "imaging/pixels/Histogram.h"
 
 #include <QColorSpace>
 #include <QtTest>

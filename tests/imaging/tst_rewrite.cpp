@@ -1,7 +1,7 @@
 #include "Fixtures.h"
 
 #include "imaging/ImageService.h"
-#include "imaging/RewriteCheck.h"
+#include "imaging/rotation/RewriteCheck.h"
 
 #include <QImageReader>
 #include <QtTest>

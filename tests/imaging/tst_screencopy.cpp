@@ -1,4 +1,4 @@
-#include "imaging/ScreenCopy.h"
+#include "imaging/pixels/ScreenCopy.h"
 
 #include <QtTest>
 #include <cstdlib>

@@ -121,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(state.openWithApplications().isEmpty());
         state.openFile(urls[0]);
         QStringList names, files;
-        for (const OpenWithApp& app : state.openWithApplications()) {
+        for (const desktop::OpenWithApp& app : state.openWithApplications()) {
             names << app.name;
             files << app.url.fileName();
         }

@@ -2,7 +2,7 @@
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
 #include "state/AppState.h"
-#include "state/WorkPool.h"
+#include "base/WorkPool.h"
 
 #include <QImage>
 #include <QSettings>
@@ -212,7 +212,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const auto urls = makeFolder(dir, 5);
         AppState state;
-        preloadPool().waitForDone(); // no decode of an earlier test is still counted
+        base::preloadPool().waitForDone(); // no decode of an earlier test is still counted
         const quint64 before = imaging::decodeCount();
         state.openFile(urls[0]);
         // Both neighbours' decodes begin; no event is handled, so their results stay unread.
@@ -289,7 +289,7 @@ private Q_SLOTS:
         AppState state;
         state.openFile(a[0]);
         state.openFile(b[0]); // a one-image folder has no neighbours
-        preloadPool().waitForDone();
+        base::preloadPool().waitForDone();
         QCoreApplication::processEvents();
         QVERIFY(state.preloadedImages().isEmpty());
         state.openFile(c[0]);
@@ -354,7 +354,7 @@ private Q_SLOTS:
             if (i % 3 == 0)
                 QCoreApplication::processEvents();
         }
-        preloadPool().waitForDone();
+        base::preloadPool().waitForDone();
         QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[2], urls[4]}));
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char(' '))));
     }

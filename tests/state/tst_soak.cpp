@@ -1,7 +1,7 @@
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
-#include "state/WorkPool.h"
-#include "thumbnails/ThumbnailCache.h"
+#include "base/WorkPool.h"
+#include "thumbnailcache/ThumbnailCache.h"
 
 #include <QFutureWatcherBase>
 #include <QImageWriter>
@@ -53,7 +53,7 @@ private Q_SLOTS:
             }
             QCoreApplication::processEvents(); // preloads land, as between key presses
         }
-        preloadPool().waitForDone();
+        base::preloadPool().waitForDone();
         QVERIFY(thumbnails->thumbnailsMade() >= count - 1);
         thumbnails.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

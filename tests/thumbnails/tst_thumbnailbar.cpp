@@ -1,7 +1,7 @@
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
 #include "thumbnails/ThumbnailBar.h"
-#include "thumbnails/ThumbnailCache.h"
+#include "thumbnailcache/ThumbnailCache.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "thumbnails/ThumbnailCache.h"
+#include "thumbnailcache/ThumbnailCache.h"
 
 #include <QSemaphore>
 #include <QSignalSpy>

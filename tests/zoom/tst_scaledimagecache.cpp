@@ -1,4 +1,4 @@
-#include "state/WorkPool.h"
+#include "base/WorkPool.h"
 #include "zoom/ScaledImageCache.h"
 
 #include <QCoreApplication>
@@ -17,7 +17,7 @@ QImage photo(QColor colour)
 
 void settle()
 {
-    workPool().waitForDone();
+    base::workPool().waitForDone();
     QCoreApplication::processEvents();
 }
 

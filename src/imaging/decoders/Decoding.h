@@ -1,0 +1,21 @@
+#pragma once
+
+#include "imaging/DecodeFailure.h"
+#include "imaging/support/DecodeSupport.h"
+#include "imaging/ImageTypes.h"
+
+#include <atomic>
+#include <optional>
+
+namespace imaging::detail {
+
+// The first image of a file through the decoder its type calls for, or nothing. Not counted:
+// only imaging::decodeImage counts decodes.
+std::optional<QImage> decodeFile(const QString& path, ImageType type, const DecodeOptions& options);
+std::optional<QImage> decodeFile(const QString& path, const DecodeOptions& options);
+
+// What imaging::decodeImage does, without counting.
+std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failure,
+                                       const std::atomic<bool>* cancelled);
+
+} // namespace imaging::detail

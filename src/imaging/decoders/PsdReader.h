@@ -1,0 +1,30 @@
+#pragma once
+
+#include "imaging/support/DecodeSupport.h"
+
+#include <optional>
+
+namespace imaging::detail {
+
+// The fixed header of a Photoshop document (PSD, or PSB with version 2).
+struct PsdHeader {
+    int version = 1;
+    int channels = 0;
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    int colorMode = 0;
+};
+
+std::optional<PsdHeader> readPsdHeader(const QString& path);
+
+// "RGB", "Gray", "CMYK" or "Lab" for a colour mode; empty for the others.
+QString psdColorModel(int colorMode);
+
+// The flattened composite stored after the layers: greyscale, duotone (as grey), indexed,
+// RGB or CMYK; 8 or 16 bits; raw or RLE. The first extra channel is transparency when the
+// layer count says so. An embedded RGB profile is converted to sRGB when options.toSrgb.
+// The orientation is left to the caller.
+std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& options);
+
+} // namespace imaging::detail
