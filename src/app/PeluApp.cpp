@@ -10,6 +10,7 @@
 #include "overlays/MetadataPanel.h"
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
+#include "state/FolderListing.h"
 #include "thumbnails/ThumbnailBar.h"
 #include "thumbnailcache/ThumbnailCache.h"
 #include "viewer/ImageViewer.h"
@@ -143,7 +144,7 @@ void PeluApp::showAboutWindow()
 QFileDialog* PeluApp::makeOpenPanel(QWidget* parent)
 {
     QStringList patterns;
-    for (const QString& extension : AppState::supportedExtensions())
+    for (const QString& extension : folder::supportedExtensions())
         patterns.append(QStringLiteral("*.") + extension);
     patterns.sort();
     auto* panel = new QFileDialog(parent, tr("Open"));

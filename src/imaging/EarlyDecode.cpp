@@ -1,5 +1,6 @@
 #include "imaging/EarlyDecode.h"
 
+#include "imaging/TypeTable.h"
 #include "imaging/decoders/Decoding.h"
 #include "base/FileStamp.h"
 #include "imaging/ImageService.h"
@@ -52,7 +53,7 @@ Early& early()
 // for a large photo.
 bool hasPreview(ImageType type)
 {
-    return type == ImageType::Jpeg || isHeifFamily(type) || isRawType(type);
+    return detail::typeRow(type).reducedDecode;
 }
 
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the

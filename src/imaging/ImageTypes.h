@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace imaging {
 
@@ -34,6 +35,9 @@ enum class DecoderFamily { None, Qt, Heif, Raw, Psd };
 // The type a lower-case or mixed-case extension (without the dot) names; Unknown otherwise.
 ImageType typeForExtension(const QString& extension);
 
+// Every extension a type is named with, lower case and without the dot.
+QStringList supportedExtensions();
+
 // The type the first bytes of a file announce. TIFF containers come back as Tiff unless the
 // header alone proves a raw format; detectImageType looks further.
 ImageType sniffImageType(const QByteArray& head);
@@ -58,8 +62,7 @@ QByteArray qtFormat(ImageType type);
 const QList<ImageType>& losslessRotationTypes();
 bool supportsLosslessRotation(ImageType type);
 
-// Types that QImageWriter can encode here, so a turned bitmap can be written back.
-// GIF, PSD, AVIF, HEIC/HEIF and raw have no writer.
+// Types whose turned bitmap is encoded again by QImageWriter: PNG, BMP, WebP and ICO.
 bool hasPixelWriter(ImageType type);
 
 } // namespace imaging

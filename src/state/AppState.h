@@ -119,7 +119,6 @@ public:
     bool hasPointerMonitor() const { return m_mouseMonitor != nullptr; }
 
     // Folder listing.
-    static const QSet<QString>& supportedExtensions();
     void loadDirectory(const QUrl& openedFile);
 
     // Opening and stepping. The shown image is decoded here, on this thread, unless a

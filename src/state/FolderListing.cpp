@@ -1,5 +1,6 @@
 #include "state/FolderListing.h"
 
+#include "imaging/ImageTypes.h"
 #include "state/AppState.h"
 #include "state/EarlyListing.h"
 
@@ -21,15 +22,10 @@ namespace folder {
 
 const QSet<QString>& supportedExtensions()
 {
-    static const QSet<QString> extensions = {
-        QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
-        QStringLiteral("gif"),  QStringLiteral("bmp"),  QStringLiteral("tiff"),
-        QStringLiteral("tif"),  QStringLiteral("heic"), QStringLiteral("heif"),
-        QStringLiteral("webp"), QStringLiteral("avif"), QStringLiteral("ico"),
-        QStringLiteral("psd"),  QStringLiteral("cr2"),  QStringLiteral("nef"),
-        QStringLiteral("arw"),  QStringLiteral("dng"),  QStringLiteral("orf"),
-        QStringLiteral("rw2"),
-    };
+    static const QSet<QString> extensions = [] {
+        const QStringList names = imaging::supportedExtensions();
+        return QSet<QString>(names.cbegin(), names.cend());
+    }();
     return extensions;
 }
 
@@ -151,11 +147,6 @@ qsizetype naturalPosition(const QList<QUrl>& files, const QUrl& file)
 }
 
 } // namespace folder
-
-const QSet<QString>& AppState::supportedExtensions()
-{
-    return folder::supportedExtensions();
-}
 
 void AppState::loadDirectory(const QUrl& openedFile)
 {

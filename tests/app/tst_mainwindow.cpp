@@ -3,6 +3,7 @@
 #include "app/PeluApp.h"
 #include "app/WindowFrame.h"
 #include "state/AppState.h"
+#include "state/FolderListing.h"
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>
@@ -218,7 +219,7 @@ private Q_SLOTS:
         QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
         QCOMPARE(state().imageFiles().size(), 3);
         QCOMPARE(filters.size(), 1);
-        for (const QString& extension : AppState::supportedExtensions())
+        for (const QString& extension : folder::supportedExtensions())
             QVERIFY(filters.first().contains(QRegularExpression("\\*\\." + extension + "[ )]")));
 
         // Opened again beside the shown image, then cancelled: nothing changes.

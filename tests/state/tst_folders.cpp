@@ -95,8 +95,8 @@ private Q_SLOTS:
     void supportedExtensions()
     {
         QFETCH(QString, extension);
-        QCOMPARE(AppState::supportedExtensions().size(), 19);
-        QVERIFY(AppState::supportedExtensions().contains(extension));
+        QCOMPARE(folder::supportedExtensions().size(), 19);
+        QVERIFY(folder::supportedExtensions().contains(extension));
         QVERIFY(folder::hasSupportedExtension(QStringLiteral("x.") + extension.toUpper()));
         QVERIFY(!folder::hasSupportedExtension(QStringLiteral("x.svg")));
 

@@ -1,6 +1,7 @@
 #include "imaging/checks/ContainerChecks.h"
 
 #include "imaging/support/ByteReading.h"
+#include "imaging/TypeTable.h"
 #include "imaging/support/DecodeSupport.h"
 
 #include <QBuffer>
@@ -74,6 +75,8 @@ private:
     qint64 m_width, m_height;
     qint64 m_left = INT64_MAX, m_top = INT64_MAX, m_right = 0, m_bottom = 0;
 };
+
+} // namespace
 
 bool pngIsSound(QIODevice& device)
 {
@@ -151,6 +154,8 @@ bool jpegIsSound(QIODevice& device)
     return false;
 }
 
+namespace {
+
 // The total size of a run of GIF data sub-blocks, or -1 when they run past the end.
 qint64 gifSubBlocks(QIODevice& device)
 {
@@ -165,6 +170,8 @@ qint64 gifSubBlocks(QIODevice& device)
     }
     return -1;
 }
+
+} // namespace
 
 bool gifIsSound(QIODevice& device)
 {
@@ -210,6 +217,8 @@ bool gifIsSound(QIODevice& device)
     return frames > 0 && (!hasScreen || canvas.covered());
 }
 
+namespace {
+
 // The dimensions in a VP8 or VP8L bitstream's header; a still image is its canvas's one frame.
 bool webpBitstreamIsSound(const QByteArray& type, const QByteArray& head, qint64 size,
                           std::optional<Canvas>& canvas, int depth)
@@ -234,6 +243,10 @@ bool webpBitstreamIsSound(const QByteArray& type, const QByteArray& head, qint64
         return false;
     return depth > 0 || !canvas || canvas->addFrame(0, 0, width, height);
 }
+
+} // namespace
+
+namespace {
 
 // Walks RIFF chunks from the current position to end; frames are walked into.
 bool webpChunksAreSound(QIODevice& device, qint64 end, std::optional<Canvas>& canvas, int depth)
@@ -266,6 +279,8 @@ bool webpChunksAreSound(QIODevice& device, qint64 end, std::optional<Canvas>& ca
     }
     return true;
 }
+
+} // namespace
 
 bool webpIsSound(QIODevice& device)
 {
@@ -326,29 +341,13 @@ bool icoIsSound(QIODevice& device)
     return true;
 }
 
-} // namespace
-
 bool containerIsSound(const QString& path, ImageType type)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    switch (type) {
-    case ImageType::Png:
-        return pngIsSound(file);
-    case ImageType::Jpeg:
-        return jpegIsSound(file);
-    case ImageType::Gif:
-        return gifIsSound(file);
-    case ImageType::Webp:
-        return webpIsSound(file);
-    case ImageType::Bmp:
-        return bmpIsSound(file);
-    case ImageType::Ico:
-        return icoIsSound(file);
-    default:
+    const DeviceCheck check = typeRow(type).sound;
+    if (!check)
         return true;
-    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && check(file);
 }
 
 } // namespace imaging::detail

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageTypes.h"
 
+#include <QIODevice>
 #include <QString>
 
 namespace imaging::detail {
@@ -12,5 +13,13 @@ namespace imaging::detail {
 // remembered as a size refusal), or when the header claims far more pixels than its data
 // could encode. Types without such checks pass.
 bool containerIsSound(const QString& path, ImageType type);
+
+// The checks of each type, for the type table; the device is read from its start.
+bool pngIsSound(QIODevice& device);
+bool jpegIsSound(QIODevice& device);
+bool gifIsSound(QIODevice& device);
+bool webpIsSound(QIODevice& device);
+bool bmpIsSound(QIODevice& device);
+bool icoIsSound(QIODevice& device);
 
 } // namespace imaging::detail

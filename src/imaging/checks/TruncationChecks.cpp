@@ -1,5 +1,6 @@
 #include "imaging/checks/TruncationChecks.h"
 
+#include "imaging/TypeTable.h"
 #include "imaging/support/ByteReading.h"
 #include "imaging/metadata/JpegMarkers.h"
 
@@ -12,8 +13,23 @@ namespace imaging::detail {
 
 namespace {
 
+bool skipGifSubBlocks(QIODevice& file)
+{
+    while (true) {
+        char size = 0;
+        if (!file.getChar(&size))
+            return false;
+        if (size == 0)
+            return true;
+        if (file.pos() + quint8(size) > file.size() || !file.seek(file.pos() + quint8(size)))
+            return false;
+    }
+}
+
+} // namespace
+
 // A JPEG's entropy-coded data ends in an EOI marker; a truncated file has none.
-bool jpegIsComplete(QFile& file)
+bool jpegIsComplete(QIODevice& file)
 {
     const qint64 scan = findJpegMarker(file, [](quint8 code) { return code == 0xDA; });
     if (scan < 0 || !file.seek(scan))
@@ -38,21 +54,8 @@ bool jpegIsComplete(QFile& file)
     }
 }
 
-bool skipGifSubBlocks(QFile& file)
-{
-    while (true) {
-        char size = 0;
-        if (!file.getChar(&size))
-            return false;
-        if (size == 0)
-            return true;
-        if (file.pos() + quint8(size) > file.size() || !file.seek(file.pos() + quint8(size)))
-            return false;
-    }
-}
-
 // Walks to the first image and through its data sub-blocks to their terminator.
-bool gifFirstFrameIsComplete(QFile& file)
+bool gifFirstFrameIsComplete(QIODevice& file)
 {
     const auto skipColourTable = [&file](quint32 flags) {
         const qint64 size = (flags & 0x80) ? 3 * (qint64(1) << ((flags & 7) + 1)) : 0;
@@ -83,7 +86,7 @@ bool gifFirstFrameIsComplete(QFile& file)
 
 // An uncompressed BMP needs its rows in full; compressed ones are left to Qt. Safe on any
 // header: sizes beyond what a BMP can hold are no BMP.
-bool bmpIsComplete(QFile& file)
+bool bmpIsComplete(QIODevice& file)
 {
     const QByteArray header = file.read(54);
     if (header.size() < 26)
@@ -109,23 +112,13 @@ bool bmpIsComplete(QFile& file)
     return rowBytes == 0 || (available >= 0 && height <= available / rowBytes);
 }
 
-} // namespace
-
 bool looksComplete(const QString& path, ImageType type)
 {
-    if (type != ImageType::Jpeg && type != ImageType::Gif && type != ImageType::Bmp)
+    const DeviceCheck check = typeRow(type).complete;
+    if (!check)
         return true;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    switch (type) {
-    case ImageType::Jpeg:
-        return jpegIsComplete(file);
-    case ImageType::Gif:
-        return gifFirstFrameIsComplete(file);
-    default:
-        return bmpIsComplete(file);
-    }
+    return file.open(QIODevice::ReadOnly) && check(file);
 }
 
 } // namespace imaging::detail

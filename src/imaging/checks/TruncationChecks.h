@@ -2,6 +2,7 @@
 
 #include "imaging/ImageTypes.h"
 
+#include <QIODevice>
 #include <QString>
 
 namespace imaging::detail {
@@ -10,5 +11,10 @@ namespace imaging::detail {
 // at the file's structure, without decoding, to tell whether the first image's data is
 // all there; for other types (whose decoders fail on their own) they answer true.
 bool looksComplete(const QString& path, ImageType type);
+
+// The checks of each type, for the type table; the device is read from its start.
+bool jpegIsComplete(QIODevice& device);
+bool gifFirstFrameIsComplete(QIODevice& device);
+bool bmpIsComplete(QIODevice& device);
 
 } // namespace imaging::detail

@@ -284,7 +284,7 @@ std::optional<QImage> decodeThumbnail(const PrimaryImage& primary, const QString
 
 } // namespace
 
-std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options)
+std::optional<QImage> decodeHeif(const QString& path, ImageType, const DecodeOptions& options)
 {
     const std::optional<PrimaryImage> primary = openPrimary(path);
     if (!primary)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/ImageTypes.h"
 #include "imaging/support/DecodeSupport.h"
 
 #include <optional>
@@ -25,6 +26,6 @@ std::optional<HeifInfo> readHeifInfo(const QString& path);
 // pixels converted to sRGB when options.toSrgb. Where the file carries a thumbnail of the
 // primary image large enough for options.boundingSize or options.bounds (of any size when
 // options.standIn), that is decoded instead, and options.fullSize receives the picture's size.
-std::optional<QImage> decodeHeif(const QString& path, const DecodeOptions& options);
+std::optional<QImage> decodeHeif(const QString& path, ImageType type, const DecodeOptions& options);
 
 } // namespace imaging::detail

@@ -2,6 +2,7 @@
 
 #include "imaging/support/ByteReading.h"
 #include "imaging/checks/ContainerChecks.h"
+#include "imaging/decoders/QtDecoder.h"
 #include "imaging/metadata/ExifOrientation.h"
 #include "imaging/support/ImageBuffer.h"
 
@@ -298,6 +299,14 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
         [&source](j_decompress_ptr cinfo) { cinfo->src = &source.base; }, options, handled);
     ::close(fd);
     return image;
+}
+
+std::optional<QImage> decodeJpegFile(const QString& path, ImageType type,
+                                     const DecodeOptions& options)
+{
+    bool handled = false;
+    std::optional<QImage> image = decodeJpeg(path, options, &handled);
+    return handled ? image : decodeWithQt(path, type, options);
 }
 
 std::optional<QImage> decodeJpegData(const QByteArray& data, const DecodeOptions& options)

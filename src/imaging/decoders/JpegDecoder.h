@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/ImageTypes.h"
 #include "imaging/support/DecodeSupport.h"
 
 #include <optional>
@@ -13,6 +14,10 @@ namespace imaging::detail {
 // from the header, before any pixel is allocated, and a file whose data ends early is refused.
 // Files it leaves to Qt (CMYK and YCCK, unreadable headers) set *handled to false.
 std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& options, bool* handled);
+
+// A JPEG file by this decoder, or by Qt's where this one leaves it; the type table's entry.
+std::optional<QImage> decodeJpegFile(const QString& path, ImageType type,
+                                     const DecodeOptions& options);
 
 // The same for a JPEG held in memory (a camera's preview inside a raw file). Nothing is left to
 // Qt: what this decoder does not read gives nothing.

@@ -1,5 +1,7 @@
 #include "imaging/decoders/PsdReader.h"
 
+#include "imaging/metadata/ExifOrientation.h"
+#include "imaging/pixels/Orientation.h"
 #include "imaging/support/ByteReading.h"
 
 #include <QColorSpace>
@@ -301,6 +303,15 @@ std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& option
         if (options.toSrgb)
             convertToSrgb(image);
     }
+    return image;
+}
+
+std::optional<QImage> decodePsdFile(const QString& path, ImageType type,
+                                    const DecodeOptions& options)
+{
+    std::optional<QImage> image = decodePsd(path, options);
+    if (image && options.upright)
+        *image = orientedImage(*image, storedOrientation(path, type).shown());
     return image;
 }
 

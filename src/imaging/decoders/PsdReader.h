@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/ImageTypes.h"
 #include "imaging/support/DecodeSupport.h"
 
 #include <optional>
@@ -26,5 +27,9 @@ QString psdColorModel(int colorMode);
 // layer count says so. An embedded RGB profile is converted to sRGB when options.toSrgb.
 // The orientation is left to the caller.
 std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& options);
+
+// The type table's entry: the composite turned upright unless options.upright is false.
+std::optional<QImage> decodePsdFile(const QString& path, ImageType type,
+                                    const DecodeOptions& options);
 
 } // namespace imaging::detail

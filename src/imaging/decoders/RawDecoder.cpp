@@ -5,6 +5,7 @@
 #include "imaging/metadata/ExifOrientation.h"
 #include "imaging/pixels/Orientation.h"
 #include "imaging/decoders/RawLibrary.h"
+#include "imaging/decoders/QtDecoder.h"
 #include "imaging/decoders/RawPreview.h"
 
 #include <bit>
@@ -235,6 +236,14 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     for (int y = 0; y < height; ++y)
         std::memcpy(image.scanLine(y), developed->data + y * rowBytes, rowBytes);
     image.setColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
+std::optional<QImage> decodeRawFile(const QString& path, ImageType, const DecodeOptions& options)
+{
+    std::optional<QImage> image = decodeRaw(path, options);
+    if (!image && !isRecognisedRaw(path))
+        image = decodeWithQt(path, ImageType::Tiff, options);
     return image;
 }
 

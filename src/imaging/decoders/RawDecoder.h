@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/ImageTypes.h"
 #include "imaging/support/DecodeSupport.h"
 
 #include <optional>
@@ -26,5 +27,9 @@ bool isRecognisedRaw(const QString& path);
 // stored is enough (see DecodeOptions::carriedCopies).
 // Truncated or damaged raw data gives nothing rather than a half-grey picture.
 std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& options);
+
+// The type table's entry: a plain TIFF that merely carries a raw extension is read as TIFF.
+std::optional<QImage> decodeRawFile(const QString& path, ImageType type,
+                                    const DecodeOptions& options);
 
 } // namespace imaging::detail

@@ -1,5 +1,6 @@
 #include "imaging/metadata/ExifOrientation.h"
 
+#include "imaging/TypeTable.h"
 #include "imaging/metadata/Exiv2Support.h"
 #include "imaging/metadata/JpegMarkers.h"
 
@@ -70,16 +71,21 @@ FoundOrientation orientationIn(const TiffStructure& tiff)
 
 qint64 exifStructureOffset(QIODevice& file, ImageType type)
 {
-    if (type == ImageType::Jpeg) {
+    switch (typeRow(type).orientation) {
+    case OrientationSource::JpegExif: {
         const qint64 app1 = findJpegApp(file, 0xE1, kExifSignature);
         return app1 < 0 ? -1 : app1 + kExifSignature.size();
     }
-    return type == ImageType::Tiff || isRawType(type) ? 0 : -1;
+    case OrientationSource::TiffFile:
+        return 0;
+    default:
+        return -1;
+    }
 }
 
 FoundOrientation storedOrientation(const QString& path, ImageType type)
 {
-    if (type == ImageType::Png || type == ImageType::Webp || type == ImageType::Psd)
+    if (typeRow(type).orientation == OrientationSource::Exiv2)
         return fromExiv2(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -35,9 +35,9 @@ FoundOrientation orientationIn(const TiffStructure& tiff);
 // on it, the Exif block's start for a JPEG; -1 for other types or when there is none.
 qint64 exifStructureOffset(QIODevice& file, ImageType type);
 
-// The orientation stored in the file, as the decoders apply it: from its first TIFF directory
-// for JPEG, TIFF and raw files, from its Exif block for PNG, WebP and PSD. Nothing is read
-// for other types. A raw file without an entry is turned as LibRaw finds it.
+// The orientation stored in the file, as the decoders apply it, from where its type keeps it
+// (the type table's orientation source). A raw file without an entry is turned as LibRaw
+// finds it.
 FoundOrientation storedOrientation(const QString& path, ImageType type);
 
 // The same for the data of a JPEG's Exif APP1 segment ("Exif\0\0" and a TIFF structure).

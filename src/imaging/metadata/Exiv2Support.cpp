@@ -1,7 +1,7 @@
 #include "imaging/metadata/Exiv2Support.h"
 
 #include "imaging/support/DecodeSupport.h"
-#include "imaging/ImageTypes.h"
+#include "imaging/TypeTable.h"
 
 #include <exiv2/webpimage.hpp>
 
@@ -13,28 +13,26 @@ namespace {
 bool exiv2Reads(ImageType type, int reader)
 {
     namespace T = Exiv2::ImageType;
-    switch (type) {
-    case ImageType::Jpeg:
+    switch (typeRow(type).metadata) {
+    case MetadataReader::Jpeg:
         return reader == T::jpeg;
-    case ImageType::Png:
+    case MetadataReader::Png:
         return reader == T::png;
-    case ImageType::Gif:
+    case MetadataReader::Gif:
         return reader == T::gif;
-    case ImageType::Bmp:
+    case MetadataReader::Bmp:
         return reader == T::bmp;
-    case ImageType::Webp:
+    case MetadataReader::Webp:
         return reader == T::webp;
-    case ImageType::Psd:
+    case MetadataReader::Psd:
         return reader == T::psd;
-    case ImageType::Heic:
-    case ImageType::Heif:
-    case ImageType::Avif:
-        return reader == T::bmff;
-    default:
-        // The TIFF family, told apart by name as often as by content.
-        return (type == ImageType::Tiff || isRawType(type)) &&
-               (reader == T::tiff || reader == T::cr2 || reader == T::orf || reader == T::rw2);
+    case MetadataReader::TiffFamily:
+        // Told apart by name as often as by content.
+        return reader == T::tiff || reader == T::cr2 || reader == T::orf || reader == T::rw2;
+    case MetadataReader::None:
+        break;
     }
+    return false;
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "imaging/ImageProperties.h"
 
+#include "imaging/TypeTable.h"
 #include "imaging/checks/ContainerChecks.h"
+#include "imaging/metadata/HeaderReaders.h"
 #include "imaging/support/DecodeScope.h"
 #include "imaging/support/DecodeSupport.h"
 #include "imaging/metadata/ExifOrientation.h"
@@ -65,6 +67,24 @@ void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 
         properties.colorModel = colorModel;
 }
 
+// libheif finds the Exif block; exiv2 only parses it. Its orientation is not the picture's.
+void readHeifExif(const QByteArray& block, ImageProperties& properties)
+{
+    if (block.isEmpty())
+        return;
+    Exiv2::ExifData exif;
+    if (detail::guarded([&] {
+            Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(block.constData()),
+                                      uint32_t(block.size()));
+            return true;
+        }))
+        detail::readExifDictionaries(exif, properties);
+}
+
+} // namespace
+
+namespace detail {
+
 bool readQtHeader(const QString& path, ImageProperties& properties)
 {
     // Even Qt's size() lets libpng and libwebp allocate what a lying header declares.
@@ -91,57 +111,40 @@ bool readQtHeader(const QString& path, ImageProperties& properties)
     return true;
 }
 
-// libheif finds the Exif block; exiv2 only parses it. Its orientation is not the picture's.
-void readHeifExif(const QByteArray& block, ImageProperties& properties)
+bool readHeifHeader(const QString& path, ImageProperties& properties)
 {
-    if (block.isEmpty())
-        return;
-    Exiv2::ExifData exif;
-    if (detail::guarded([&] {
-            Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(block.constData()),
-                                      uint32_t(block.size()));
-            return true;
-        }))
-        detail::readExifDictionaries(exif, properties);
+    const auto info = readHeifInfo(path);
+    if (!info)
+        return false;
+    setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
+    readHeifExif(info->exif, properties);
+    return true;
 }
 
-bool readHeader(const QString& path, ImageProperties& properties)
+bool readRawHeader(const QString& path, ImageProperties& properties)
 {
-    switch (decoderFor(properties.type)) {
-    case DecoderFamily::Qt:
-        return readQtHeader(path, properties);
-    case DecoderFamily::Heif:
-        if (const auto info = detail::readHeifInfo(path)) {
-            setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
-            readHeifExif(info->exif, properties);
-            return true;
-        }
-        return false;
-    case DecoderFamily::Raw:
-        if (const auto info = detail::readRawInfo(path)) {
-            setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
-            properties.orientation = info->orientation;
-            return true;
-        }
-        if (detail::isRecognisedRaw(path))
-            return false;
-        // A TIFF carrying a raw extension, as the decoder treats it.
-        properties.type = ImageType::Tiff;
-        return readQtHeader(path, properties);
-    case DecoderFamily::Psd:
-        if (const auto header = detail::readPsdHeader(path)) {
-            setHeader(properties, header->width, header->height, header->depth,
-                      detail::psdColorModel(header->colorMode));
-            return true;
-        }
-        return false;
-    case DecoderFamily::None:
-        break;
+    if (const auto info = readRawInfo(path)) {
+        setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
+        properties.orientation = info->orientation;
+        return true;
     }
-    return false;
+    if (isRecognisedRaw(path))
+        return false;
+    properties.type = ImageType::Tiff;
+    return readQtHeader(path, properties);
 }
 
-} // namespace
+bool readPsdHeader(const QString& path, ImageProperties& properties)
+{
+    const auto header = readPsdHeader(path);
+    if (!header)
+        return false;
+    setHeader(properties, header->width, header->height, header->depth,
+              psdColorModel(header->colorMode));
+    return true;
+}
+
+} // namespace detail
 
 std::optional<ImageProperties> readImageProperties(const QString& path)
 {
@@ -149,9 +152,12 @@ std::optional<ImageProperties> readImageProperties(const QString& path)
     detail::ensureLibrariesReady();
     ImageProperties properties;
     properties.type = detectImageType(path);
-    if (!readHeader(path, properties))
+    const detail::ReadHeader readHeader = detail::typeRow(properties.type).readHeader;
+    if (!readHeader || !readHeader(path, properties))
         return std::nullopt;
-    if (isHeifFamily(properties.type))
+    // The header reader may have found the file to be of another type (a TIFF named .nef).
+    const detail::TypeRow& row = detail::typeRow(properties.type);
+    if (row.metadata == detail::MetadataReader::None)
         return properties;
     if (const detail::MetadataImage metadata = detail::openMetadata(path)) {
         const Exiv2::ExifData& exif = metadata->exifData();
@@ -160,7 +166,7 @@ std::optional<ImageProperties> readImageProperties(const QString& path)
             applyStoredColour(detail::tiffStoredColour(exif), properties);
     }
     // A raw file's is LibRaw's, which follows the file's own entry where it has one.
-    if (!isRawType(properties.type))
+    if (row.family != DecoderFamily::Raw)
         properties.orientation = detail::storedOrientation(path, properties.type).value;
     return properties;
 }

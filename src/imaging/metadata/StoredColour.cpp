@@ -1,5 +1,6 @@
 #include "imaging/metadata/StoredColour.h"
 
+#include "imaging/TypeTable.h"
 #include "imaging/support/ByteReading.h"
 #include "imaging/metadata/Exiv2Support.h"
 #include "imaging/metadata/JpegMarkers.h"
@@ -14,7 +15,9 @@ const QString kRgb = QStringLiteral("RGB");
 const QString kGray = QStringLiteral("Gray");
 const QString kCmyk = QStringLiteral("CMYK");
 
-std::optional<StoredColour> pngColour(QFile& file)
+} // namespace
+
+std::optional<StoredColour> pngColour(QIODevice& file)
 {
     // Signature, then the IHDR chunk: width, height, bit depth, colour type.
     const QByteArray head = file.read(26);
@@ -37,7 +40,7 @@ std::optional<StoredColour> pngColour(QFile& file)
     }
 }
 
-std::optional<StoredColour> jpegColour(QFile& file)
+std::optional<StoredColour> jpegColour(QIODevice& file)
 {
     // Start of frame: every SOFn but the DHT, JPG and DAC codes that share the range.
     const qint64 frame = findJpegMarker(file, [](quint8 code) {
@@ -62,7 +65,7 @@ std::optional<StoredColour> jpegColour(QFile& file)
     }
 }
 
-std::optional<StoredColour> bmpColour(QFile& file)
+std::optional<StoredColour> bmpColour(QIODevice& file)
 {
     const QByteArray header = file.read(30);
     if (header.size() < 26 || !header.startsWith("BM"))
@@ -75,23 +78,15 @@ std::optional<StoredColour> bmpColour(QFile& file)
     return StoredColour{8, kRgb};
 }
 
-} // namespace
-
 std::optional<StoredColour> readStoredColour(const QString& path, ImageType type)
 {
-    if (type != ImageType::Png && type != ImageType::Jpeg && type != ImageType::Bmp)
+    const ReadColour read = typeRow(type).storedColour;
+    if (!read)
         return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    switch (type) {
-    case ImageType::Png:
-        return pngColour(file);
-    case ImageType::Jpeg:
-        return jpegColour(file);
-    default:
-        return bmpColour(file);
-    }
+    return read(file);
 }
 
 std::optional<StoredColour> tiffStoredColour(const Exiv2::ExifData& exif)

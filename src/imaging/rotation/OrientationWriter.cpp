@@ -2,7 +2,7 @@
 
 #include "imaging/metadata/ExifOrientation.h"
 #include "imaging/metadata/Exiv2Support.h"
-#include "imaging/ImageTypes.h"
+#include "imaging/TypeTable.h"
 #include "imaging/metadata/JpegMarkers.h"
 #include "imaging/pixels/Orientation.h"
 #include "imaging/decoders/RawDecoder.h"
@@ -25,12 +25,15 @@ constexpr quint16 kXmpTag = 700;
 // Larger XMP packets carry previews; they are left as they are.
 constexpr qint64 kMaxXmpBytes = 1 << 20;
 
-// Types whose orientation value is written here. RW2 files are read by nothing that writes
-// them back safely.
 bool writesOrientation(ImageType type)
 {
-    return type == ImageType::Jpeg || type == ImageType::Tiff ||
-           (isRawType(type) && type != ImageType::Rw2);
+    return detail::typeRow(type).rotation == detail::RotationWrite::OrientationValue;
+}
+
+// Its orientation lives in a JPEG's Exif segment rather than in the file's own structure.
+bool inJpegExif(ImageType type)
+{
+    return detail::typeRow(type).orientation == detail::OrientationSource::JpegExif;
 }
 
 // Copies straight into destination. QFile::copy would first write a visible "qt_temp.*" file
@@ -178,11 +181,11 @@ bool setOrientation(const QString& path, ImageType type, int orientation)
         const bool patched =
             writeAt(file, entry.at + 8, endian(quint32(orientation), width, tiff->littleEndian()));
         return patched &&
-               (type == ImageType::Jpeg ? patchJpegXmp(file, orientation)
+               (inJpegExif(type) ? patchJpegXmp(file, orientation)
                                         : patchTiffXmp(file, *tiff, *first, orientation)) &&
                file.flush();
     }
-    if (type != ImageType::Jpeg) {
+    if (!inJpegExif(type)) {
         return first && appendFirstDirectory(file, *tiff, *first, orientation) &&
                patchTiffXmp(file, *tiff, *first, orientation) && file.flush();
     }
@@ -214,9 +217,7 @@ bool writeRotatedOrientation(const QString& source, const QString& destination, 
         QFile file(source);
         if (!file.open(QIODevice::ReadOnly))
             return false;
-        if (type != ImageType::Jpeg && !TiffStructure::open(file))
-            return false;
-        if (type == ImageType::Jpeg && sniffImageType(file.read(4)) != ImageType::Jpeg)
+        if (inJpegExif(type) ? sniffImageType(file.read(4)) != type : !TiffStructure::open(file))
             return false;
     }
     const int current = shownOrientation(source);

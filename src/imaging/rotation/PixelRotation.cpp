@@ -107,16 +107,10 @@ bool isLosslessWebp(const QString& path)
 
 void configureWriter(QImageWriter& writer, ImageType type, const QString& source)
 {
-    constexpr int kJpegQuality = 95;
     constexpr int kLossyWebpQuality = 90;
     constexpr int kLosslessQuality = 100;
-    constexpr int kTiffLzw = 1;
-    if (type == ImageType::Jpeg)
-        writer.setQuality(kJpegQuality);
-    else if (type == ImageType::Webp)
+    if (type == ImageType::Webp)
         writer.setQuality(isLosslessWebp(source) ? kLosslessQuality : kLossyWebpQuality);
-    else if (type == ImageType::Tiff)
-        writer.setCompression(kTiffLzw);
 }
 
 } // namespace
