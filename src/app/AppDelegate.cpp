@@ -11,7 +11,10 @@
 #include <QUrl>
 #include <QWidget>
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_appState(new AppState(this)) {}
+AppDelegate::AppDelegate(imaging::EarlyDecode* early, QObject* parent)
+    : QObject(parent), m_appState(new AppState(early, this))
+{
+}
 
 AppDelegate::~AppDelegate() = default;
 

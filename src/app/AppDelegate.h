@@ -5,6 +5,9 @@
 #include <QStringList>
 
 class AppState;
+namespace imaging {
+class EarlyDecode;
+}
 class QWidget;
 class SingleInstance;
 
@@ -14,7 +17,8 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    explicit AppDelegate(QObject* parent = nullptr);
+    // early: the photo named at start, decoded beside the window's construction, for the model.
+    explicit AppDelegate(imaging::EarlyDecode* early = nullptr, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     AppState& appState() { return *m_appState; }

@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
     const QStringList files = QApplication::arguments().mid(1);
     int status = 0;
     {
-        AppDelegate delegate;
+        AppDelegate delegate(&early);
         if (delegate.handOverOrListen(files, QDir::currentPath(),
                                       SingleInstance::defaultServerName()))
             return 0;

@@ -17,9 +17,7 @@
 
 namespace imaging {
 
-namespace {
-
-struct Early {
+struct EarlyDecode::State {
     std::mutex mutex;
     std::condition_variable changed;
     QString path;
@@ -39,14 +37,12 @@ struct Early {
     bool previewShown = false;
 };
 
+namespace {
+
+using Early = EarlyDecode::State;
+
 // How long the whole decode waits for the preview to be on screen, at most.
 constexpr std::chrono::milliseconds kPreviewShownWait{150};
-
-Early& early()
-{
-    static Early instance;
-    return instance;
-}
 
 // A JPEG is decoded scaled in the DCT; a HEIF file shows the thumbnail it carries, and a raw
 // file the camera's preview, while the whole picture is decoded, which takes a second or more
@@ -119,6 +115,7 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
 } // namespace
 
 EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds)
+    : m_state(std::make_unique<State>())
 {
     if (argument.isEmpty() || argument.startsWith(QLatin1Char('-')))
         return;
@@ -127,38 +124,31 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     const ImageType type = detectImageType(path);
     if (!version || decoderFor(type) == DecoderFamily::None)
         return;
-    Early& e = early();
+    Early& e = *m_state;
     const std::lock_guard lock(e.mutex);
     e.path = path;
     e.version = *version;
     e.previewPending = hasPreview(type) && previewBounds;
     e.applicationStarted = QCoreApplication::instance() != nullptr;
-    e.previewShown = false;
-    e.cancelled = false;
-    e.preview.reset();
-    e.finished = false;
-    e.image.reset();
-    e.failure = DecodeFailure::none;
     e.started = true;
-    e.done = QPromise<void>();
     e.done.start();
     e.thread = std::thread(
         [&e, path, type, bounds = std::move(previewBounds)] { run(e, path, type, bounds); });
 }
 
-void earlyPreviewShown()
+EarlyDecode::~EarlyDecode()
 {
-    Early& e = early();
-    {
-        const std::lock_guard lock(e.mutex);
-        e.previewShown = true;
-    }
+    Early& e = *m_state;
+    // Whatever is still under way is no longer wanted (a launch that handed its file over).
+    e.cancelled = true;
     e.changed.notify_all();
+    if (e.thread.joinable())
+        e.thread.join();
 }
 
 void EarlyDecode::applicationStarted()
 {
-    Early& e = early();
+    Early& e = *m_state;
     {
         const std::lock_guard lock(e.mutex);
         e.applicationStarted = true;
@@ -166,23 +156,19 @@ void EarlyDecode::applicationStarted()
     e.changed.notify_all();
 }
 
-EarlyDecode::~EarlyDecode()
+void EarlyDecode::previewShown()
 {
-    Early& e = early();
-    // Whatever is still under way is no longer wanted (a launch that handed its file over).
-    e.cancelled = true;
+    Early& e = *m_state;
+    {
+        const std::lock_guard lock(e.mutex);
+        e.previewShown = true;
+    }
     e.changed.notify_all();
-    if (e.thread.joinable())
-        e.thread.join();
-    const std::lock_guard lock(e.mutex);
-    e.path.clear();
-    e.preview.reset();
-    e.image.reset();
 }
 
-std::optional<Preview> takeEarlyPreview(const QString& path)
+std::optional<Preview> EarlyDecode::takePreview(const QString& path)
 {
-    Early& e = early();
+    Early& e = *m_state;
     std::unique_lock lock(e.mutex);
     if (e.path.isEmpty() || e.path != path)
         return std::nullopt;
@@ -193,23 +179,17 @@ std::optional<Preview> takeEarlyPreview(const QString& path)
     return preview;
 }
 
-QFuture<void> earlyDecodeDone()
+QFuture<void> EarlyDecode::done() const
 {
-    Early& e = early();
+    Early& e = *m_state;
     const std::lock_guard lock(e.mutex);
     return e.started ? e.done.future() : QtFuture::makeReadyFuture();
 }
 
-void forgetEarlyDecode(const QString& path)
+std::optional<std::pair<std::optional<QImage>, DecodeFailure>>
+EarlyDecode::takeResult(const QString& path)
 {
-    detail::takeEarlyDecode(path);
-}
-
-namespace detail {
-
-std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(const QString& path)
-{
-    Early& e = early();
+    Early& e = *m_state;
     std::unique_lock lock(e.mutex);
     if (e.path.isEmpty() || e.path != path)
         return std::nullopt;
@@ -226,7 +206,5 @@ std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(c
         return std::nullopt;
     return std::pair{std::move(image), e.failure};
 }
-
-} // namespace detail
 
 } // namespace imaging

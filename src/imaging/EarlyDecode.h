@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -22,9 +23,9 @@ struct Preview {
 
 // The image named on the command line, decoded on a thread of its own while Qt, the window and
 // the fonts start: a JPEG from the top of main, other types once the application object exists
-// (their decoders read through Qt's image plugins). The first decodeImage of that file on the
-// main thread takes this result instead of decoding again. The destructor cancels what is
-// still under way and waits for the thread.
+// (their decoders read through Qt's image plugins). Made in main and handed to the model, which
+// takes its result instead of decoding that file again. The destructor cancels what is still
+// under way and waits for the thread.
 //
 // When the window the photo opens in is known to be smaller than the photo, a preview is
 // decoded first: a JPEG scaled in the DCT to the window, which costs a fraction of the whole
@@ -39,31 +40,31 @@ public:
     // it is not known.
     explicit EarlyDecode(const QString& path, std::function<QSize()> previewBounds = {});
     ~EarlyDecode();
+    EarlyDecode(const EarlyDecode&) = delete;
+    EarlyDecode& operator=(const EarlyDecode&) = delete;
+
     // The application object exists: the decode of a file other than a JPEG may begin. Taking
     // the result begins it too.
     void applicationStarted();
-    EarlyDecode(const EarlyDecode&) = delete;
-    EarlyDecode& operator=(const EarlyDecode&) = delete;
+
+    // The preview decoded for this absolute path, waited for if still under way; none when
+    // there is none or it is for another file. Taken once. The whole picture then comes from
+    // takeResult, which waits for it only once done() has finished.
+    std::optional<Preview> takePreview(const QString& path);
+    // Finishes once the decode has ended; a finished future when none was started.
+    QFuture<void> done() const;
+    // The preview is on screen: the whole picture's decode may have the processor. Until then,
+    // or for a moment at most, it waits.
+    void previewShown();
+    // The result for this absolute path, waited for if still under way; none when there is
+    // none, it is for another file, or the file changed since it was read. Taken once.
+    std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeResult(const QString& path);
+
+    // The decode's own state, shared with its thread.
+    struct State;
+
+private:
+    std::unique_ptr<State> m_state;
 };
-
-// The preview decoded early for this absolute path, waited for if still under way; none when
-// there is none or it is for another file. Taken once. The whole picture then comes from
-// decodeImage, which waits for it only once earlyDecodeDone has finished.
-std::optional<Preview> takeEarlyPreview(const QString& path);
-// Finishes once the early decode has ended; a finished future when there is none.
-QFuture<void> earlyDecodeDone();
-// The preview is on screen: the whole picture's decode may have the processor. Until then, or
-// for a moment at most, it waits.
-void earlyPreviewShown();
-// Frees the early result for this path, if nobody took it.
-void forgetEarlyDecode(const QString& path);
-
-namespace detail {
-
-// The early result for this absolute path, waited for if still under way; none when there is
-// none, it is for another file, or the file changed since it was read. Taken once.
-std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeEarlyDecode(const QString& path);
-
-} // namespace detail
 
 } // namespace imaging

@@ -3,7 +3,6 @@
 #include "imaging/support/DecodeScope.h"
 #include "imaging/support/DecodeSupport.h"
 #include "imaging/decoders/Decoding.h"
-#include "imaging/EarlyDecode.h"
 #include "imaging/rotation/RewriteCheck.h"
 
 #include <QCoreApplication>
@@ -17,9 +16,6 @@ namespace imaging {
 
 namespace {
 
-std::atomic<quint64> g_decodes{0};
-std::atomic<quint64> g_mainThreadDecodes{0};
-
 bool onMainThread()
 {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -29,6 +25,12 @@ bool onMainThread()
 } // namespace
 
 namespace detail {
+
+DecodeCounts& decodeCounts()
+{
+    static DecodeCounts counts;
+    return counts;
+}
 
 std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failure,
                                        const std::atomic<bool>* cancelled)
@@ -53,15 +55,10 @@ std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failu
 std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure,
                                   const std::atomic<bool>* cancelled)
 {
-    g_decodes.fetch_add(1, std::memory_order_relaxed);
-    if (onMainThread()) {
-        g_mainThreadDecodes.fetch_add(1, std::memory_order_relaxed);
-        if (auto early = detail::takeEarlyDecode(path)) {
-            if (failure)
-                *failure = early->second;
-            return std::move(early->first);
-        }
-    }
+    detail::DecodeCounts& counts = detail::decodeCounts();
+    counts.all.fetch_add(1, std::memory_order_relaxed);
+    if (onMainThread())
+        counts.onMainThread.fetch_add(1, std::memory_order_relaxed);
     return detail::decodeForDisplay(path, failure, cancelled);
 }
 
@@ -90,16 +87,6 @@ std::optional<QImage> decodeAsStored(const QString& path)
     options.upright = false;
     options.toSrgb = false;
     return detail::decodeFile(path, options);
-}
-
-quint64 decodeCount()
-{
-    return g_decodes.load(std::memory_order_relaxed);
-}
-
-quint64 mainThreadDecodeCount()
-{
-    return g_mainThreadDecodes.load(std::memory_order_relaxed);
 }
 
 bool writeRotatedFile(const QString& source, const QString& destination, int quarterTurns)

@@ -31,11 +31,6 @@ DecodeFailure classifyDecodeFailure(const QString& path);
 // The first image as stored: the orientation not applied, colours as the file holds them.
 std::optional<QImage> decodeAsStored(const QString& path);
 
-// How many times decodeImage has been called in this process, and how many of those calls
-// ran on the application's main thread. For tests that prove where decoding happens.
-quint64 decodeCount();
-quint64 mainThreadDecodeCount();
-
 // The rows of the metadata panel. Never fails and never decodes pixels.
 MetadataRows extractMetadata(const QString& path);
 

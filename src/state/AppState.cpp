@@ -1,7 +1,8 @@
 #include "state/AppState.h"
 
-#include "state/FolderWatcher.h"
+#include "state/FolderSession.h"
 #include "state/PointerMonitor.h"
+#include "state/PreloadCache.h"
 
 #include <QPointer>
 #include <QSettings>
@@ -37,18 +38,6 @@ bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b)
     return !a || a->cacheKey() == b->cacheKey();
 }
 
-bool sameImages(const QHash<QUrl, QImage>& a, const QHash<QUrl, QImage>& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (auto it = a.cbegin(); it != a.cend(); ++it) {
-        auto other = b.constFind(it.key());
-        if (other == b.cend() || other->cacheKey() != it->cacheKey())
-            return false;
-    }
-    return true;
-}
-
 // Stores the value and tells whether observers must hear of it.
 template <typename T> bool assign(T& field, const T& value)
 {
@@ -60,7 +49,9 @@ template <typename T> bool assign(T& field, const T& value)
 
 } // namespace
 
-AppState::AppState(QObject* parent) : QObject(parent)
+AppState::AppState(imaging::EarlyDecode* early, QObject* parent)
+    : QObject(parent), m_early(early), m_preloads(new PreloadCache(this)),
+      m_folder(new FolderSession(this)), m_fileRotation(new FileRotation(this))
 {
     m_hideStatusBarTask = new QTimer(this);
     m_hideStatusBarTask->setSingleShot(true);
@@ -69,8 +60,9 @@ AppState::AppState(QObject* parent) : QObject(parent)
 
     readPreferences();
 
-    m_folderWatcher = new FolderWatcher(this);
-    connect(m_folderWatcher, &FolderWatcher::changed, this, &AppState::refreshFolder);
+    connect(m_folder, &FolderSession::changed, this, &AppState::refreshFolder);
+    connect(m_preloads, &PreloadCache::imagesChanged, this, &AppState::preloadedImagesChanged);
+    connect(m_fileRotation, &FileRotation::finished, this, &AppState::rewriteFinished);
 
     QPointer<AppState> self(this);
     auto* monitor = new PointerMonitor(
@@ -234,29 +226,33 @@ void AppState::setShowStatusBar(bool show)
         Q_EMIT showStatusBarChanged();
 }
 
+const QHash<QUrl, QImage>& AppState::preloadedImages() const
+{
+    return m_preloads->images();
+}
+
 void AppState::setPreloadedImages(const QHash<QUrl, QImage>& images)
 {
-    if (sameImages(m_preloadedImages, images))
-        return;
-    m_preloadedImages = images;
-    Q_EMIT preloadedImagesChanged();
+    noteCopiesChanged(m_preloads->setImages(images));
 }
 
 void AppState::insertPreloadedImage(const QUrl& url, const QImage& image)
 {
-    m_preloadedImages.insert(url, image);
-    Q_EMIT preloadedImagesChanged();
+    m_preloads->insert(url, image);
+    noteCopiesChanged(true);
 }
 
 std::optional<QImage> AppState::takePreloadedImage(const QUrl& url)
 {
-    auto it = m_preloadedImages.find(url);
-    if (it == m_preloadedImages.end())
-        return std::nullopt;
-    QImage image = *it;
-    m_preloadedImages.erase(it);
-    Q_EMIT preloadedImagesChanged();
-    return image;
+    auto taken = m_preloads->take(url);
+    noteCopiesChanged(taken.has_value());
+    return taken ? std::optional<QImage>(taken->first) : std::nullopt;
+}
+
+void AppState::noteCopiesChanged(bool changed)
+{
+    if (changed)
+        Q_EMIT preloadedImagesChanged();
 }
 
 QString AppState::windowTitle() const
@@ -277,16 +273,6 @@ void AppState::showStatusBarTemporarily()
     setShowStatusBar(true);
     // start() on a running timer restarts it: the earlier countdown is cancelled.
     m_hideStatusBarTask->start();
-}
-
-bool AppState::isHideCountdownActive() const
-{
-    return m_hideStatusBarTask->isActive();
-}
-
-void AppState::setStatusBarHideDelay(int milliseconds)
-{
-    m_hideStatusBarTask->setInterval(milliseconds);
 }
 
 void AppState::applyDisplayMode()

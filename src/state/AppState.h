@@ -1,10 +1,11 @@
 #pragma once
 
+#include "base/FileStamp.h"
 #include "desktop/Applications.h"
 #include "imaging/DecodeFailure.h"
 #include "imaging/EarlyDecode.h"
-#include "base/FileStamp.h"
 #include "imaging/MetadataEntry.h"
+#include "state/FileRotation.h"
 #include "state/Modes.h"
 
 #include <QHash>
@@ -14,16 +15,14 @@
 #include <QPointF>
 #include <QRectF>
 #include <QUrl>
-#include <atomic>
-#include <memory>
 #include <optional>
 #include <utility>
 
-
-class QFutureWatcherBase;
 class QTimer;
-class FolderWatcher;
+class FolderSession;
 class PointerMonitor;
+class PreloadCache;
+struct TestAccess;
 
 // The one model of what the viewer shows. Widget-free: widgets read it, call it and
 // observe its <field>Changed signals, which fire only when a value really changes.
@@ -31,7 +30,9 @@ class AppState : public QObject {
     Q_OBJECT
 
 public:
-    explicit AppState(QObject* parent = nullptr);
+    // early: the photo named at start, decoded beside the window's construction; its result is
+    // taken instead of decoding that file again.
+    explicit AppState(imaging::EarlyDecode* early = nullptr, QObject* parent = nullptr);
     ~AppState() override;
 
     const std::optional<QUrl>& currentURL() const { return m_currentURL; }
@@ -99,7 +100,7 @@ public:
     void setShowStatusBar(bool show);
 
     // Decoded neighbours of the shown image. Images compare by identity.
-    const QHash<QUrl, QImage>& preloadedImages() const { return m_preloadedImages; }
+    const QHash<QUrl, QImage>& preloadedImages() const;
     void setPreloadedImages(const QHash<QUrl, QImage>& images);
     void insertPreloadedImage(const QUrl& url, const QImage& image);
     std::optional<QImage> takePreloadedImage(const QUrl& url);
@@ -108,15 +109,11 @@ public:
 
     // Shows the status bar and restarts the hide countdown.
     void showStatusBarTemporarily();
-    bool isHideCountdownActive() const;
-    void setStatusBarHideDelay(int milliseconds);
 
     void applyDisplayMode();
     // The display mode kept in the preferences, if any. Readable before the application object
     // exists.
     static std::optional<DisplayMode> storedDisplayMode();
-
-    bool hasPointerMonitor() const { return m_mouseMonitor != nullptr; }
 
     // Folder listing.
     void loadDirectory(const QUrl& openedFile);
@@ -128,7 +125,6 @@ public:
     void nextImage();
     void previousImage();
     void goToImage(qint64 index);
-    void loadCurrentImage();
     void reloadCurrentImage();
     void preloadAdjacentImages();
     // While held, neighbours are not decoded ahead: at start the first picture has the
@@ -150,7 +146,7 @@ public:
     void rotateClockwise();
     void rotateCounterclockwise();
     // Whether a rotation is being written to a file.
-    bool isRewriting() const { return m_rewriteUnderWay.has_value(); }
+    bool isRewriting() const { return m_fileRotation->file().has_value(); }
 
     // File actions on the shown file; each does nothing without one.
     void copyImageToPasteboard();
@@ -161,12 +157,6 @@ public:
     void openWith(const QUrl& application);
     // Moves the shown file to the Trash and shows its neighbour; a failure goes to deleteError.
     void deleteCurrentImage();
-    // The shown folder is watched; this brings the list, the position and the shown image up
-    // to date with it. Run after each burst of changes.
-    void refreshFolder();
-    // After the file at position left imageFiles (already without it), as after a move to the
-    // Trash: the file that followed it is shown, or the new last one; with none left, nothing.
-    void showInPlaceOfRemoved(qint64 position);
 
 Q_SIGNALS:
     void currentURLChanged();
@@ -194,32 +184,39 @@ Q_SIGNALS:
     void fileRewritten(const QUrl& url);
 
 private:
+    friend struct TestAccess;
+
     void readPreferences();
     void rotateBy(int quarterTurns);
     // Starts writing the view's turn into the shown file, unless a rewrite is under way.
     void rewriteTurnedFile();
+    void rewriteFinished(const QUrl& url, int quarterTurns, const FileRotation::Result& result);
     void openFolder(const QUrl& folder);
+    // Shows the file at position index of imageFiles, which must be in range.
+    void loadCurrentImage();
     // Decodes the file on this thread, recording why it failed and which version it read.
     // The photo decoded early shows its preview until the whole picture follows.
     void showDecoded(const QUrl& url);
     void showPreview(const QUrl& url, const imaging::Preview& preview);
     // Puts the whole picture in the preview's place, waiting for it if need be.
     void finishPreview();
+    // The early decode's result for the file, or a decode on this thread.
+    std::optional<QImage> decodeShown(const QString& path, imaging::DecodeFailure* failure);
     void clearShownFile();
-    // Shows the file at position index of imageFiles, which must be in range.
     void showPosition(qint64 index);
     void takePendingStep();
     // The next and the previous position's files; one when the folder holds two.
     QList<QUrl> neighbourUrls() const;
     QList<QUrl> neighbourUrls(qint64 index) const;
-    // Calls off the decodes and drops the decoded copies of files not in wanted.
-    void forgetPreloadsOutside(const QList<QUrl>& wanted);
-    // The preload of a file about to be shown, waited for if under way: it ends sooner than a
-    // decode begun afresh. None when there is none, it failed, or the file changed since.
-    std::optional<std::pair<QImage, base::FileStamp>> awaitPreload(const QUrl& url);
-    // Drops the preloaded copies of files rewritten or gone since; true if there were any.
-    bool dropStalePreloads();
+    // Tells of a change to the preloaded copies made by this model.
+    void noteCopiesChanged(bool changed);
     void watchShownFolder();
+    // The shown folder is watched; this brings the list, the position and the shown image up
+    // to date with it. Run after each burst of changes.
+    void refreshFolder();
+    // After the file at position left imageFiles (already without it), as after a move to the
+    // Trash: the file that followed it is shown, or the new last one; with none left, nothing.
+    void showInPlaceOfRemoved(qint64 position);
 
     std::optional<QUrl> m_currentURL;
     std::optional<QImage> m_currentImage;
@@ -241,23 +238,17 @@ private:
     std::optional<QString> m_deleteError;
     bool m_showStatusBar = true;
     QTimer* m_hideStatusBarTask = nullptr;
-    QHash<QUrl, QImage> m_preloadedImages;
     PointerMonitor* m_mouseMonitor = nullptr;
-    FolderWatcher* m_folderWatcher = nullptr;
-    // The version of the shown file that was read (none: it was not there), and of each
-    // preloaded neighbour: a file whose stamp moves on was rewritten since.
+    // The version of the shown file that was read (none: it was not there): a file whose stamp
+    // moves on was rewritten since.
     std::optional<base::FileStamp> m_shownStamp;
-    QHash<QUrl, base::FileStamp> m_preloadStamps;
-    // Neighbours being decoded, each with the flag that calls its decode off and the watcher
-    // of its result. A result that comes back without its entry here is dropped.
-    struct PreloadJob {
-        std::shared_ptr<std::atomic<bool>> cancelled;
-        QFutureWatcherBase* watcher = nullptr;
-    };
-    QHash<QUrl, PreloadJob> m_preloadsUnderWay;
+    imaging::EarlyDecode* m_early = nullptr;
+    PreloadCache* m_preloads = nullptr;
+    FolderSession* m_folder = nullptr;
+    FileRotation* m_fileRotation = nullptr;
+    // The picture on screen when the rewrite under way began.
+    qint64 m_rewrittenViewKey = 0;
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
     bool m_preloadsHeld = false;
-    // The file a rotation is being written to.
-    std::optional<QUrl> m_rewriteUnderWay;
 };

@@ -1,7 +1,6 @@
 #include "state/FolderListing.h"
 
 #include "imaging/ImageTypes.h"
-#include "state/AppState.h"
 #include "state/EarlyListing.h"
 
 #include <QFile>
@@ -147,16 +146,3 @@ qsizetype naturalPosition(const QList<QUrl>& files, const QUrl& file)
 }
 
 } // namespace folder
-
-void AppState::loadDirectory(const QUrl& openedFile)
-{
-    const auto listed = folder::listImages(openedFile);
-    if (!listed) {
-        setImageFiles({openedFile});
-        setCurrentIndex(0);
-        return;
-    }
-    setImageFiles(*listed);
-    const qsizetype position = listed->indexOf(openedFile);
-    setCurrentIndex(position < 0 ? 0 : position);
-}

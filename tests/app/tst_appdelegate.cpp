@@ -160,8 +160,9 @@ private Q_SLOTS:
         QVERIFY(qAbs(offset.x()) <= 2 && qAbs(offset.y()) <= 2);
 
         QTemporaryDir dir;
-        const auto keepsItsSize = [&dir](const QString& file, bool preview) {
-            AppDelegate withImage;
+        const auto keepsItsSize = [&dir](const QString& file, bool preview,
+                                         imaging::EarlyDecode* early = nullptr) {
+            AppDelegate withImage(early);
             withImage.openFiles({file}, dir.path());
             if (withImage.appState().currentPreview().has_value() != preview)
                 return false;
@@ -175,8 +176,8 @@ private Q_SLOTS:
         QVERIFY(keepsItsSize(makeImage(dir.path(), QStringLiteral("p.png")), false));
         // So does a photo whose preview is all there is yet.
         const QString photo = makeImage(dir.path(), QStringLiteral("p.jpg"), {640, 480});
-        const imaging::EarlyDecode early(photo, [] { return QSize(160, 120); });
-        QVERIFY(keepsItsSize(photo, true));
+        imaging::EarlyDecode early(photo, [] { return QSize(160, 120); });
+        QVERIFY(keepsItsSize(photo, true, &early));
     }
 
     // The real program: a second launch hands over and ends at once (3 s allows for ASan).

@@ -158,8 +158,8 @@ private Q_SLOTS:
         const std::optional<QImage> thumbnail = imaging::makeThumbnail(file, 128);
         QVERIFY(thumbnail && thumbnail->size() == QSize(128, 32));
         QCOMPARE(fixtures::quadrantColours(*thumbnail), picture);
-        const imaging::EarlyDecode early(file, [] { return QSize(100, 100); });
-        if (const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file))
+        imaging::EarlyDecode early(file, [] { return QSize(100, 100); });
+        if (const std::optional<imaging::Preview> preview = early.takePreview(file))
             QCOMPARE(preview->image.size(), QSize(256, 64));
     }
 

@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "../support/TestAccess.h"
 
 #include "imaging/AnimatedImage.h"
 #include "imaging/decoders/Decoding.h"
@@ -225,15 +226,15 @@ private Q_SLOTS:
 
     void decodesAreCountedWithTheirThread()
     {
-        const quint64 total = imaging::decodeCount(), onMain = imaging::mainThreadDecodeCount();
+        const quint64 total = TestAccess::decodeCount(), onMain = TestAccess::mainThreadDecodeCount();
         QVERIFY(imaging::decodeImage(m_files["png"]));
         const QString file = m_files["jpg"];
         std::optional<QImage> onWorker; // a thread of its own: a pool may run it here instead
         std::thread([&] { onWorker = imaging::decodeImage(file); }).join();
         QVERIFY(onWorker);
         QVERIFY(imaging::makeThumbnail(file)); // not a decode for display
-        QCOMPARE(imaging::decodeCount(), total + 2);
-        QCOMPARE(imaging::mainThreadDecodeCount(), onMain + 1);
+        QCOMPARE(TestAccess::decodeCount(), total + 2);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), onMain + 1);
     }
 
     // A preload called off part way gives up instead of finishing a picture nobody will see.
@@ -304,24 +305,23 @@ private Q_SLOTS:
         first.fill(Qt::red);
         QVERIFY(first.save(file, type.constData()));
         {
-            const imaging::EarlyDecode early(file);
-            const quint64 before = imaging::mainThreadDecodeCount();
-            const std::optional<QImage> image = imaging::decodeImage(file);
-            QVERIFY(image && image->size() == first.size());
-            QCOMPARE(imaging::mainThreadDecodeCount(), before + 1);
-            QVERIFY(!imaging::detail::takeEarlyDecode(file));
+            imaging::EarlyDecode early(file);
+            const auto taken = early.takeResult(file);
+            QVERIFY(taken && taken->first && taken->first->size() == first.size());
+            QVERIFY(!early.takeResult(file));
+            QVERIFY(!early.takeResult(path("other." + format.toLower())));
         }
         {
-            const imaging::EarlyDecode early(file);
+            // Rewritten while it was read: nothing to take, the file is decoded afresh.
+            imaging::EarlyDecode early(file);
+            early.done().waitForFinished();
             QImage second(32, 32, QImage::Format_RGB32);
             second.fill(Qt::blue);
             QVERIFY(second.save(file, type.constData()));
-            const std::optional<QImage> image = imaging::decodeImage(file);
-            QVERIFY(image);
-            QCOMPARE(image->size(), second.size());
+            QVERIFY(!early.takeResult(file));
         }
-        const imaging::EarlyDecode early(file);
-        const auto taken = imaging::detail::takeEarlyDecode(file);
+        imaging::EarlyDecode early(file);
+        const auto taken = early.takeResult(file);
         QVERIFY(taken && taken->first && taken->first->size() == QSize(32, 32));
     }
 
@@ -339,23 +339,23 @@ private Q_SLOTS:
         const auto isBlue = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 60; };
         {
             // Fitted into 100 x 120 the photo is 60 x 120: an eighth (50 x 100) is too small.
-            const imaging::EarlyDecode early(file, [] { return QSize(100, 120); });
-            const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file);
+            imaging::EarlyDecode early(file, [] { return QSize(100, 120); });
+            const std::optional<imaging::Preview> preview = early.takePreview(file);
             QVERIFY(preview);
             QCOMPARE(preview->fullSize, QSize(400, 800));
             QCOMPARE(preview->image.size(), QSize(100, 200));
             QVERIFY(isRed(preview->image.pixel(50, 20)) && isBlue(preview->image.pixel(50, 180)));
-            QVERIFY(!imaging::takeEarlyPreview(file));
+            QVERIFY(!early.takePreview(file));
             // The whole decode waits for the preview to be on screen.
-            imaging::earlyPreviewShown();
-            imaging::earlyDecodeDone().waitForFinished();
+            early.previewShown();
+            early.done().waitForFinished();
             const std::optional<QImage> whole = imaging::decodeImage(file);
             QVERIFY(whole && whole->size() == QSize(400, 800));
             QVERIFY(isRed(whole->pixel(200, 100)) && isBlue(whole->pixel(200, 700)));
         }
         for (const QSize window : {QSize(400, 800), QSize()}) {
-            const imaging::EarlyDecode early(file, [window] { return window; });
-            QVERIFY(!imaging::takeEarlyPreview(file));
+            imaging::EarlyDecode early(file, [window] { return window; });
+            QVERIFY(!early.takePreview(file));
             const std::optional<QImage> whole = imaging::decodeImage(file);
             QVERIFY(whole && whole->size() == QSize(400, 800));
         }
@@ -383,14 +383,14 @@ private Q_SLOTS:
         QVERIFY(whole && whole->size() == upright.size() && redAboveBlue(*whole));
 
         {
-            const imaging::EarlyDecode early(file, [] { return QSize(300, 500); });
-            const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file);
+            imaging::EarlyDecode early(file, [] { return QSize(300, 500); });
+            const std::optional<imaging::Preview> preview = early.takePreview(file);
             QVERIFY(preview);
             QCOMPARE(preview->fullSize, upright.size());
             QCOMPARE(preview->image.size(), QSize(80, 160));
             QVERIFY(redAboveBlue(preview->image));
-            imaging::earlyPreviewShown();
-            imaging::earlyDecodeDone().waitForFinished();
+            early.previewShown();
+            early.done().waitForFinished();
             const std::optional<QImage> after = imaging::decodeImage(file);
             QVERIFY(after && after->size() == upright.size());
         }
@@ -402,8 +402,8 @@ private Q_SLOTS:
         const auto [refused, oddFull] = decodedFor(odd, 60);
         QVERIFY(refused && refused->size() == upright.size() && redAboveBlue(*refused));
         QVERIFY(!oddFull.isValid());
-        const imaging::EarlyDecode early(odd, [] { return QSize(300, 500); });
-        QVERIFY(!imaging::takeEarlyPreview(odd));
+        imaging::EarlyDecode early(odd, [] { return QSize(300, 500); });
+        QVERIFY(!early.takePreview(odd));
     }
 
     // A raw file's preview, as cameras store it (plain RGB or JPEG, turned as the sensor's
@@ -432,12 +432,12 @@ private Q_SLOTS:
         const std::optional<QImage> large = imaging::makeThumbnail(file, 200);
         QVERIFY(large && large->size() == QSize(133, 200) && redAboveBlue(*large));
         {
-            const imaging::EarlyDecode early(file, [] { return QSize(150, 200); });
-            const std::optional<imaging::Preview> preview = imaging::takeEarlyPreview(file);
+            imaging::EarlyDecode early(file, [] { return QSize(150, 200); });
+            const std::optional<imaging::Preview> preview = early.takePreview(file);
             QVERIFY(preview && preview->image.size() == QSize(100, 150));
             QCOMPARE(preview->fullSize, upright.size());
-            imaging::earlyPreviewShown();
-            imaging::earlyDecodeDone().waitForFinished();
+            early.previewShown();
+            early.done().waitForFinished();
             const std::optional<QImage> whole = imaging::decodeImage(file);
             QVERIFY(whole && whole->size() == upright.size() && redAboveBlue(*whole));
         }

@@ -1,5 +1,6 @@
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
+#include "../support/TestAccess.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -129,8 +130,8 @@ private Q_SLOTS:
     void statusBarCountdown()
     {
         AppState state;
-        state.setStatusBarHideDelay(150);
-        QVERIFY(state.showStatusBar() && !state.isHideCountdownActive());
+        TestAccess::setStatusBarHideDelay(state, 150);
+        QVERIFY(state.showStatusBar() && !TestAccess::isHideCountdownActive(state));
         state.showStatusBarTemporarily();
         QTest::qWait(100);
         state.showStatusBarTemporarily(); // restart keeps it up past the first deadline
@@ -138,13 +139,13 @@ private Q_SLOTS:
         QVERIFY(state.showStatusBar());
         QTRY_VERIFY_WITH_TIMEOUT(!state.showStatusBar(), 1000);
         state.showStatusBarTemporarily(); // a movement during the fade-out shows it again
-        QVERIFY(state.showStatusBar() && state.isHideCountdownActive());
+        QVERIFY(state.showStatusBar() && TestAccess::isHideCountdownActive(state));
     }
 
     void pointerMovementShowsStatusBar()
     {
         auto* state = new AppState;
-        state->setStatusBarHideDelay(10000);
+        TestAccess::setStatusBarHideDelay(*state, 10000);
         QWidget window;
         window.resize(200, 200);
         window.show();
@@ -160,7 +161,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QVERIFY(!state->showStatusBar());
         QTest::mouseMove(handle, QPoint(50, 50));
-        QTRY_VERIFY(state->showStatusBar() && state->isHideCountdownActive());
+        QTRY_VERIFY(state->showStatusBar() && TestAccess::isHideCountdownActive(*state));
         delete state; // movements must reach nothing once the model is gone
         QTest::mouseMove(&window, QPoint(60, 60));
         QCoreApplication::processEvents();

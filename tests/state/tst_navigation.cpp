@@ -1,4 +1,5 @@
 #include "Folders.h"
+#include "../support/TestAccess.h"
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
 #include "state/AppState.h"
@@ -119,9 +120,9 @@ private Q_SLOTS:
         QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[1], urls[4]}));
         const qint64 preloadedKey = state.preloadedImages().value(urls[1]).cacheKey();
 
-        const quint64 before = imaging::mainThreadDecodeCount();
+        const quint64 before = TestAccess::mainThreadDecodeCount();
         state.nextImage();
-        QCOMPARE(imaging::mainThreadDecodeCount(), before);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), before);
         // The same object, not a copy.
         QCOMPARE(state.currentImage()->cacheKey(), preloadedKey);
         // The image shown before left the cache when it became current and comes back
@@ -166,8 +167,8 @@ private Q_SLOTS:
         const QUrl url = QUrl::fromLocalFile(photo);
         const auto window = [] { return QSize(160, 120); };
         {
-            const imaging::EarlyDecode early(photo, window);
-            AppState state;
+            imaging::EarlyDecode early(photo, window);
+            AppState state(&early);
             state.holdPreloads(60'000);
             state.openFile(url);
             QVERIFY(state.currentPreview() && !state.currentImage());
@@ -182,8 +183,8 @@ private Q_SLOTS:
             QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[0], urls[2]}));
         }
         {
-            const imaging::EarlyDecode early(photo, window);
-            AppState state;
+            imaging::EarlyDecode early(photo, window);
+            AppState state(&early);
             state.openFile(url);
             QVERIFY(state.currentPreview());
             state.copyImageToPasteboard();
@@ -191,15 +192,15 @@ private Q_SLOTS:
             QCOMPARE(state.currentImage()->size(), QSize(640, 480));
         }
         {
-            const imaging::EarlyDecode early(photo, window);
-            AppState state;
+            imaging::EarlyDecode early(photo, window);
+            AppState state(&early);
             state.openFile(url);
             QVERIFY(state.currentPreview());
             state.nextImage();
             QVERIFY(!state.currentPreview());
-            imaging::earlyDecodeDone().waitForFinished();
+            early.done().waitForFinished();
             QTest::qWait(50);
-            QVERIFY(!imaging::detail::takeEarlyDecode(photo));
+            QVERIFY(!early.takeResult(photo));
             QCOMPARE(state.currentURL(), urls[0]);
             QCOMPARE(state.currentImage()->size(), QSize(9, 8));
         }
@@ -213,15 +214,15 @@ private Q_SLOTS:
         const auto urls = makeFolder(dir, 5);
         AppState state;
         base::preloadPool().waitForDone(); // no decode of an earlier test is still counted
-        const quint64 before = imaging::decodeCount();
+        const quint64 before = TestAccess::decodeCount();
         state.openFile(urls[0]);
         // Both neighbours' decodes begin; no event is handled, so their results stay unread.
-        for (int i = 0; i < 1000 && imaging::decodeCount() < before + 3; ++i)
+        for (int i = 0; i < 1000 && TestAccess::decodeCount() < before + 3; ++i)
             QThread::msleep(2);
-        const quint64 onMain = imaging::mainThreadDecodeCount();
+        const quint64 onMain = TestAccess::mainThreadDecodeCount();
         state.nextImage();
         QCOMPARE(state.currentImage()->width(), 10);
-        QCOMPARE(imaging::mainThreadDecodeCount(), onMain);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), onMain);
 
         QImage wider(40, 8, QImage::Format_RGB32);
         wider.fill(Qt::red);
@@ -238,9 +239,9 @@ private Q_SLOTS:
         state.openFile(urls[0]);
         QTRY_COMPARE(state.preloadedImages().size(), 2);
         state.setPreloadedImages({});
-        const quint64 before = imaging::mainThreadDecodeCount();
+        const quint64 before = TestAccess::mainThreadDecodeCount();
         state.nextImage();
-        QCOMPARE(imaging::mainThreadDecodeCount(), before + 1);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), before + 1);
         QVERIFY(state.currentImage());
     }
 
@@ -317,7 +318,7 @@ private Q_SLOTS:
         state.openFile(urls[0]);
         QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[1], urls[7]}));
         QSignalSpy moves(&state, &AppState::currentIndexChanged);
-        const quint64 before = imaging::mainThreadDecodeCount();
+        const quint64 before = TestAccess::mainThreadDecodeCount();
         for (int step : steps)
             state.requestStep(step);
         // Nothing moves until the event loop turns; then only the last position is shown.
@@ -328,7 +329,7 @@ private Q_SLOTS:
         QCOMPARE(moves.size(), landsOn == 0 ? 0 : 1);
         QCOMPARE(state.currentURL(), urls[landsOn]);
         QCOMPARE(state.currentImage()->width(), 9 + landsOn);
-        QCOMPARE(imaging::mainThreadDecodeCount(), before + decodesHere);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), before + decodesHere);
     }
 
     void cacheHoldsOnlyTheNeighboursHoweverFastTheSteps()
@@ -359,6 +360,24 @@ private Q_SLOTS:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char(' '))));
     }
 
+    // A step tells of the new file once: one title, one picture, one change of the copies held.
+    void aStepIsOneChangeOfEach()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 5);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(cachedUrls(state), (QSet<QUrl>{urls[1], urls[4]}));
+        QSignalSpy titles(&state, &AppState::windowTitleChanged);
+        QSignalSpy pictures(&state, &AppState::currentImageChanged);
+        QSignalSpy copies(&state, &AppState::preloadedImagesChanged);
+        state.nextImage();
+        QCOMPARE(titles.count(), 1);
+        QCOMPARE(pictures.count(), 1);
+        QCOMPARE(copies.count(), 1);
+        QCOMPARE(cachedUrls(state), (QSet<QUrl>{urls[0]}));
+    }
+
     void titleAndPictureChangeWithNoDecodeBetween()
     {
         QTemporaryDir dir;
@@ -369,10 +388,10 @@ private Q_SLOTS:
         quint64 decodesAtTitle = 0;
         QList<QPair<QString, int>> seen;
         connect(&state, &AppState::windowTitleChanged, &state,
-                [&] { decodesAtTitle = imaging::mainThreadDecodeCount(); });
+                [&] { decodesAtTitle = TestAccess::mainThreadDecodeCount(); });
         connect(&state, &AppState::currentImageChanged, &state, [&] {
             // The decode of the new picture is done before anything tells of the new file.
-            QCOMPARE(imaging::mainThreadDecodeCount(), decodesAtTitle);
+            QCOMPARE(TestAccess::mainThreadDecodeCount(), decodesAtTitle);
             seen.append({state.currentURL()->fileName(), state.currentImage()->width()});
         });
         state.goToImage(3);

@@ -1,4 +1,5 @@
 #include "../support/TestSupport.h"
+#include "../support/TestAccess.h"
 #include "DiskFaults.h"
 
 #include "imaging/ImageService.h"
@@ -82,7 +83,7 @@ private Q_SLOTS:
         AppState state;
         state.openFile(QUrl::fromLocalFile(path));
         QSignalSpy rewritten(&state, &AppState::fileRewritten);
-        const quint64 decodesBefore = imaging::mainThreadDecodeCount();
+        const quint64 decodesBefore = TestAccess::mainThreadDecodeCount();
         state.rotateClockwise();
         state.rotateClockwise();
         QCOMPARE(state.rotation(), 180.0);
@@ -93,7 +94,7 @@ private Q_SLOTS:
         QCOMPARE(imaging::shownOrientation(path), 3);
         QCOMPARE(state.currentImage()->convertToFormat(QImage::Format_ARGB32),
                  imaging::turnedClockwise(shown, 2).convertToFormat(QImage::Format_ARGB32));
-        QCOMPARE(imaging::mainThreadDecodeCount(), decodesBefore);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), decodesBefore);
     }
 
     // A write that cannot finish leaves the file byte for byte as it was and nothing beside it;

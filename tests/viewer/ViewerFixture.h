@@ -17,7 +17,8 @@ struct Fixture {
     ImageViewer* viewer;
     int quits = 0;
 
-    Fixture()
+    // early: a photo decoded ahead, as at start.
+    explicit Fixture(imaging::EarlyDecode* early = nullptr) : state(early)
     {
         viewer = new ImageViewer(state);
         viewer->setQuitHandler([this] { ++quits; });

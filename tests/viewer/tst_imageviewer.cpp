@@ -1,4 +1,5 @@
 #include "ViewerFixture.h"
+#include "../support/TestAccess.h"
 #include "imaging/EarlyDecode.h"
 #include "overlays/NavigatorOverlay.h"
 #include "viewer/EmptyStateView.h"
@@ -309,12 +310,13 @@ private Q_SLOTS:
     // on the same surface without a fade or a change of zoom.
     void previewIsReplacedInPlace()
     {
-        Fixture f;
-        const QString photo = f.dir.filePath(QStringLiteral("photo.jpg"));
+        QTemporaryDir folder;
+        const QString photo = folder.filePath(QStringLiteral("photo.jpg"));
         QImage picture(1600, 1200, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         QVERIFY(picture.save(photo));
-        const imaging::EarlyDecode early(photo, [] { return QSize(400, 300); });
+        imaging::EarlyDecode early(photo, [] { return QSize(400, 300); });
+        Fixture f(&early);
         f.state.openFile(QUrl::fromLocalFile(photo));
         QVERIFY(f.state.currentPreview());
         ZoomableImageView* zoom = f.viewer->zoomView();
@@ -371,7 +373,7 @@ private Q_SLOTS:
         f.state.setShowStatusBar(false);
         f.press(Qt::Key_Right);
         QVERIFY(f.state.showStatusBar());
-        QVERIFY(f.state.isHideCountdownActive());
+        QVERIFY(TestAccess::isHideCountdownActive(f.state));
         // So does a zoom, by wheel or by command.
         f.state.setShowStatusBar(false);
         ZoomScrollArea* area = f.viewer->zoomView()->scrollArea();

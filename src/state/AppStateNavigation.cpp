@@ -1,0 +1,349 @@
+// The model's opening and stepping, its neighbours decoded ahead and its folder kept true to
+// the disk. The machinery lives in PreloadCache and FolderSession; this is what the model does
+// with them.
+#include "state/AppState.h"
+
+#include "imaging/ImageService.h"
+#include "state/FolderListing.h"
+#include "state/FolderSession.h"
+#include "state/PreloadCache.h"
+
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QTimer>
+
+void AppState::openFile(const QUrl& url)
+{
+    if (QFileInfo(url.toLocalFile()).isDir()) {
+        openFolder(url);
+        return;
+    }
+    // Read first: the picture decoded at start is finished meanwhile.
+    const MetadataRows metadata = imaging::extractMetadata(url.toLocalFile());
+    setCurrentURL(url);
+    showDecoded(url);
+    setRotation(0);
+    loadDirectory(url);
+    setMetadata(metadata);
+    applyDisplayMode();
+    preloadAdjacentImages();
+    watchShownFolder();
+}
+
+void AppState::openFolder(const QUrl& folder)
+{
+    const std::optional<QList<QUrl>> images = folder::listImagesIn(folder.toLocalFile());
+    if (images && !images->isEmpty()) {
+        openFile(images->first());
+        return;
+    }
+    // Nothing to show: the window goes back to its invitation.
+    clearShownFile();
+    setImageFiles({});
+    setCurrentIndex(0);
+    setRotation(0);
+    noteCopiesChanged(m_preloads->keepOnly({}));
+    watchShownFolder();
+}
+
+void AppState::loadDirectory(const QUrl& openedFile)
+{
+    const FolderSession::Listing listing = FolderSession::list(openedFile);
+    setImageFiles(listing.files);
+    setCurrentIndex(listing.position);
+}
+
+std::optional<QImage> AppState::decodeShown(const QString& path, imaging::DecodeFailure* failure)
+{
+    if (m_early) {
+        if (auto early = m_early->takeResult(path)) {
+            *failure = early->second;
+            return std::move(early->first);
+        }
+    }
+    return imaging::decodeImage(path, failure);
+}
+
+void AppState::showDecoded(const QUrl& url)
+{
+    const QString path = url.toLocalFile();
+    // Read before decoding: a rewrite during the decode then shows up as a change.
+    m_shownStamp = base::FileStamp::of(path);
+    if (m_early) {
+        if (std::optional<imaging::Preview> preview = m_early->takePreview(path)) {
+            showPreview(url, *preview);
+            return;
+        }
+    }
+    imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+    setCurrentImage(decodeShown(path, &failure));
+    setDecodeFailure(failure);
+}
+
+void AppState::showPreview(const QUrl& url, const imaging::Preview& preview)
+{
+    m_currentImage.reset();
+    m_currentPreview = preview;
+    setDecodeFailure(imaging::DecodeFailure::none);
+    Q_EMIT currentImageChanged();
+    const qint64 key = preview.image.cacheKey();
+    // The watcher belongs to this model: it reports on this thread, and never once it is gone.
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, url, key] {
+        watcher->deleteLater();
+        if (m_currentPreview && m_currentPreview->image.cacheKey() == key && m_currentURL == url)
+            finishPreview();
+        else if (m_early)
+            m_early->takeResult(url.toLocalFile());
+    });
+    watcher->setFuture(m_early->done());
+}
+
+void AppState::finishPreview()
+{
+    if (!m_currentPreview || !m_currentURL)
+        return;
+    imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+    setCurrentImage(decodeShown(m_currentURL->toLocalFile(), &failure));
+    setDecodeFailure(failure);
+    // Neighbours held back until the first picture was drawn wait for the whole one.
+    releasePreloads();
+}
+
+void AppState::clearShownFile()
+{
+    setCurrentURL(std::nullopt);
+    setCurrentImage(std::nullopt);
+    setDecodeFailure(imaging::DecodeFailure::none);
+    setMetadata({});
+    m_shownStamp.reset();
+}
+
+void AppState::nextImage()
+{
+    const qint64 count = m_imageFiles.size();
+    if (count < 2)
+        return;
+    showPosition((m_currentIndex + 1) % count);
+}
+
+void AppState::previousImage()
+{
+    const qint64 count = m_imageFiles.size();
+    if (count < 2)
+        return;
+    showPosition((m_currentIndex - 1 + count) % count);
+}
+
+void AppState::goToImage(qint64 index)
+{
+    if (index < 0 || index >= m_imageFiles.size() || index == m_currentIndex)
+        return;
+    showPosition(index);
+}
+
+void AppState::requestStep(qint64 delta)
+{
+    m_pendingStep += delta;
+    if (!std::exchange(m_stepQueued, true))
+        QMetaObject::invokeMethod(this, &AppState::takePendingStep, Qt::QueuedConnection);
+}
+
+void AppState::takePendingStep()
+{
+    m_stepQueued = false;
+    const qint64 delta = std::exchange(m_pendingStep, 0);
+    const qint64 count = m_imageFiles.size();
+    if (count < 2)
+        return;
+    const qint64 target = ((m_currentIndex + delta) % count + count) % count;
+    if (target != m_currentIndex)
+        showPosition(target);
+}
+
+void AppState::loadCurrentImage()
+{
+    // Every caller keeps the index in range; a stale one must still not read past the list.
+    if (m_currentIndex < 0 || m_currentIndex >= m_imageFiles.size())
+        return;
+    showPosition(m_currentIndex);
+}
+
+void AppState::showPosition(qint64 index)
+{
+    const QUrl url = m_imageFiles.at(index);
+    // Before a decode allocates: what is no longer the new position's neighbour goes, so that
+    // at most three pictures are held however fast the steps come.
+    QList<QUrl> kept = neighbourUrls(index);
+    kept.append(url);
+    bool copiesChanged = m_preloads->keepOnly(kept);
+    std::optional<QImage> image;
+    std::optional<base::FileStamp> stamp;
+    if (auto taken = m_preloads->take(url)) {
+        copiesChanged = true;
+        image = taken->first;
+        stamp = taken->second;
+    } else if (auto awaited = m_preloads->await(url)) {
+        image = awaited->first;
+        stamp = awaited->second;
+    }
+    imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+    if (!image) {
+        // Read before decoding: a rewrite during the decode then shows up as a change.
+        stamp = base::FileStamp::of(url.toLocalFile());
+        image = imaging::decodeImage(url.toLocalFile(), &failure);
+    }
+    // The picture shown so far stays at hand when it becomes a neighbour: no decode again.
+    if (m_currentURL && m_currentImage && m_shownStamp && *m_currentURL != url &&
+        neighbourUrls(index).contains(*m_currentURL)) {
+        m_preloads->insert(*m_currentURL, *m_currentImage, m_shownStamp);
+        copiesChanged = true;
+    }
+    // Everything that describes the new file is assigned first and told after, so that a step
+    // is one change of the title, of the picture and of the copies held.
+    const bool indexChanged = std::exchange(m_currentIndex, index) != index;
+    const bool urlChanged = m_currentURL != url;
+    m_currentURL = url;
+    const bool hadPreview = std::exchange(m_currentPreview, std::nullopt).has_value();
+    const bool imageChanged =
+        hadPreview || m_currentImage.has_value() != image.has_value() ||
+        (image && m_currentImage->cacheKey() != image->cacheKey());
+    m_currentImage = image;
+    const bool failureChanged = std::exchange(m_decodeFailure, failure) != failure;
+    const bool rotationChanged = std::exchange(m_rotation, 0.0) != 0.0;
+    m_shownStamp = stamp;
+    m_metadata = imaging::extractMetadata(url.toLocalFile());
+    if (indexChanged)
+        Q_EMIT currentIndexChanged();
+    if (urlChanged)
+        Q_EMIT currentURLChanged();
+    if (indexChanged || urlChanged)
+        Q_EMIT windowTitleChanged();
+    if (imageChanged)
+        Q_EMIT currentImageChanged();
+    if (failureChanged)
+        Q_EMIT decodeFailureChanged();
+    if (rotationChanged)
+        Q_EMIT this->rotationChanged();
+    Q_EMIT metadataChanged();
+    noteCopiesChanged(copiesChanged);
+    preloadAdjacentImages();
+    watchShownFolder();
+}
+
+void AppState::reloadCurrentImage()
+{
+    if (!m_currentURL)
+        return;
+    const QUrl url = *m_currentURL;
+    showDecoded(url);
+    setMetadata(imaging::extractMetadata(url.toLocalFile()));
+    // The cached copy shows the file as it was before the rewrite.
+    takePreloadedImage(url);
+}
+
+QList<QUrl> AppState::neighbourUrls() const
+{
+    return neighbourUrls(m_currentIndex);
+}
+
+QList<QUrl> AppState::neighbourUrls(qint64 index) const
+{
+    const qint64 count = m_imageFiles.size();
+    if (count < 2 || index < 0 || index >= count)
+        return {};
+    const QUrl next = m_imageFiles.at((index + 1) % count);
+    const QUrl previous = m_imageFiles.at((index - 1 + count) % count);
+    // With two images both neighbours are one file.
+    return previous == next ? QList<QUrl>{next} : QList<QUrl>{next, previous};
+}
+
+void AppState::holdPreloads(int timeoutMs)
+{
+    m_preloadsHeld = true;
+    QTimer::singleShot(timeoutMs, this, &AppState::releasePreloads);
+}
+
+void AppState::releasePreloads()
+{
+    if (m_early)
+        m_early->previewShown();
+    // A preview on screen is not the picture: its whole decode has the processor first.
+    if (m_currentPreview || !std::exchange(m_preloadsHeld, false))
+        return;
+    if (currentURL())
+        preloadAdjacentImages();
+}
+
+void AppState::preloadAdjacentImages()
+{
+    if (m_preloadsHeld)
+        return;
+    const QList<QUrl> wanted = neighbourUrls();
+    noteCopiesChanged(m_preloads->keepOnly(wanted));
+    m_preloads->decode(wanted);
+}
+
+bool AppState::isDecodingAhead(qint64 delta) const
+{
+    const qint64 count = m_imageFiles.size();
+    if (count < 2)
+        return false;
+    const qint64 index = ((m_currentIndex + delta) % count + count) % count;
+    return m_preloads->isDecoding(m_imageFiles.at(index));
+}
+
+void AppState::refreshFolder()
+{
+    if (!m_currentURL)
+        return;
+    const QUrl shown = *m_currentURL;
+    const QList<QUrl> neighboursBefore = neighbourUrls();
+    const FolderSession::Refresh refresh = FolderSession::refresh(shown, m_shownStamp, m_imageFiles);
+    const bool dropped = m_preloads->dropStale();
+    noteCopiesChanged(dropped);
+    using Shown = FolderSession::Refresh::Shown;
+    if (refresh.shown == Shown::Removed) {
+        // Loading what takes its place preloads and watches anew.
+        setImageFiles(refresh.files);
+        showInPlaceOfRemoved(refresh.position);
+        if (!m_currentURL)
+            watchShownFolder();
+        return;
+    }
+    if (refresh.shown == Shown::Renamed) {
+        // The same file goes on being shown under its new name.
+        setCurrentURL(*refresh.renamedTo);
+        setImageFiles(refresh.files);
+        setCurrentIndex(refresh.position);
+        setMetadata(imaging::extractMetadata(refresh.renamedTo->toLocalFile()));
+    } else {
+        setImageFiles(refresh.files);
+        setCurrentIndex(refresh.position);
+        // A rotation being written brings its own picture.
+        if (refresh.shown == Shown::Rewritten && m_fileRotation->file() != shown)
+            reloadCurrentImage();
+    }
+    // Neighbours still being decoded would be decoded twice: start only what is missing anew.
+    if (dropped || neighbourUrls() != neighboursBefore)
+        preloadAdjacentImages();
+    watchShownFolder();
+}
+
+void AppState::showInPlaceOfRemoved(qint64 position)
+{
+    const qint64 count = m_imageFiles.size();
+    if (count == 0) {
+        clearShownFile();
+        return;
+    }
+    setCurrentIndex(std::clamp<qint64>(position, 0, count - 1));
+    loadCurrentImage();
+}
+
+void AppState::watchShownFolder()
+{
+    // The folder tells of names coming and going; the shown file and its neighbours, of
+    // rewrites in place.
+    m_folder->watch(m_currentURL, neighbourUrls());
+}
