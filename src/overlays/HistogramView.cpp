@@ -1,12 +1,11 @@
 #include "overlays/HistogramView.h"
 
+#include "base/BackgroundTask.h"
 #include "overlays/HistogramPlot.h"
 #include "state/AppState.h"
 
-#include <QFutureWatcher>
 #include <QLabel>
 #include <QVBoxLayout>
-#include <QtConcurrent>
 
 namespace {
 constexpr int kSpacing = 8;
@@ -52,13 +51,11 @@ void HistogramView::recount()
     if (!image || key == m_countingKey)
         return;
     m_countingKey = key;
-    // The watcher belongs to this view: if the view goes first, the count finishes unheard.
-    auto* watcher = new QFutureWatcher<std::optional<imaging::HistogramData>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key] {
-        accept(key, watcher->result());
-        watcher->deleteLater();
-    });
-    watcher->setFuture(QtConcurrent::run(m_counter, *image));
+    // On the work pool, not Qt's global one, which the painter waits on; if the view goes
+    // first, the count finishes unheard.
+    base::runInBackground(
+        this, [counter = m_counter, picture = *image] { return counter(picture); },
+        [this, key](const std::optional<imaging::HistogramData>& data) { accept(key, data); });
 }
 
 void HistogramView::accept(qint64 imageKey, const std::optional<imaging::HistogramData>& data)

@@ -1,15 +1,14 @@
 #include "overlays/NavigatorOverlay.h"
 
+#include "base/BackgroundTask.h"
 #include "imaging/pixels/ScreenCopy.h"
 #include "overlays/NavigatorGeometry.h"
 #include "state/AppState.h"
 
-#include <QFutureWatcher>
 #include <QGraphicsDropShadowEffect>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QtConcurrent>
 
 #include <cmath>
 
@@ -98,18 +97,18 @@ void NavigatorOverlay::refreshCopies()
     Copies quick = makeCopies(*image, pixels, Qt::FastTransformation);
     m_bright = std::move(quick.bright);
     m_dark = std::move(quick.dark);
-    auto* watcher = new QFutureWatcher<Copies>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key] {
-        watcher->deleteLater();
-        if (key != m_copyKey)
-            return;
-        Copies smooth = watcher->result();
-        m_bright = std::move(smooth.bright);
-        m_dark = std::move(smooth.dark);
-        m_smooth = true;
-        update();
-    });
-    watcher->setFuture(QtConcurrent::run(makeCopies, *image, pixels, Qt::SmoothTransformation));
+    // On the work pool, not Qt's global one, which the painter waits on.
+    base::runInBackground(
+        this,
+        [picture = *image, pixels] { return makeCopies(picture, pixels, Qt::SmoothTransformation); },
+        [this, key](Copies smooth) {
+            if (key != m_copyKey)
+                return;
+            m_bright = std::move(smooth.bright);
+            m_dark = std::move(smooth.dark);
+            m_smooth = true;
+            update();
+        });
 }
 
 void NavigatorOverlay::paintEvent(QPaintEvent*)
