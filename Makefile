@@ -63,6 +63,8 @@ install-user: build
 	cmake --install build --prefix "$(HOME)/.local"
 	-update-desktop-database "$(HOME)/.local/share/applications"
 	-gtk-update-icon-cache -f -t "$(HOME)/.local/share/icons/hicolor"
+	# The metainfo under its name before the application's id, from an earlier install.
+	rm -f "$(HOME)/.local/share/metainfo/pelu.metainfo.xml"
 
 clean:
 	rm -rf build build-asan

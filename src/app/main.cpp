@@ -49,8 +49,8 @@ int main(int argc, char* argv[])
     // No application display name: Qt would append it to every title, and the title is
     // the file name with its position alone.
     QApplication::setQuitOnLastWindowClosed(true);
-    // Ties the window to the installed desktop entry and its icon.
-    QApplication::setDesktopFileName(QStringLiteral("pelu"));
+    // Ties the window to the installed desktop entry and its icon (the Wayland app id).
+    QApplication::setDesktopFileName(QStringLiteral("org.pelu.Pelu"));
     app::installTranslations(app, QLocale());
 
     const QStringList files = QApplication::arguments().mid(1);

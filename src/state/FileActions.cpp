@@ -6,11 +6,13 @@
 #include "desktop/FileManager.h"
 #include "desktop/Trash.h"
 #include <QCollator>
+#include <QStringList>
 #include <algorithm>
 
 namespace {
-// The desktop-file id this viewer is installed under.
-const QString kOwnDesktopId = QStringLiteral("pelu.desktop");
+// The desktop-file ids this viewer is installed under: its own, and its old name.
+const QStringList kOwnDesktopIds = {QStringLiteral("org.pelu.Pelu.desktop"),
+                                    QStringLiteral("pelu.desktop")};
 } // namespace
 
 void AppState::copyImageToPasteboard()
@@ -32,7 +34,7 @@ QList<OpenWithApp> AppState::openWithApplications() const
     if (!m_currentURL)
         return {};
     QList<OpenWithApp> apps = desktop::applicationsForFile(m_currentURL->toLocalFile());
-    apps.removeIf([](const OpenWithApp& app) { return app.id == kOwnDesktopId; });
+    apps.removeIf([](const OpenWithApp& app) { return kOwnDesktopIds.contains(app.id); });
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(apps.begin(), apps.end(), [&collator](const auto& a, const auto& b) {
