@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/SingleInstance.h"
+#include "desktop/WindowSystem.h"
 #include "state/AppState.h"
 
 #include <QCoreApplication>
@@ -92,6 +93,9 @@ void AppDelegate::finishLaunching()
                        area.center().y() - 150 -
                            (m_window->frameGeometry().height() - m_window->height()) / 2);
     });
+        // On Wayland the compositor places windows, and a move would only be ignored.
+        if (!desktop::windowPositionsKnown())
+            return;
 }
 
 void AppDelegate::setWindow(QWidget* window)

@@ -9,7 +9,7 @@ class QWidget;
 class SingleInstance;
 
 // Owns the one model, opens the files the desktop hands over, and gives an empty start a
-// small centred window.
+// small window, centred where the window system lets Pelu place it.
 class AppDelegate : public QObject {
     Q_OBJECT
 
