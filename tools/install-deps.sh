@@ -9,8 +9,8 @@ packages=(
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
-  # native Wayland clients
-  qt6-wayland
+  # native Wayland clients; the X11 connection that brings a window forward
+  qt6-wayland libxcb1-dev
   # Qt's own texts (file dialog, message boxes) in the user's language
   qt6-translations-l10n
   # image libraries
