@@ -1,8 +1,10 @@
 #include "desktop/Applications.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "desktop/GioLibrary.h"
+#include "desktop/WindowSystem.h"
 
 #include <memory>
 
@@ -96,9 +98,22 @@ bool launchApplication(const QUrl& application, const QUrl& file)
     // The file goes over as one URI argument: no shell ever sees it.
     QByteArray uri = file.toString(QUrl::FullyEncoded).toUtf8();
     GList uris{uri.data(), nullptr, nullptr};
+    // With a token of its own, so that its window may come to the front; never with the one
+    // Pelu was started with, which is spent.
+    const GPtr<GAppLaunchContext> context(g.g_app_launch_context_new());
+    const ActivationToken token =
+        activationTokenForLaunch(QFileInfo(application.toLocalFile()).completeBaseName());
+    const auto pass = [&](const char* name, const QString& value) {
+        if (value.isEmpty())
+            g.g_app_launch_context_unsetenv(context.get(), name);
+        else
+            g.g_app_launch_context_setenv(context.get(), name, value.toUtf8().constData());
+    };
+    pass("XDG_ACTIVATION_TOKEN", token.wayland);
+    pass("DESKTOP_STARTUP_ID", token.x11);
     GError* error = nullptr;
-    const bool launched =
-        g.g_app_info_launch_uris(reinterpret_cast<GAppInfo*>(info.get()), &uris, nullptr, &error);
+    const bool launched = g.g_app_info_launch_uris(reinterpret_cast<GAppInfo*>(info.get()), &uris,
+                                                   context.get(), &error);
     if (error)
         g.g_error_free(error);
     return launched;

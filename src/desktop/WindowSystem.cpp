@@ -78,4 +78,11 @@ void activateFirstWindow(QWindow* window, const ActivationToken& launchToken)
     qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
+ActivationToken activationTokenForLaunch(const QString& launchedName)
+{
+    if (const quint32 time = x11::serverTime())
+        return {QString(), x11::makeStartupId(launchedName, time)};
+    return {};
+}
+
 } // namespace desktop

@@ -40,4 +40,9 @@ void activateWindow(QWindow* window, const ActivationToken& token);
 // DESKTOP_STARTUP_ID; Qt 6.4's Wayland plugin does not.
 void activateFirstWindow(QWindow* window, const ActivationToken& launchToken);
 
+// A token for a program Pelu starts now for the user (Open With, Reveal), so that its window
+// may come to the front: on X11 a startup id with the X server's time. Empty where none can be
+// had (Qt 6.4 offers no public way to ask a Wayland compositor for one).
+ActivationToken activationTokenForLaunch(const QString& launchedName);
+
 } // namespace desktop

@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "desktop/Applications.h"
 #include "desktop/WindowSystem.h"
 #include "desktop/X11Startup.h"
 #include "state/AppState.h"
@@ -83,9 +84,18 @@ private:
     QByteArray m_pending;
 };
 
+QByteArray environmentOf(const QString& environFile, const QByteArray& name)
+{
+    for (const QByteArray& entry : testsupport::readFile(environFile).split('\0')) {
+        if (entry.startsWith(name + '='))
+            return entry.mid(name.size() + 1);
+    }
+    return "(unset)";
+}
+
 } // namespace
 
-// Bringing the window forward for a second launch.
+// Bringing the window forward for a second launch, and handing a launched program a token.
 class TestActivation : public QObject {
     Q_OBJECT
 
@@ -178,6 +188,39 @@ private Q_SLOTS:
         QCOMPARE(manager.activations[0].time, 4242u);
         QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
         QCOMPARE(manager.startupMessages, QList<QByteArray>{"remove: ID=" + startupId.toUtf8()});
+    }
+
+    // A program Pelu starts gets a startup id of its own on X11 (with the server's time, so
+    // that the window manager lets its window take the focus), and never the token Pelu was
+    // started with.
+    void launchedProgramGetsItsOwnToken()
+    {
+        QTemporaryDir dir;
+        const QString photo = makeImage(dir.path(), QStringLiteral("photo.png"));
+        const QString copies = dir.filePath(QStringLiteral("launched"));
+        QVERIFY(QDir().mkpath(copies));
+        // cp copies its own environment and the photo into the folder.
+        const QString entry = dir.filePath(QStringLiteral("recorder.desktop"));
+        QVERIFY(testsupport::writeFile(
+            entry, QStringLiteral("[Desktop Entry]\nType=Application\nName=Recorder\n"
+                                  "Exec=cp /proc/self/environ %f %1\n")
+                       .arg(copies)
+                       .toUtf8()));
+        qputenv("XDG_ACTIVATION_TOKEN", "spent-token");
+        qputenv("DESKTOP_STARTUP_ID", "spent-id_TIME1");
+        const quint32 before = desktop::x11::serverTime();
+        QVERIFY(desktop::launchApplication(QUrl::fromLocalFile(entry), QUrl::fromLocalFile(photo)));
+        const QString environ = copies + QStringLiteral("/environ");
+        QTRY_VERIFY(QFile::exists(copies + QStringLiteral("/photo.png")));
+        QCOMPARE(environmentOf(environ, "XDG_ACTIVATION_TOKEN"), "(unset)");
+        const QByteArray id = environmentOf(environ, "DESKTOP_STARTUP_ID");
+        if (!onX11()) {
+            QCOMPARE(id, "(unset)");
+            return;
+        }
+        QVERIFY2(id.startsWith("pelu-") && id.contains("-recorder-"), id.constData());
+        QVERIFY2(desktop::x11::startupIdTime(QString::fromUtf8(id)) >= before, id.constData());
+        QVERIFY(before > 0);
     }
 };
 
