@@ -20,8 +20,8 @@ packages=(
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
   # packaging checks, and `make icons`
   appstream librsvg2-bin
-  # window tests
-  xvfb xauth xdotool x11-utils x11-apps imagemagick
+  # window tests, on X11 and under a nested Wayland compositor
+  xvfb xauth xdotool x11-utils x11-apps imagemagick weston
   # benchmark references
   libjpeg-turbo-progs libvips-tools libturbojpeg0-dev
   # fonts so the window has text to draw
