@@ -18,8 +18,8 @@ packages=(
   libjpeg-dev libpng-dev exiv2
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
-  # packaging checks, and `make icons`
-  appstream librsvg2-bin
+  # packaging checks, `make deb` (dpkg-shlibdeps) and `make icons`
+  appstream librsvg2-bin dpkg-dev file
   # window tests, on X11 and under a nested Wayland compositor
   xvfb xauth xdotool x11-utils x11-apps imagemagick weston
   # benchmark references
