@@ -6,6 +6,7 @@
 #include "state/AppState.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QWidget>
 
@@ -188,6 +189,42 @@ private Q_SLOTS:
         QCOMPARE(manager.activations[0].time, 4242u);
         QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
         QCOMPARE(manager.startupMessages, QList<QByteArray>{"remove: ID=" + startupId.toUtf8()});
+    }
+
+    // The real program: the second launch reads its startup id before Qt's X11 plugin takes it
+    // from the environment, and the running instance asks for the focus with its time.
+    void realSecondLaunchForwardsItsStartupId()
+    {
+        if (!onX11())
+            QSKIP("needs an X server (app_tst_activation_xvfb)");
+        QTemporaryDir dir;
+        makeImage(dir.path(), QStringLiteral("a.png"));
+        makeImage(dir.path(), QStringLiteral("b.png"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        QProcess first, second;
+        first.setProcessEnvironment(env);
+        first.setWorkingDirectory(dir.path());
+        first.start(QStringLiteral(PELU_BINARY), {QStringLiteral("a.png")});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !QDir(dir.path()).entryList({QStringLiteral("pelu-*.socket")}, QDir::System).isEmpty(),
+            10000);
+        FakeWindowManager manager;
+        QVERIFY(manager.ready());
+        env.insert(QStringLiteral("DESKTOP_STARTUP_ID"),
+                   QStringLiteral("menu-7-host-pelu-1_TIME9001"));
+        second.setProcessEnvironment(env);
+        second.setWorkingDirectory(dir.path());
+        second.start(QStringLiteral(PELU_BINARY), {QStringLiteral("b.png")});
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT((manager.receive(), !manager.activations.isEmpty()), 5000);
+        first.kill();
+        first.waitForFinished();
+        QCOMPARE(manager.activations[0].time, 9001u);
+        QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
+        QCOMPARE(manager.startupMessages.last(), "remove: ID=menu-7-host-pelu-1_TIME9001");
     }
 
     // A program Pelu starts gets a startup id of its own on X11 (with the server's time, so
