@@ -2,6 +2,8 @@
 # The Debian package of this build: its name, contents and relations, and that everything the
 # program loads, linked or opened at run time, resolves and is promised by Depends.
 set -euo pipefail
+# Commands' output is read whole before it is searched: with pipefail, a grep -q that stops
+# reading early would fail the command it reads from.
 build_dir="$1"
 id=org.pelu.Pelu
 work=$(mktemp -d)
@@ -30,7 +32,8 @@ for file in /usr/bin/pelu /usr/share/applications/$id.desktop /usr/share/applica
 done
 # Nothing but the program's files; root owns them.
 ! grep -v -e '^/usr/bin/' -e '^/usr/share/' -e '/$' <<< "$contents" || fail "files outside /usr"
-! dpkg-deb -c "$deb" | awk '{print $2}' | grep -qv '^root/root$' || fail "files not owned by root"
+owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
+[ "$owners" = root/root ] || fail "files owned by $owners"
 
 depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
 recommends=$(field Recommends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
@@ -59,13 +62,14 @@ owner_of() {
 }
 dpkg-deb -x "$deb" "$work/root"
 binary="$work/root/usr/bin/pelu"
-if ldd "$binary" | grep -q 'not found'; then
-    fail "unresolved libraries:"; ldd "$binary" | grep 'not found'
+loaded=$(ldd "$binary")
+if grep -q 'not found' <<< "$loaded"; then
+    fail "unresolved libraries:"; grep 'not found' <<< "$loaded"
 fi
-ok "$(ldd "$binary" | grep -c '=> /') libraries resolve"
+ok "$(grep -c '=> /' <<< "$loaded") libraries resolve"
 for needed in $(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
     # The dynamic loader is listed by its path alone.
-    library=$(ldd "$binary" | awk -v name="$needed" '$1 == name {print $3} $1 ~ "/" name "$" {print $1}')
+    library=$(awk -v name="$needed" '$1 == name {print $3} $1 ~ "/" name "$" {print $1}' <<< "$loaded")
     owner=$(owner_of "$library")
     # Sanitizer runtimes come with the compiler of the sanitizer tree.
     case "$needed" in libasan*|libubsan*) continue ;; esac
@@ -73,8 +77,9 @@ for needed in $(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); 
         fail "$needed comes from '$owner', not in Depends"
 done
 # The libraries opened by name resolve where the package's Depends put them.
+cache=$(/sbin/ldconfig -p)
 for soname in libheif.so.1 libraw_r.so.20 libtiff.so.6 libgio-2.0.so.0; do
-    /sbin/ldconfig -p | grep -q "^[[:space:]]*$soname " && ok "$soname resolves" ||
+    grep -q "^[[:space:]]*$soname " <<< "$cache" && ok "$soname resolves" ||
         fail "$soname does not resolve"
 done
 exit "$status"

@@ -62,7 +62,7 @@ settle() { # waits up to 10 s for a command to succeed
 scene() { WAYLAND_DISPLAY="$socket" timeout 5 weston-debug scene-graph 2> /dev/null || true; }
 # The view line of the top-level window whose title matches, and the line after it.
 window() { scene | grep -A1 -E "top-level window '$1'"; }
-shown() { window "$1" | grep -q 'position:'; }
+shown() { [[ "$(window "$1")" == *position:* ]]; }
 
 pics="$work/Pictures"
 mkdir -p "$pics"
@@ -96,7 +96,7 @@ settle shown 'sky\.jpg \[3/3\]'; check "the second launch's file opens" $?
 xdotool key Escape
 settle eval '! kill -0 '"$pid"; check "Escape quits" $?
 
-sed -n '/^\[Window\]/,/^\[/p' "$conf" | grep -qx 'geometry=@Rect(300 200 640 480)'
+sed -n '/^\[Window\]/,/^\[/p' "$conf" | grep -x 'geometry=@Rect(300 200 640 480)'
 check "stored position and size survive the run" $?
 [ ! -s "$work/out.log" ] && [ ! -s "$work/err.log" ]; check "nothing is printed" $?
 cat "$work/out.log" "$work/err.log"
