@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FIRST_SAMPLE := samples/aurora-1.jpg
 
-.PHONY: deps build build-asan run test test-plain test-asan bench samples format translations icons install-user clean fuzz tsan
+.PHONY: deps build build-asan run test test-plain test-asan bench samples format translations icons install-user deb clean fuzz tsan
 
 deps:
 	@bash tools/install-deps.sh
@@ -63,6 +63,12 @@ install-user: build
 	cmake --install build --prefix "$(HOME)/.local"
 	-update-desktop-database "$(HOME)/.local/share/applications"
 	-gtk-update-icon-cache -f -t "$(HOME)/.local/share/icons/hicolor"
+	# The metainfo under its name before the application's id, from an earlier install.
+	rm -f "$(HOME)/.local/share/metainfo/pelu.metainfo.xml"
+
+# A Debian package of the plain build: build/pelu_VERSION_ARCH.deb (`sudo apt install ./build/pelu_*.deb`).
+deb: deps build
+	cd build && cpack -G DEB
 
 clean:
 	rm -rf build build-asan

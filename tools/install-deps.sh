@@ -9,6 +9,8 @@ packages=(
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev-tools
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
+  # native Wayland clients; the X11 connection that brings a window forward
+  qt6-wayland libxcb1-dev
   # Qt's own texts (file dialog, message boxes) in the user's language
   qt6-translations-l10n
   # image libraries
@@ -16,10 +18,10 @@ packages=(
   libjpeg-dev libpng-dev exiv2
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
-  # packaging checks, and `make icons`
-  appstream librsvg2-bin
-  # window tests
-  xvfb xauth xdotool x11-utils x11-apps imagemagick
+  # packaging checks, `make deb` (dpkg-shlibdeps) and `make icons`
+  appstream librsvg2-bin dpkg-dev file
+  # window tests, on X11 and under a nested Wayland compositor
+  xvfb xauth xdotool x11-utils x11-apps imagemagick weston
   # benchmark references
   libjpeg-turbo-progs libvips-tools libturbojpeg0-dev
   # fonts so the window has text to draw

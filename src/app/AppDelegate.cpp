@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/SingleInstance.h"
+#include "desktop/WindowSystem.h"
 #include "state/AppState.h"
 
 #include <QCoreApplication>
@@ -31,22 +32,23 @@ void AppDelegate::openFiles(const QStringList& paths, const QString& workingDire
 }
 
 bool AppDelegate::handOverOrListen(const QStringList& paths, const QString& workingDirectory,
-                                   const QString& serverName)
+                                   const QString& serverName, const desktop::ActivationToken& token)
 {
     auto* instance = new SingleInstance(serverName, this);
     const QString first =
         paths.isEmpty() ? QString() : absolutePath(paths.first(), workingDirectory);
-    if (instance->handOver(first)) {
+    if (instance->handOver(first, token)) {
         delete instance;
         return true;
     }
     // Without the socket Pelu still works, only as a second window.
     instance->listen();
     m_instance = instance;
-    connect(instance, &SingleInstance::fileReceived, this, [this](const QString& path) {
-        m_appState->openFile(QUrl::fromLocalFile(path));
-        raiseWindow();
-    });
+    connect(instance, &SingleInstance::fileReceived, this,
+            [this](const QString& path, const desktop::ActivationToken& launch) {
+                m_appState->openFile(QUrl::fromLocalFile(path));
+                raiseWindow(launch);
+            });
     connect(instance, &SingleInstance::raiseRequested, this, &AppDelegate::raiseWindow);
     // A quit that closes no window (the Escape key) ends taking files too.
     if (QCoreApplication* app = QCoreApplication::instance())
@@ -68,13 +70,17 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void AppDelegate::raiseWindow()
+void AppDelegate::raiseWindow(const desktop::ActivationToken& token)
 {
     if (!m_window)
         return;
+    if (m_window->isMinimized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
-    m_window->activateWindow();
+    // With the second launch's token: the window system gives the focus only to a window the
+    // user's launcher vouches for.
+    desktop::activateWindow(m_window->windowHandle(), token);
 }
 
 void AppDelegate::finishLaunching()
@@ -90,6 +96,9 @@ void AppDelegate::finishLaunching()
             return;
         const QRect area = screen->availableGeometry();
         m_window->resize(400, 300);
+        // On Wayland the compositor places windows, and a move would only be ignored.
+        if (!desktop::windowPositionsKnown())
+            return;
         m_window->move(area.center().x() - 200 -
                            (m_window->frameGeometry().width() - m_window->width()) / 2,
                        area.center().y() - 150 -

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/WindowSystem.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -12,7 +14,7 @@ class QWidget;
 class SingleInstance;
 
 // Owns the one model, opens the files the desktop hands over, and gives an empty start a
-// small centred window.
+// small window, centred where the window system lets Pelu place it.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -26,10 +28,11 @@ public:
     // Opens the first of the files; a relative path resolves against workingDirectory.
     void openFiles(const QStringList& paths, const QString& workingDirectory);
 
-    // True when another instance took the first file (or the request to raise itself):
-    // this process should then exit with status 0. Otherwise this one becomes the instance.
+    // True when another instance took the first file (or the request to raise itself) with
+    // the token this launch was given: this process should then exit with status 0. Otherwise
+    // this one becomes the instance.
     bool handOverOrListen(const QStringList& paths, const QString& workingDirectory,
-                          const QString& serverName);
+                          const QString& serverName, const desktop::ActivationToken& token = {});
 
     // Closing this window ends the program: from then on no file is handed over to it.
     void setWindow(QWidget* window);
@@ -43,7 +46,7 @@ protected:
 private:
     void stopTakingFiles();
     static QString absolutePath(const QString& path, const QString& workingDirectory);
-    void raiseWindow();
+    void raiseWindow(const desktop::ActivationToken& token);
 
     AppState* m_appState;
     SingleInstance* m_instance = nullptr;

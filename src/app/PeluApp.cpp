@@ -6,6 +6,7 @@
 #include "app/AppVersion.h"
 #include "app/MenuBar.h"
 #include "app/WindowFrame.h"
+#include "desktop/WindowSystem.h"
 #include "overlays/HistogramView.h"
 #include "overlays/MetadataPanel.h"
 #include "overlays/NavigatorOverlay.h"
@@ -131,7 +132,9 @@ void PeluApp::showAboutWindow()
     // Closing only hides it; it stays for the next time.
     about->setAttribute(Qt::WA_DeleteOnClose, false);
     about->setAttribute(Qt::WA_QuitOnClose, false);
-    if (const QScreen* screen = m_window->screen()) {
+    // On Wayland the compositor places it.
+    const QScreen* screen = desktop::windowPositionsKnown() ? m_window->screen() : nullptr;
+    if (screen) {
         QRect frame = about->geometry();
         frame.moveCenter(screen->availableGeometry().center());
         about->move(frame.topLeft());

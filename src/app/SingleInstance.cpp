@@ -20,8 +20,9 @@
 // Kerberos and proxy libraries, into every start.
 namespace {
 
-// A message is one QString as QDataStream writes it: a path to open, or empty to raise the
-// window.
+// A message is what QDataStream writes of a path to open (or an empty string, to raise the
+// window), then of the launch's xdg-activation token and startup id. The sender closes the
+// connection after it. Earlier builds sent the path alone, and read the path only.
 constexpr qsizetype kMaxMessageBytes = 64 * 1024;
 constexpr int kStaleProbeMs = 200;
 
@@ -137,15 +138,25 @@ Reading readAvailable(int fd, QByteArray& received)
     }
 }
 
-// The path sent, once the message is whole.
-std::optional<QString> decodeMessage(const QByteArray& received)
+struct Message {
+    QString path;
+    desktop::ActivationToken token;
+};
+
+// The message sent; null when not even its path is whole.
+std::optional<Message> decodeMessage(const QByteArray& received)
 {
     QDataStream in(received);
-    QString path;
-    in >> path;
+    Message message;
+    in >> message.path;
     if (in.status() != QDataStream::Ok)
         return std::nullopt;
-    return path;
+    // A message of an older Pelu, or a cut one, still opens its file.
+    QString wayland, x11;
+    in >> wayland >> x11;
+    if (in.status() == QDataStream::Ok)
+        message.token = {desktop::sanitizedToken(wayland), desktop::sanitizedToken(x11)};
+    return message;
 }
 
 } // namespace
@@ -168,7 +179,8 @@ SingleInstance::~SingleInstance()
     stopListening();
 }
 
-bool SingleInstance::handOver(const QString& absolutePath, int timeoutMs)
+bool SingleInstance::handOver(const QString& absolutePath, const desktop::ActivationToken& token,
+                              int timeoutMs)
 {
     const std::optional<sockaddr_un> address = addressOf(m_serverName);
     if (!address)
@@ -179,7 +191,7 @@ bool SingleInstance::handOver(const QString& absolutePath, int timeoutMs)
     QByteArray message;
     {
         QDataStream out(&message, QIODevice::WriteOnly);
-        out << absolutePath;
+        out << absolutePath << token.wayland << token.x11;
     }
     // The data stays readable by the server after we close.
     return writeAll(socket.get(), message);
@@ -226,17 +238,17 @@ void SingleInstance::acceptConnections()
         connect(reader, &QSocketNotifier::activated, this,
                 [this, reader, fd, received = QByteArray()]() mutable {
                     const Reading reading = readAvailable(fd, received);
-                    const std::optional<QString> path = decodeMessage(received);
-                    if (!path && reading == Reading::open)
-                        return; // wait for the rest
+                    if (reading == Reading::open)
+                        return; // the sender closes when the message is whole
                     reader->setEnabled(false);
                     reader->deleteLater();
-                    if (!path || reading == Reading::tooLong)
+                    const std::optional<Message> message = decodeMessage(received);
+                    if (!message || reading == Reading::tooLong)
                         return;
-                    if (path->isEmpty())
-                        Q_EMIT raiseRequested();
+                    if (message->path.isEmpty())
+                        Q_EMIT raiseRequested(message->token);
                     else
-                        Q_EMIT fileReceived(*path);
+                        Q_EMIT fileReceived(message->path, message->token);
                 });
     }
 }

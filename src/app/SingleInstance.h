@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/WindowSystem.h"
+
 #include <QObject>
 #include <QString>
 
@@ -18,8 +20,9 @@ public:
     ~SingleInstance() override;
 
     // Gives an absolute file path (or nothing, to just raise the window) to a running
-    // instance. False when none answers.
-    bool handOver(const QString& absolutePath, int timeoutMs = 500);
+    // instance, with the activation token this launch was given. False when none answers.
+    bool handOver(const QString& absolutePath, const desktop::ActivationToken& token = {},
+                  int timeoutMs = 500);
 
     // Becomes the running instance. A socket left behind by a crashed one is replaced.
     bool listen();
@@ -27,8 +30,8 @@ public:
     void stopListening();
 
 Q_SIGNALS:
-    void fileReceived(const QString& absolutePath);
-    void raiseRequested();
+    void fileReceived(const QString& absolutePath, const desktop::ActivationToken& token);
+    void raiseRequested(const desktop::ActivationToken& token);
 
 private:
     void acceptConnections();

@@ -1,5 +1,7 @@
 #include "app/WindowFrame.h"
 
+#include "desktop/WindowSystem.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -15,6 +17,8 @@ const QString kGroup = QStringLiteral("Window");
 const QString kGeometryKey = QStringLiteral("geometry");
 const QString kMaximizedKey = QStringLiteral("maximized");
 const QString kPixelsKey = QStringLiteral("pixels");
+// The size alone, kept while no position ever was.
+const QString kSizeKey = QStringLiteral("size");
 
 qint64 overlapArea(const QRect& a, const QRect& b)
 {
@@ -63,11 +67,18 @@ QRect placeOnScreens(const QRect& frame, const QList<QRect>& screens)
     return placed;
 }
 
+QRect frameToKeep(const QRect& kept, const QRect& frame, bool positionKnown)
+{
+    if (positionKnown || !frame.isValid())
+        return frame;
+    return kept.isValid() ? QRect(kept.topLeft(), frame.size()) : QRect();
+}
+
 QSize windowPixelsAtStart()
 {
     QSettings settings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
     settings.beginGroup(kGroup);
-    if (!settings.contains(kGeometryKey))
+    if (!settings.contains(kGeometryKey) && !settings.contains(kSizeKey))
         return kDefaultContentSize;
     const QSize pixels = settings.value(kPixelsKey).toSize();
     return pixels.isValid() ? pixels : QSize();
@@ -79,12 +90,20 @@ bool restoreWindowFrame(QWidget* window)
     settings.beginGroup(kGroup);
     const QRect frame = settings.value(kGeometryKey).toRect();
     const bool maximized = settings.value(kMaximizedKey, false).toBool();
-    if (!frame.isValid() || frame.isEmpty())
+    const bool positioned = frame.isValid() && !frame.isEmpty();
+    const QSize size = positioned ? frame.size() : settings.value(kSizeKey).toSize();
+    if (!size.isValid() || size.isEmpty())
         return false;
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());
-    window->setGeometry(placeOnScreens(frame, screens));
+    if (positioned && desktop::windowPositionsKnown()) {
+        window->setGeometry(placeOnScreens(frame, screens));
+    } else {
+        // The window system places the window; it only has to fit on a screen.
+        const QRect placed = placeOnScreens(QRect(QPoint(), size), screens.mid(0, 1));
+        window->resize(placed.size());
+    }
     if (maximized)
         window->setWindowState(window->windowState() | Qt::WindowMaximized);
     return true;
@@ -100,8 +119,13 @@ void saveWindowFrame(const QWidget* window)
     const QRect frame = overNormal ? window->normalGeometry() : window->geometry();
     QSettings settings(QStringLiteral("Pelu"), QStringLiteral("Pelu"));
     settings.beginGroup(kGroup);
-    if (frame.isValid())
-        settings.setValue(kGeometryKey, frame);
+    // Never a position the window system made up: a later X11 session would take it.
+    const QRect kept =
+        frameToKeep(settings.value(kGeometryKey).toRect(), frame, desktop::windowPositionsKnown());
+    if (kept.isValid())
+        settings.setValue(kGeometryKey, kept);
+    else if (frame.isValid())
+        settings.setValue(kSizeKey, frame.size());
     const bool maximized =
         window->isMaximized() || window->windowState().testFlag(Qt::WindowMaximized);
     // The size it reopens with: full screen is left for the frame or for maximized, whose size

@@ -15,6 +15,12 @@ namespace app {
 // one, and shrunk if it is larger than that screen.
 QRect placeOnScreens(const QRect& frame, const QList<QRect>& screens);
 
+// The frame kept at close, given the one kept before. Where the window system reports the
+// window's position, the window's frame; where it places windows itself and reports none
+// (Wayland), the position kept before with the window's size. Null when there is no position
+// to keep: then only the size is kept.
+QRect frameToKeep(const QRect& kept, const QRect& frame, bool positionKnown);
+
 // The size of the window's contents when nothing is remembered.
 inline constexpr QSize kDefaultContentSize(400, 300);
 
@@ -22,7 +28,8 @@ inline constexpr QSize kDefaultContentSize(400, 300);
 // default size; empty when nothing was kept. Readable before the application object exists.
 QSize windowPixelsAtStart();
 
-// False when nothing is remembered; the window keeps its size then.
+// False when nothing is remembered; the window keeps its size then. Where the window system
+// places windows itself, only the size and the maximised state are restored.
 bool restoreWindowFrame(QWidget* window);
 void saveWindowFrame(const QWidget* window);
 

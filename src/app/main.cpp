@@ -5,6 +5,7 @@
 #include "app/PeluApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowFrame.h"
+#include "desktop/WindowSystem.h"
 #include "imaging/support/Allocator.h"
 #include "imaging/EarlyDecode.h"
 #include "state/AppState.h"
@@ -42,6 +43,8 @@ int main(int argc, char* argv[])
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
     imaging::EarlyDecode early(argument, fittedInto);
     const EarlyListing listing(argument);
+    // Before Qt's X11 plugin takes the startup id for a window of its own.
+    const desktop::ActivationToken launchToken = desktop::launchActivationToken();
     QApplication app(argc, argv);
     app::installAppStyle();
     QApplication::setApplicationName(QStringLiteral("Pelu"));
@@ -49,8 +52,8 @@ int main(int argc, char* argv[])
     // No application display name: Qt would append it to every title, and the title is
     // the file name with its position alone.
     QApplication::setQuitOnLastWindowClosed(true);
-    // Ties the window to the installed desktop entry and its icon.
-    QApplication::setDesktopFileName(QStringLiteral("pelu"));
+    // Ties the window to the installed desktop entry and its icon (the Wayland app id).
+    QApplication::setDesktopFileName(QStringLiteral("org.pelu.Pelu"));
     app::installTranslations(app, QLocale());
 
     const QStringList files = QApplication::arguments().mid(1);
@@ -58,7 +61,7 @@ int main(int argc, char* argv[])
     {
         AppDelegate delegate(&early);
         if (delegate.handOverOrListen(files, QDir::currentPath(),
-                                      SingleInstance::defaultServerName()))
+                                      SingleInstance::defaultServerName(), launchToken))
             return 0;
         // Only now: a launch that handed its file over would wait for this decode to end.
         early.applicationStarted();
@@ -69,6 +72,7 @@ int main(int argc, char* argv[])
         // Shown before the photo is opened: the window is made and mapped while the photo
         // decoded early is finished; nothing is drawn before the photo is at hand.
         pelu.window()->show();
+        desktop::activateFirstWindow(pelu.window()->windowHandle(), launchToken);
         delegate.openFiles(files, QDir::currentPath());
         delegate.finishLaunching();
         status = app.exec();

@@ -2,8 +2,11 @@
 
 #include <QCollator>
 #include <QFile>
+#include <QStringList>
+#include <QFileInfo>
 
 #include "desktop/GioLibrary.h"
+#include "desktop/WindowSystem.h"
 
 #include <algorithm>
 #include <memory>
@@ -12,8 +15,9 @@ namespace desktop {
 
 namespace {
 
-// The desktop-file id this viewer is installed under.
-const QString kOwnDesktopId = QStringLiteral("pelu.desktop");
+// The desktop-file ids this viewer is installed under: its own, and its old name.
+const QStringList kOwnDesktopIds = {QStringLiteral("org.pelu.Pelu.desktop"),
+                                    QStringLiteral("pelu.desktop")};
 
 // Only reached once gioLibrary() has been checked.
 const GioLibrary& gio()
@@ -101,9 +105,22 @@ bool launchApplication(const QUrl& application, const QUrl& file)
     // The file goes over as one URI argument: no shell ever sees it.
     QByteArray uri = file.toString(QUrl::FullyEncoded).toUtf8();
     GList uris{uri.data(), nullptr, nullptr};
+    // With a token of its own, so that its window may come to the front; never with the one
+    // Pelu was started with, which is spent.
+    const GPtr<GAppLaunchContext> context(g.g_app_launch_context_new());
+    const ActivationToken token =
+        activationTokenForLaunch(QFileInfo(application.toLocalFile()).completeBaseName());
+    const auto pass = [&](const char* name, const QString& value) {
+        if (value.isEmpty())
+            g.g_app_launch_context_unsetenv(context.get(), name);
+        else
+            g.g_app_launch_context_setenv(context.get(), name, value.toUtf8().constData());
+    };
+    pass("XDG_ACTIVATION_TOKEN", token.wayland);
+    pass("DESKTOP_STARTUP_ID", token.x11);
     GError* error = nullptr;
-    const bool launched =
-        g.g_app_info_launch_uris(reinterpret_cast<GAppInfo*>(info.get()), &uris, nullptr, &error);
+    const bool launched = g.g_app_info_launch_uris(reinterpret_cast<GAppInfo*>(info.get()), &uris,
+                                                   context.get(), &error);
     if (error)
         g.g_error_free(error);
     return launched;
@@ -112,7 +129,7 @@ bool launchApplication(const QUrl& application, const QUrl& file)
 QList<OpenWithApp> applicationsToOpen(const QString& path)
 {
     QList<OpenWithApp> apps = applicationsForFile(path);
-    apps.removeIf([](const OpenWithApp& app) { return app.id == kOwnDesktopId; });
+    apps.removeIf([](const OpenWithApp& app) { return kOwnDesktopIds.contains(app.id); });
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(apps.begin(), apps.end(), [&collator](const auto& a, const auto& b) {

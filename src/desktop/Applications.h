@@ -26,8 +26,9 @@ QList<OpenWithApp> applicationsForFile(const QString& path);
 // them (case and accents aside).
 QList<OpenWithApp> applicationsToOpen(const QString& path);
 
-// Starts the application of the desktop file at application with the file's URI. False when
-// the desktop file is not a launchable application or the start failed.
+// Starts the application of the desktop file at application with the file's URI, with an
+// activation token or startup id where the window system gives one. False when the desktop
+// file is not a launchable application or the start failed.
 bool launchApplication(const QUrl& application, const QUrl& file);
 
 // The application's icon from the icon theme or its own file; null when there is none.

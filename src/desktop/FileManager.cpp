@@ -1,5 +1,7 @@
 #include "desktop/FileManager.h"
 
+#include "desktop/WindowSystem.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -31,7 +33,10 @@ void revealFile(const QString& path)
         QStringLiteral("org.freedesktop.FileManager1"),
         QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
+    // The startup id lets the file manager's window come to the front.
+    const ActivationToken token = activationTokenForLaunch(QStringLiteral("FileManager1"));
+    const QString startupId = token.wayland.isEmpty() ? token.x11 : token.wayland;
+    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << startupId;
     // The file manager may first have to be started: never wait for it on this thread.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), app);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, app, [watcher, path] {

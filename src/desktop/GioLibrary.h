@@ -13,6 +13,9 @@ namespace desktop {
     X(g_app_info_get_id)                                                                           \
     X(g_app_info_get_name)                                                                         \
     X(g_app_info_launch_uris)                                                                      \
+    X(g_app_launch_context_new)                                                                    \
+    X(g_app_launch_context_setenv)                                                                 \
+    X(g_app_launch_context_unsetenv)                                                               \
     X(g_desktop_app_info_get_filename)                                                             \
     X(g_desktop_app_info_get_type)                                                                 \
     X(g_desktop_app_info_new_from_filename)                                                        \

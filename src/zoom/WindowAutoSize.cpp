@@ -1,5 +1,6 @@
 #include "zoom/WindowAutoSize.h"
 
+#include "desktop/WindowSystem.h"
 #include "zoom/ZoomScrollArea.h"
 
 #include <QApplication>
@@ -56,7 +57,9 @@ void resizeWindowToImage(ZoomScrollArea* scrollArea, const QSizeF& image)
     if (target.isNull())
         return;
     window->resize(target.size() - decorations);
-    window->move(target.topLeft());
+    // On Wayland the compositor keeps the window where it is: only its size changes.
+    if (desktop::windowPositionsKnown())
+        window->move(target.topLeft());
 }
 
 } // namespace zoom

@@ -14,7 +14,8 @@ namespace zoom {
 QRect autoSizedFrame(const QRect& available, const QSize& chrome, const QSizeF& image);
 
 // Resizes the scroll area's window (or, without one, the active or first window) to the image.
-// A full-screen or maximised window is left alone.
+// A full-screen or maximised window is left alone. Centred where the window system lets Pelu
+// place windows; elsewhere (Wayland) only the size changes.
 void resizeWindowToImage(ZoomScrollArea* scrollArea, const QSizeF& image);
 
 } // namespace zoom

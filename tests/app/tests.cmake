@@ -22,3 +22,21 @@ add_test(NAME app_end_to_end_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1280x800x24"
                  bash ${CMAKE_CURRENT_SOURCE_DIR}/app/end_to_end_test.sh $<TARGET_FILE:pelu>)
 set_tests_properties(app_end_to_end_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 180 ENVIRONMENT "LC_ALL=C.UTF-8")
+
+# The Debian package of this build: contents, Depends and Recommends.
+add_test(NAME app_package
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/package_test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(app_package PROPERTIES TIMEOUT 300)
+
+# Bringing the window forward on X11, against a stand-in for the window manager.
+add_test(NAME app_tst_activation_xvfb
+         COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:app_tst_activation>)
+set_tests_properties(app_tst_activation_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 120
+                     ENVIRONMENT "LC_ALL=C.UTF-8;QT_QPA_PLATFORM=xcb")
+
+# The real program as a Wayland client of a nested weston on an X server of its own; skipped
+# (77) only where weston cannot start.
+add_test(NAME app_wayland_weston
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:pelu>)
+set_tests_properties(app_wayland_weston PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 240
+                     SKIP_RETURN_CODE 77 ENVIRONMENT "LC_ALL=C.UTF-8")

@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
 #include "imaging/EarlyDecode.h"
 #include "state/AppState.h"
 
@@ -46,12 +47,18 @@ int connectRaw(const QString& path)
     return fd;
 }
 
+// A message as earlier builds wrote it: the path alone.
 QByteArray messageFor(const QString& path)
 {
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
     out << path;
     return message;
+}
+
+QByteArray encoded(const QString& text)
+{
+    return messageFor(text);
 }
 
 } // namespace
@@ -108,8 +115,8 @@ private Q_SLOTS:
             ::close(client);
         }
         if (before == "pieces") {
-            // Half a message, a pause, the rest: the running instance waits for it whole,
-            // while a second sender that never finishes holds nobody up.
+            // Half a message, a pause, the rest and the close: the running instance waits for
+            // it whole, while a second sender that never finishes holds nobody up.
             const int stuck = connectRaw(socket);
             const int client = connectRaw(socket);
             QVERIFY(stuck >= 0 && client >= 0);
@@ -121,8 +128,10 @@ private Q_SLOTS:
             QVERIFY(!running.appState().currentURL());
             const auto rest = size_t(message.size() - 5);
             QCOMPARE(::send(client, message.constData() + 5, rest, MSG_NOSIGNAL), ssize_t(rest));
-            QTRY_COMPARE(running.appState().currentURL(), QUrl::fromLocalFile(other));
+            QTest::qWait(50);
+            QVERIFY(!running.appState().currentURL());
             ::close(client);
+            QTRY_COMPARE(running.appState().currentURL(), QUrl::fromLocalFile(other));
             ::close(stuck);
         }
         if (before == "closed")
@@ -143,6 +152,74 @@ private Q_SLOTS:
         QVERIFY(third.handOverOrListen({}, dir.path(), socket));
         QTRY_VERIFY(window.isVisible());
         QCOMPARE(running.appState().currentURL(), QUrl::fromLocalFile(photo));
+    }
+
+    // The launch's activation token travels with the file or the request to raise the window;
+    // a message of an earlier build (the path alone), or one cut inside the token, still opens
+    // its file, with no token.
+    void handOverMessage_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("wayland");
+        QTest::addColumn<QString>("x11");
+        QTest::addColumn<QByteArray>("raw"); // sent instead of a hand-over when not empty
+        QTest::addColumn<QString>("receivedWayland");
+        QTest::addColumn<QString>("receivedX11");
+        const QString file = QStringLiteral("/pictures/a b.png");
+        const QString none, wayland = QStringLiteral("wl-7f3a");
+        const QString x11 = QStringLiteral("launcher-1-h-pelu-0_TIME77");
+        const QByteArray handOver;
+        QTest::newRow("both tokens") << file << wayland << x11 << handOver << wayland << x11;
+        QTest::newRow("X11 only") << file << none << x11 << handOver << none << x11;
+        QTest::newRow("no token") << file << none << none << handOver << none << none;
+        QTest::newRow("raise with a token")
+            << none << wayland << none << handOver << wayland << none;
+        QTest::newRow("earlier build") << file << none << none << messageFor(file) << none << none;
+        QTest::newRow("cut inside the token")
+            << file << none << none << messageFor(file) + encoded(wayland).left(7) << none << none;
+        QTest::newRow("token with a line break")
+            << file << none << none << messageFor(file) + encoded("a\nb") + encoded(x11) << none
+            << x11;
+    }
+    void handOverMessage()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, wayland);
+        QFETCH(QString, x11);
+        QFETCH(QByteArray, raw);
+        QFETCH(QString, receivedWayland);
+        QFETCH(QString, receivedX11);
+        QTemporaryDir dir;
+        const QString socket = dir.filePath(QStringLiteral("pelu.socket"));
+        SingleInstance running(socket);
+        QVERIFY(running.listen());
+        QStringList paths;
+        QList<desktop::ActivationToken> tokens;
+        connect(&running, &SingleInstance::fileReceived, this,
+                [&](const QString& received, const desktop::ActivationToken& token) {
+                    paths.append(received);
+                    tokens.append(token);
+                });
+        connect(&running, &SingleInstance::raiseRequested, this,
+                [&](const desktop::ActivationToken& token) {
+                    paths.append(QStringLiteral("(raise)"));
+                    tokens.append(token);
+                });
+        if (raw.isEmpty()) {
+            SingleInstance second(socket);
+            QVERIFY(second.handOver(path, {wayland, x11}));
+        } else {
+            const int client = connectRaw(socket);
+            QVERIFY(client >= 0);
+            QCOMPARE(::send(client, raw.constData(), size_t(raw.size()), MSG_NOSIGNAL),
+                     ssize_t(raw.size()));
+            ::close(client);
+        }
+        QTRY_COMPARE(paths.size(), 1);
+        QCOMPARE(paths[0], path.isEmpty() ? QStringLiteral("(raise)") : path);
+        QCOMPARE(tokens[0], (desktop::ActivationToken{receivedWayland, receivedX11}));
+        QTest::qWait(50);
+        QCOMPARE(paths.size(), 1);
     }
 
     // Empty, the window gets the small default size, centred; with an image it keeps its size.

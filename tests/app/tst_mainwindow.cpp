@@ -117,6 +117,46 @@ private Q_SLOTS:
         QCOMPARE(app::placeOnScreens(frame, screens), expected);
     }
 
+    // What is kept at close: the window's frame where the window system reports positions;
+    // where it does not (Wayland, which reports 0,0), the position kept before with the new
+    // size, or no position at all.
+    void frameToKeep_data()
+    {
+        QTest::addColumn<QRect>("kept");
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<bool>("positionKnown");
+        QTest::addColumn<QRect>("expected");
+        const QRect fromX11(300, 200, 640, 480);
+        const QRect moved(60, 70, 700, 500);
+        const QRect onWayland(0, 0, 700, 500);
+        QTest::newRow("position reported") << fromX11 << moved << true << moved;
+        QTest::newRow("first frame, position reported") << QRect() << moved << true << moved;
+        QTest::newRow("position unknown, the kept one stays")
+            << fromX11 << onWayland << false << QRect(300, 200, 700, 500);
+        QTest::newRow("position unknown, none kept") << QRect() << onWayland << false << QRect();
+        QTest::newRow("no frame") << fromX11 << QRect() << false << QRect();
+    }
+    void frameToKeep()
+    {
+        QFETCH(QRect, kept);
+        QFETCH(QRect, frame);
+        QFETCH(bool, positionKnown);
+        QFETCH(QRect, expected);
+        QCOMPARE(app::frameToKeep(kept, frame, positionKnown), expected);
+    }
+
+    // A size kept without a position (a first run on Wayland) sizes the next window.
+    void sizeKeptWithoutPositionIsRestored()
+    {
+        apptest::settings().clear();
+        QWidget window;
+        QVERIFY(!app::restoreWindowFrame(&window));
+        apptest::settings().setValue(QStringLiteral("Window/size"), QSize(700, 500));
+        QVERIFY(app::restoreWindowFrame(&window));
+        QCOMPARE(window.size(), QSize(700, 500));
+        QCOMPARE(app::windowPixelsAtStart(), QSize());
+    }
+
     // The first launch shows the default content size, every item enabled without an image.
     // The window's size in pixels, kept at close for the next start's first decode.
     void windowPixelsAreKeptForTheNextStart()

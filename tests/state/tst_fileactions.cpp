@@ -106,6 +106,7 @@ private Q_SLOTS:
         } installed[] = {{"zebra", "Zebra", "image/png;"},
                          {"alpha", "alpha", "image/png;image/jpeg;"},
                          {"pelu", "Pelú", "image/png;"},
+                         {"org.pelu.Pelu", "Pelú", "image/png;"},
                          {"beta", "Beta", "image/png;"},
                          {"jpeg-only", "Jpeg Only", "image/jpeg;"}};
         QVERIFY(QDir().mkpath(applications));

@@ -102,8 +102,8 @@ private Q_SLOTS:
 
         static const QRegularExpression mimeLine(QStringLiteral("^MimeType=(.*)$"),
                                                  QRegularExpression::MultilineOption);
-        const QString entry = QString::fromUtf8(
-            testsupport::readFile(QStringLiteral(PELU_SOURCE_DIR "/packaging/pelu.desktop")));
+        const QString entry = QString::fromUtf8(testsupport::readFile(
+            QStringLiteral(PELU_SOURCE_DIR "/packaging/org.pelu.Pelu.desktop")));
         const QStringList claimed = mimeLine.match(entry).captured(1).split(QLatin1Char(';'));
         const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + extension,
                                                                QMimeDatabase::MatchExtension);
