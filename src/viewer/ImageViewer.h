@@ -36,7 +36,6 @@ public:
     ZoomableImageView* zoomView() const { return m_zoom; }
     StatusBarLabel* statusBar() const { return m_statusBar; }
     EmptyStateView* emptyState() const { return m_empty; }
-    QWidget* navigator() const { return m_navigator; }
     DeleteDialogs* deleteDialogs() const { return m_deleteDialogs; }
 
 protected:

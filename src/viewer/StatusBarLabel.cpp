@@ -61,11 +61,6 @@ void StatusBarLabel::setShown(bool shown)
     m_fade->start();
 }
 
-double StatusBarLabel::opacity() const
-{
-    return m_effect->opacity();
-}
-
 QSize StatusBarLabel::sizeHint() const
 {
     const QFontMetrics metrics(font());

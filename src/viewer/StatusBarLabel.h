@@ -18,7 +18,6 @@ public:
 
     // Fades to fully shown or hidden over 0.3 s.
     void setShown(bool shown);
-    double opacity() const;
 
     QSize sizeHint() const override;
 

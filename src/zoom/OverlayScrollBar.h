@@ -19,15 +19,12 @@ public:
 
     // The visible part of the extent, as fractions of it, from the left or from the top.
     void setSpan(double start, double length);
-    double spanStart() const { return m_start; }
     double spanLength() const { return m_length; }
     // True while the span leaves part of the extent unseen.
     bool isNeeded() const;
 
     // Shows the bar (when needed) and restarts the countdown to its fade.
     void flash();
-    // 0 while faded out, 1 while fully shown.
-    double opacity() const { return m_opacity; }
     void setHideDelay(int milliseconds) { m_hideTimer.setInterval(milliseconds); }
 
     // Across the bar, in logical pixels.
@@ -56,7 +53,7 @@ private:
     Qt::Orientation m_orientation;
     double m_start = 0;
     double m_length = 1;
-    double m_opacity = 0;
+    double m_opacity = 0; // 0 while faded out, 1 while fully shown
     bool m_isHovered = false;
     // Where in the thumb the press landed, as a fraction of the extent; none while not dragging.
     std::optional<double> m_grabOffset;

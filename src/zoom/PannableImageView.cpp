@@ -13,6 +13,9 @@
 namespace {
 
 constexpr double kScaleTolerance = 1e-9;
+constexpr int kFadeDurationMs = 150;
+// A press must move further than this, in points on screen, before it becomes a drag.
+constexpr double kDragThreshold = 3.0;
 
 // Whole device pixels, so that unscaled drawing is a plain copy and stays sharp.
 QPointF snappedToDevicePixels(const QPointF& p, double dpr)
@@ -55,7 +58,7 @@ void PannableImageView::setFrameSize(const QSizeF& size)
     update();
 }
 
-void PannableImageView::fadeFromCurrentContent(int durationMs)
+void PannableImageView::fadeFromCurrentContent()
 {
     if (!isVisible() || size().isEmpty())
         return;
@@ -76,7 +79,7 @@ void PannableImageView::fadeFromCurrentContent(int durationMs)
     }
     m_spareSnapshot = std::exchange(m_fadeSnapshot, std::move(snapshot));
     m_fade->stop();
-    m_fade->setDuration(durationMs);
+    m_fade->setDuration(kFadeDurationMs);
     m_fade->start();
 }
 

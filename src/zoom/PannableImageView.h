@@ -38,9 +38,8 @@ public:
     }
 
     // Cross-fades from what is on screen now to whatever is drawn next.
-    void fadeFromCurrentContent(int durationMs = kFadeDurationMs);
+    void fadeFromCurrentContent();
     bool isFading() const { return !m_fadeSnapshot.isNull(); }
-    static constexpr int kFadeDurationMs = 150;
 
     // Scales image ahead for the fitted view it would get now, when that copy would otherwise
     // be made in the background after the image is shown.
@@ -55,9 +54,6 @@ public:
         m_traceLabel = label;
         m_traceStandInSeen = false;
     }
-
-    // A press must move further than this, in points on screen, before it becomes a drag.
-    static constexpr double kDragThreshold = 3.0;
 
 Q_SIGNALS:
     void frameSizeChanged();

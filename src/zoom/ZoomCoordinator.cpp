@@ -50,11 +50,6 @@ ZoomScrollArea* ZoomCoordinator::makeScrollArea(QWidget* parent)
     return area;
 }
 
-ZoomScrollArea* ZoomCoordinator::scrollArea() const
-{
-    return m_scrollArea;
-}
-
 PannableImageView* ZoomCoordinator::imageView() const
 {
     return m_imageView;

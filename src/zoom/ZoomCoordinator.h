@@ -57,9 +57,7 @@ public:
     // Forgets the callbacks and the follow-ups not yet run, and stops any animation.
     void retire();
 
-    ZoomScrollArea* scrollArea() const;
     PannableImageView* imageView() const;
-    const std::optional<QImage>& displayedImage() const { return m_displayedImage; }
 
 private:
     void applyImage(const ZoomParameters& p);

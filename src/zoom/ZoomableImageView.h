@@ -56,7 +56,6 @@ public:
 
     ZoomScrollArea* scrollArea() const { return m_scrollArea; }
     PannableImageView* imageView() const;
-    ZoomCoordinator* coordinator() const { return m_coordinator; }
 
 private:
     void scheduleUpdate();
