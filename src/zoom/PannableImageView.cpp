@@ -154,10 +154,9 @@ void PannableImageView::mouseDoubleClickEvent(QMouseEvent* event)
     }
     // The first click of the pair stepped to another image: step back before fitting.
     const std::optional<bool> stepped = std::exchange(m_lastNavigateWasNext, std::nullopt);
-    if (stepped && m_onNavigateClick)
-        m_onNavigateClick(!*stepped);
-    if (m_onDoubleClick)
-        m_onDoubleClick();
+    if (stepped)
+        Q_EMIT navigateClicked(!*stepped);
+    Q_EMIT doubleClicked();
 }
 
 void PannableImageView::mouseMoveEvent(QMouseEvent* event)
@@ -202,8 +201,7 @@ void PannableImageView::mouseReleaseEvent(QMouseEvent* event)
     const QPointF p = area->mapToDocument(event->position());
     const bool next = m_frameSize.width() * 0.5 < p.x();
     m_lastNavigateWasNext = next;
-    if (m_onNavigateClick)
-        m_onNavigateClick(next);
+    Q_EMIT navigateClicked(next);
 }
 
 void PannableImageView::paintEvent(QPaintEvent* event)

@@ -6,7 +6,6 @@
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QVariantAnimation;
@@ -31,12 +30,6 @@ public:
     void setFrameSize(const QSizeF& size);
     QSizeF frameSize() const { return m_frameSize; }
 
-    void setOnDoubleClick(std::function<void()> callback) { m_onDoubleClick = std::move(callback); }
-    void setOnNavigateClick(std::function<void(bool next)> callback)
-    {
-        m_onNavigateClick = std::move(callback);
-    }
-
     // Cross-fades from what is on screen now to whatever is drawn next.
     void fadeFromCurrentContent();
     bool isFading() const { return !m_fadeSnapshot.isNull(); }
@@ -57,6 +50,10 @@ public:
 
 Q_SIGNALS:
     void frameSizeChanged();
+    // A double click on the image, after the step its first click took has been undone.
+    void doubleClicked();
+    // A click on a fitted image: in its right half for the next image, else the previous one.
+    void navigateClicked(bool next);
     // A paint put a picture, or its stand-in, on screen.
     void pictureDrawn();
 
@@ -89,8 +86,6 @@ private:
     bool m_isDragging = false;
     bool m_hasDragged = false;
     std::optional<bool> m_lastNavigateWasNext;
-    std::function<void()> m_onDoubleClick;
-    std::function<void(bool)> m_onNavigateClick;
 
     QVariantAnimation* m_fade = nullptr;
     QImage m_fadeSnapshot;

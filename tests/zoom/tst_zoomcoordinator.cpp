@@ -12,7 +12,7 @@
 
 using namespace zoomtest;
 
-// What the window hands the surface and the callbacks back to it.
+// What the window hands the surface and what the surface reports back.
 class TestZoomCoordinator : public QObject {
     Q_OBJECT
 
@@ -90,16 +90,13 @@ private Q_SLOTS:
     {
         const QImage image = solidImage(4000, 3000);
         SurfaceHarness h(image);
-        // A copy keeps the image's identity; a new callback is used from the next update on.
-        QStringList latest;
+        // A copy keeps the image's identity: it stays fitted, and a click still steps.
         h.view.setImage(QImage(image));
-        h.view.setOnNavigateClick([&latest](bool next) { latest << (next ? "next" : "previous"); });
         settle();
         QVERIFY(!h.image()->isFading());
         mouse(h.image(), QEvent::MouseButtonPress, {250, 400});
         mouse(h.image(), QEvent::MouseButtonRelease, {250, 400});
-        QCOMPARE(latest, QStringList{"previous"});
-        QCOMPARE(h.clicks, QStringList());
+        QCOMPARE(h.clicks, QStringList{"previous"});
 
         h.view.setImage(solidImage(4000, 3000, Qt::white));
         settle();
@@ -166,9 +163,40 @@ private Q_SLOTS:
         auto* view = new ZoomableImageView;
         view->setImage(solidImage(400, 300));
         view->setZoomAction(ZoomAction::fit);
-        view->setOnZoomActionConsumed([&view] { delete std::exchange(view, nullptr); });
+        QObject::connect(view, &ZoomableImageView::zoomActionConsumed,
+                         [&view] { delete std::exchange(view, nullptr); });
         QTRY_VERIFY(!view);
         settle();
+    }
+
+    void newSurfaceReportsOnlyTheZoomItSettlesAt()
+    {
+        // Not the 100 % its first image passes through on the way to the fit: the window
+        // would show it for a frame. Lower than the view, the image is centred at 100 %.
+        SurfaceHarness h(solidImage(4000, 500));
+        QVERIFY(!h.states.isEmpty());
+        for (const auto& state : h.states)
+            QCOMPARE(state.magnification, 0.25);
+    }
+
+    void retiredSurfaceReportsNothing()
+    {
+        // A request under way, a click, a wheel: none of it reaches the owner after retiring.
+        SurfaceHarness h(solidImage(4000, 3000));
+        QSignalSpy magnified(&h.view, &ZoomableImageView::magnifiedByUser);
+        h.view.setScrollTarget(QPointF(0.5, 0.5));
+        h.view.applyPendingChanges();
+        const qsizetype reports = h.states.size();
+        h.view.retire();
+        settle();
+        mouse(h.image(), QEvent::MouseButtonPress, {750, 400});
+        mouse(h.image(), QEvent::MouseButtonRelease, {750, 400});
+        wheel(h.image(), {500, 400}, {0, 120});
+        QCOMPARE(h.area()->magnification(), 0.275); // the wheel still zooms
+        QCOMPARE(h.scrollConsumed, 0);
+        QCOMPARE(h.states.size(), reports);
+        QCOMPARE(h.clicks, QStringList());
+        QCOMPARE(magnified.count(), 0);
     }
 
     void turnsAreClockwiseOnACanvasThatHoldsThem()
