@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TestAccess.h"
+
 #include <QTimer>
 #include <QWidget>
 #include <optional>
@@ -19,13 +21,11 @@ public:
 
     // The visible part of the extent, as fractions of it, from the left or from the top.
     void setSpan(double start, double length);
-    double spanLength() const { return m_length; }
     // True while the span leaves part of the extent unseen.
     bool isNeeded() const;
 
     // Shows the bar (when needed) and restarts the countdown to its fade.
     void flash();
-    void setHideDelay(int milliseconds) { m_hideTimer.setInterval(milliseconds); }
 
     // Across the bar, in logical pixels.
     static constexpr int kThickness = 10;
@@ -44,6 +44,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     double along(const QPointF& pos) const;
     double trackLength() const;
     QRectF thumbRect() const;

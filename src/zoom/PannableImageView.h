@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/TestAccess.h"
 #include "zoom/ScaledImageCache.h"
 
 #include <QImage>
@@ -25,21 +26,16 @@ public:
     // refines: image is a sharper picture of what is shown (the whole photo after its preview),
     // so what is on screen stands in until its copy for the screen is made.
     void setImage(const QImage& image, bool refines = false);
-    const QImage& image() const { return m_image; }
     // The document's size: the frame is (0, 0) to this size in document coordinates.
     void setFrameSize(const QSizeF& size);
     QSizeF frameSize() const { return m_frameSize; }
 
     // Cross-fades from what is on screen now to whatever is drawn next.
     void fadeFromCurrentContent();
-    bool isFading() const { return !m_fadeSnapshot.isNull(); }
 
     // Scales image ahead for the fitted view it would get now, when that copy would otherwise
     // be made in the background after the image is shown.
     void prepareFittedCopy(const QImage& image);
-
-    // True once the smoothly scaled copy for the current magnification is in hand.
-    bool isScaledCopyReady() const;
 
     // With the frame trace on: the next frame that draws the image is reported under label.
     void traceNextFrame(const QString& label)
@@ -65,7 +61,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     ZoomScrollArea* enclosingScrollArea() const;
+    // True once the smoothly scaled copy for the current magnification is in hand.
+    bool isScaledCopyReady() const;
     bool isOverImage(const QPointF& viewportPos) const;
     void updateHoverCursor(const QPointF& viewportPos);
     // What paintImage drew, for the frame trace.

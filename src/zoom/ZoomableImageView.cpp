@@ -41,11 +41,6 @@ ZoomableImageView::ZoomableImageView(QWidget* parent) : QWidget(parent)
 
 ZoomableImageView::~ZoomableImageView() = default;
 
-PannableImageView* ZoomableImageView::imageView() const
-{
-    return m_coordinator->imageView();
-}
-
 void ZoomableImageView::setImage(const std::optional<QImage>& image)
 {
     if (sameImage(image, m_parameters.image) && m_parameters.fullSize.isEmpty())

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "base/TestAccess.h"
 #include "zoom/ZoomParameters.h"
 
 #include <QRectF>
 #include <QWidget>
 
-class PannableImageView;
 class ZoomCoordinator;
 class ZoomScrollArea;
 
@@ -48,9 +48,6 @@ public:
     // animation, so that nothing more is reported from it.
     void retire();
 
-    ZoomScrollArea* scrollArea() const { return m_scrollArea; }
-    PannableImageView* imageView() const;
-
 Q_SIGNALS:
     void zoomActionConsumed();
     void scrollTargetConsumed();
@@ -67,6 +64,8 @@ Q_SIGNALS:
     void pictureDrawn();
 
 private:
+    friend struct TestAccess;
+
     void scheduleUpdate();
 
     ZoomParameters m_parameters;

@@ -1,12 +1,10 @@
+#include "../support/TestAccess.h"
 #include "ViewerFixture.h"
 #include "imaging/EarlyDecode.h"
 #include "overlays/NavigatorOverlay.h"
 #include "viewer/EmptyStateView.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
-#include "zoom/PannableImageView.h"
-#include "zoom/ZoomScrollArea.h"
-#include "zoom/ZoomableImageView.h"
 
 #include <QDeadlineTimer>
 #include <QMimeData>
@@ -282,7 +280,7 @@ private Q_SLOTS:
         f.state.openFile(urls[0]);
         f.state.setZoomAction(ZoomAction::zoomIn);
         QTRY_VERIFY(!f.state.zoomAction());
-        QVERIFY(!f.viewer->zoomView()->scrollArea()->isFitMode());
+        QVERIFY(!TestAccess::scrollArea(*f.viewer->zoomView())->isFitMode());
 
         f.press(Qt::Key_Right);
         QVERIFY(!f.state.currentImage());
@@ -290,9 +288,10 @@ private Q_SLOTS:
         f.press(Qt::Key_Right);
         ZoomableImageView* zoom = f.viewer->zoomView();
         QVERIFY(zoom && zoom->isVisible());
-        QTRY_COMPARE(f.state.magnification(), zoom->scrollArea()->minMagnification());
-        QVERIFY(zoom->scrollArea()->isFitMode());
-        QVERIFY(!zoom->imageView()->isFading());
+        const ZoomScrollArea* area = TestAccess::scrollArea(*zoom);
+        QTRY_COMPARE(f.state.magnification(), area->minMagnification());
+        QVERIFY(area->isFitMode());
+        QVERIFY(!TestAccess::isFading(*TestAccess::imageView(*zoom)));
     }
 
     // At start the neighbours wait for the first picture to be drawn, not for the hold to end.
@@ -320,15 +319,15 @@ private Q_SLOTS:
         ZoomableImageView* zoom = f.viewer->zoomView();
         QVERIFY(zoom);
         zoom->applyPendingChanges();
-        PannableImageView* view = zoom->imageView();
-        QCOMPARE(view->image().size(), QSize(400, 300));
+        PannableImageView* view = TestAccess::imageView(*zoom);
+        QCOMPARE(TestAccess::shownImage(*view).size(), QSize(400, 300));
         QCOMPARE(view->frameSize(), QSizeF(1600, 1200));
         QTRY_VERIFY(f.state.magnification() < 0.5);
         QVERIFY(!f.viewer->findChild<EmptyStateView*>()->isVisible());
         const double fitted = f.state.magnification();
         // Drawn as it is, over the whole fitted rectangle.
         const QImage shot = view->grab().toImage();
-        const QRect drawn = zoom->scrollArea()->documentRectInViewport().toRect();
+        const QRect drawn = TestAccess::scrollArea(*zoom)->documentRectInViewport().toRect();
         for (const QPoint p :
              {drawn.center(), drawn.topLeft() + QPoint(2, 2), drawn.bottomRight() - QPoint(2, 2)}) {
             const QRgb c = shot.pixel(p);
@@ -339,9 +338,9 @@ private Q_SLOTS:
         QTRY_VERIFY(f.state.currentImage());
         zoom->applyPendingChanges();
         QCOMPARE(f.viewer->zoomView(), zoom);
-        QCOMPARE(view->image().size(), QSize(1600, 1200));
+        QCOMPARE(TestAccess::shownImage(*view).size(), QSize(1600, 1200));
         QCOMPARE(view->frameSize(), QSizeF(1600, 1200));
-        QVERIFY(!view->isFading());
+        QVERIFY(!TestAccess::isFading(*view));
         QCoreApplication::processEvents();
         QCOMPARE(f.state.magnification(), fitted);
     }
@@ -374,7 +373,7 @@ private Q_SLOTS:
         QVERIFY(f.state.isHideCountdownActive());
         // So does a zoom, by wheel or by command.
         f.state.setShowStatusBar(false);
-        ZoomScrollArea* area = f.viewer->zoomView()->scrollArea();
+        ZoomScrollArea* area = TestAccess::scrollArea(*f.viewer->zoomView());
         QWheelEvent notch({20, 20}, area->mapToGlobal(QPointF(20, 20)), {}, {0, 120}, Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(area->viewport(), &notch);

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "zoom/PannableImageView.h"
-#include "zoom/ZoomScrollArea.h"
-#include "zoom/ZoomableImageView.h"
+#include "../support/TestAccess.h"
 
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
@@ -97,8 +95,8 @@ struct SurfaceHarness {
             settle();
         }
     }
-    ZoomScrollArea* area() const { return view.scrollArea(); }
-    PannableImageView* image() const { return view.imageView(); }
+    ZoomScrollArea* area() const { return TestAccess::scrollArea(view); }
+    PannableImageView* image() const { return TestAccess::imageView(view); }
     void zoomTo(double magnification) // out of fit mode
     {
         area()->setFitMode(false);

@@ -1,0 +1,48 @@
+#pragma once
+
+// What the tests and the benchmark read or set inside the classes that name TestAccess their
+// friend (src/base/TestAccess.h), and what no production code needs. Grouped by class.
+
+#include "zoom/FramePlayer.h"
+#include "zoom/OverlayScrollBar.h"
+#include "zoom/PannableImageView.h"
+#include "zoom/ZoomScrollArea.h"
+#include "zoom/ZoomableImageView.h"
+
+struct TestAccess {
+    // ZoomableImageView: its parts.
+    static ZoomScrollArea* scrollArea(const ZoomableImageView& surface)
+    {
+        return surface.m_scrollArea;
+    }
+    static PannableImageView* imageView(const ZoomableImageView& surface)
+    {
+        return surface.m_scrollArea->documentView();
+    }
+
+    // PannableImageView
+    static const QImage& shownImage(const PannableImageView& view) { return view.m_image; }
+    static bool isFading(const PannableImageView& view) { return !view.m_fadeSnapshot.isNull(); }
+    static bool isScaledCopyReady(const PannableImageView& view)
+    {
+        return view.isScaledCopyReady();
+    }
+
+    // ZoomScrollArea
+    static bool isAutoSizing(const ZoomScrollArea& area) { return area.m_isAutoSizing; }
+    static OverlayScrollBar* horizontalBar(const ZoomScrollArea& area)
+    {
+        return area.m_horizontalBar;
+    }
+    static OverlayScrollBar* verticalBar(const ZoomScrollArea& area) { return area.m_verticalBar; }
+
+    // OverlayScrollBar
+    static double spanLength(const OverlayScrollBar& bar) { return bar.m_length; }
+    static void setHideDelay(OverlayScrollBar& bar, int milliseconds)
+    {
+        bar.m_hideTimer.setInterval(milliseconds);
+    }
+
+    // FramePlayer: holds an animation to play.
+    static bool isPlaying(const FramePlayer& player) { return player.m_animation != nullptr; }
+};
