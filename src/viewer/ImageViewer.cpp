@@ -48,7 +48,8 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
 
     m_empty = new EmptyStateView(this);
     m_statusBar = new StatusBarLabel(this);
-    m_deleteDialogs = new DeleteDialogs(state, this);
+    // The Trash alerts follow the model by themselves; the viewer only owns them.
+    new DeleteDialogs(state, this);
 
     m_quit = [] { QApplication::quit(); };
 

@@ -3,11 +3,16 @@
 // What the tests and the benchmark read or set inside the classes that name TestAccess their
 // friend (src/base/TestAccess.h), and what no production code needs. Grouped by class.
 
+#include "viewer/EmptyStateView.h"
+#include "viewer/ImageViewer.h"
+#include "viewer/StatusBarLabel.h"
 #include "zoom/FramePlayer.h"
 #include "zoom/OverlayScrollBar.h"
 #include "zoom/PannableImageView.h"
 #include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
+
+#include <functional>
 
 struct TestAccess {
     // ZoomableImageView: its parts.
@@ -45,4 +50,23 @@ struct TestAccess {
 
     // FramePlayer: holds an animation to play.
     static bool isPlaying(const FramePlayer& player) { return player.m_animation != nullptr; }
+
+    // ImageViewer
+    static void setQuitHandler(ImageViewer& viewer, std::function<void()> quit)
+    {
+        viewer.m_quit = std::move(quit);
+    }
+    // None while no image is shown.
+    static ZoomableImageView* zoomView(const ImageViewer& viewer) { return viewer.m_zoom; }
+
+    // EmptyStateView
+    static QString title(const EmptyStateView& view) { return view.m_title; }
+    static QString hint(const EmptyStateView& view) { return view.m_hint; }
+
+    // StatusBarLabel: both texts as they read, left to right.
+    static QString text(const StatusBarLabel& label)
+    {
+        return label.m_position.isEmpty() ? label.m_zoom
+                                          : label.m_position + QLatin1Char(' ') + label.m_zoom;
+    }
 };
