@@ -23,14 +23,22 @@ const QString kFailFolder = QStringLiteral("fail/pelu-1");
 
 const char* const kUriKey = "Thumb::URI";
 const char* const kMTimeKey = "Thumb::MTime";
+const char* const kSizeKey = "Thumb::Size";
 
-// The file's modification time in whole seconds, as the standard records it.
-std::optional<QString> modified(const QString& path)
+// Which version of the file a thumbnail shows. The standard keys on whole seconds; the size
+// tells apart two versions written within one second.
+struct Version {
+    QString mtime;
+    QString size;
+};
+
+std::optional<Version> version(const QString& path)
 {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    return QString::number(qint64(info.st_mtim.tv_sec));
+    return Version{QString::number(qint64(info.st_mtim.tv_sec)),
+                   QString::number(qint64(info.st_size))};
 }
 
 QString absolute(const QString& path)
@@ -39,7 +47,7 @@ QString absolute(const QString& path)
 }
 
 // A thumbnail of this version of the file, small enough to be one; null otherwise.
-QImage readMatching(const QString& file, const QByteArray& uri, const QString& mtime)
+QImage readMatching(const QString& file, const QByteArray& uri, const Version& wanted)
 {
     const QFileInfo info(file);
     if (!info.isFile() || info.size() > kLargestFile)
@@ -51,20 +59,25 @@ QImage readMatching(const QString& file, const QByteArray& uri, const QString& m
         return {};
     const QImage image = reader.read();
     if (image.isNull() || image.text(QString::fromLatin1(kUriKey)).toUtf8() != uri ||
-        image.text(QString::fromLatin1(kMTimeKey)) != mtime)
+        image.text(QString::fromLatin1(kMTimeKey)) != wanted.mtime)
+        return {};
+    // Optional in the standard: other writers may leave it out.
+    const QString bytes = image.text(QString::fromLatin1(kSizeKey));
+    if (!bytes.isEmpty() && bytes != wanted.size)
         return {};
     return image;
 }
 
 bool writeThumbnail(const QString& folder, const QString& path, QImage image)
 {
-    const std::optional<QString> mtime = modified(path);
-    if (!mtime || !QDir().mkpath(folder))
+    const std::optional<Version> current = version(path);
+    if (!current || !QDir().mkpath(folder))
         return false;
     // The standard wants the cache private to its user.
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     image.setText(QString::fromLatin1(kUriKey), QString::fromUtf8(fileUri(path)));
-    image.setText(QString::fromLatin1(kMTimeKey), *mtime);
+    image.setText(QString::fromLatin1(kMTimeKey), current->mtime);
+    image.setText(QString::fromLatin1(kSizeKey), current->size);
     image.setText(QStringLiteral("Software"), QStringLiteral("Pelu"));
     QSaveFile file(folder + QLatin1Char('/') + thumbnailName(path));
     if (!file.open(QIODevice::WriteOnly) ||
@@ -95,15 +108,15 @@ QString thumbnailName(const QString& path)
 
 std::optional<QImage> read(const QString& path)
 {
-    const std::optional<QString> mtime = modified(path);
-    if (!mtime)
+    const std::optional<Version> current = version(path);
+    if (!current)
         return std::nullopt;
     const QByteArray uri = fileUri(path);
     const QString name = thumbnailName(path);
     for (const char* size : kSizes) {
         QImage image = readMatching(
             cacheFolder() + QLatin1Char('/') + QLatin1String(size) + QLatin1Char('/') + name, uri,
-            *mtime);
+            *current);
         if (image.isNull())
             continue;
         if (image.width() > kNormalSize || image.height() > kNormalSize)
@@ -124,10 +137,10 @@ bool write(const QString& path, const QImage& thumbnail)
 
 bool hasFailed(const QString& path)
 {
-    const std::optional<QString> mtime = modified(path);
-    return mtime && !readMatching(cacheFolder() + QLatin1Char('/') + kFailFolder + QLatin1Char('/') +
+    const std::optional<Version> current = version(path);
+    return current && !readMatching(cacheFolder() + QLatin1Char('/') + kFailFolder + QLatin1Char('/') +
                                       thumbnailName(path),
-                                  fileUri(path), *mtime)
+                                  fileUri(path), *current)
                          .isNull();
 }
 

@@ -120,6 +120,13 @@ private Q_SLOTS:
         QTRY_VERIFY(result.has_value());
         QVERIFY(!*result);
         QVERIFY(thumbnailstore::hasFailed(broken));
+        // Rewritten within the same second: the time alone cannot tell, the size does.
+        const QDateTime failedAt = QFileInfo(broken).lastModified();
+        QVERIFY(file.open(QIODevice::Append) && file.write(" and more") > 0);
+        QVERIFY(file.flush() && file.setFileTime(failedAt, QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(!thumbnailstore::hasFailed(broken));
+        thumbnailstore::writeFailure(broken);
         touch(broken, 10);
         QVERIFY(!thumbnailstore::hasFailed(broken));
     }
