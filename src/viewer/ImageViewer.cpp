@@ -54,7 +54,14 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     m_quit = [] { QApplication::quit(); };
 
     connect(&m_state, &AppState::currentImageChanged, this, [this] {
+        const bool stepping = m_zoom != nullptr;
         syncZoomSurface();
+        // A step has every field in place before it is told: the surface takes them now, so
+        // that the new picture is drawn before the key's handling returns.
+        if (stepping && m_zoom) {
+            m_zoom->setRotation(m_state.rotation());
+            m_zoom->applyPendingChanges();
+        }
         setFocus(Qt::OtherFocusReason);
         m_state.showStatusBarTemporarily();
         refresh();
