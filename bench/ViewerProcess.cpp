@@ -63,11 +63,6 @@ double ViewerProcess::handOver(const QString& file)
     return monotonicMs();
 }
 
-void ViewerProcess::readPending()
-{
-    QCoreApplication::processEvents();
-}
-
 ViewerProcess::~ViewerProcess()
 {
     if (m_process.state() != QProcess::NotRunning) {

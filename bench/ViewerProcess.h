@@ -39,8 +39,6 @@ public:
     // A second launch on file, as a file manager would start one: it hands the file to this
     // viewer and ends. The monotonic clock when it ended; negative when it failed.
     double handOver(const QString& file);
-    // The first trace lines from now on are read; none is waited for.
-    void readPending();
 
 private:
     void readTrace();
