@@ -14,7 +14,7 @@ void AppState::copyImageToPasteboard()
     // The whole picture, never its preview.
     finishPreview();
     if (m_currentImage)
-        desktop::copyImage(*m_currentImage);
+        desktop::copyImage(*m_currentImage, m_currentURL.value_or(QUrl()));
 }
 
 void AppState::revealInFinder()

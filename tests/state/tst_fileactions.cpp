@@ -2,7 +2,9 @@
 #include "Folders.h"
 #include "state/AppState.h"
 
+#include <QClipboard>
 #include <QDBusConnection>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
@@ -90,6 +92,51 @@ private Q_SLOTS:
         QCOMPARE(state.currentImage()->width(), 8 + shown);
         QCOMPARE(state.windowTitle(),
                  QStringLiteral("img%1.png [%2/4]").arg(shown).arg(3 + (index == 4)));
+    }
+
+    // The file goes on the clipboard at once, for file managers; the picture follows as a PNG
+    // encoded in the background; no JPEG is offered. Nothing to copy
+    // leaves the clipboard as it was.
+    void copyOffersTheFileThenThePicture()
+    {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString picture = m_files.filePath("100% #1 ñ.png");
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkMagenta);
+        image.setPixel(3, 2, qRgb(1, 2, 3));
+        QVERIFY(image.save(picture, "PNG"));
+        const QUrl url = QUrl::fromLocalFile(picture);
+        AppState state;
+        clipboard->setText(QStringLiteral("before"));
+        state.copyImageToPasteboard();
+        QCOMPARE(clipboard->text(), QStringLiteral("before"));
+
+        state.openFile(url);
+        state.copyImageToPasteboard();
+        const QMimeData* data = clipboard->mimeData();
+        QCOMPARE(data->urls(), QList<QUrl>{url});
+        QCOMPARE(data->data("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
+        QVERIFY(!data->formats().contains("image/jpeg"));
+        QTRY_VERIFY(clipboard->mimeData()->hasFormat("image/png"));
+        data = clipboard->mimeData();
+        QCOMPARE(data->urls(), QList<QUrl>{url});
+        QCOMPARE(QImage::fromData(data->data("image/png")).convertToFormat(QImage::Format_RGB32),
+                 image);
+    }
+
+    // A picture still being encoded when something else is copied never comes back over it.
+    void laterCopyWins()
+    {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString picture = m_files.filePath("big.png");
+        QVERIFY(QImage(3000, 2000, QImage::Format_RGB32).save(picture, "PNG"));
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(picture));
+        state.copyImageToPasteboard();
+        clipboard->setText(QStringLiteral("after"));
+        QTest::qWait(1500);
+        QCOMPARE(clipboard->text(), QStringLiteral("after"));
+        QVERIFY(!clipboard->mimeData()->hasFormat("image/png"));
     }
 
     // Registered applications by name whatever their case, never this viewer itself, and only
