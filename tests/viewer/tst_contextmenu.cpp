@@ -5,6 +5,7 @@
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -159,7 +160,9 @@ private Q_SLOTS:
                 auto* dialog = qobject_cast<QFileDialog*>(top);
                 if (dialog && dialog->isVisible()) {
                     QCOMPARE(dialog->parentWidget(), &f.window);
-                    dialog->selectFile(application);
+                    // Typed into the name field, as a person may.
+                    if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                        name->setText(application);
                     QMetaObject::invokeMethod(dialog, "accept");
                 }
             }
@@ -230,6 +233,44 @@ private Q_SLOTS:
         QCOMPARE(modeChanges.count(), zoom < 0 ? 0 : 1);
         QCOMPARE(testsupport::settings().value(stored.section('=', 0, 0)).toString(),
                  stored.section('=', 1));
+    }
+
+    // The checked "Fit to Window" or "Actual Size" brings the view back to its size once the
+    // wheel has left it, and does nothing at that size; the mode is not assigned again.
+    void checkedSizeComesBack_data()
+    {
+        QTest::addColumn<DisplayMode>("mode");
+        QTest::addColumn<double>("magnification");
+        QTest::addColumn<QRectF>("visible");
+        QTest::addColumn<int>("zoom"); // the ZoomAction requested; -1 none
+        const QRectF whole(0, 0, 1, 1), part(0.2, 0.3, 0.5, 0.4);
+        const auto fit = DisplayMode::fitToWindow, actual = DisplayMode::actualSize;
+        QTest::newRow("fitted") << fit << 0.4 << whole << -1;
+        QTest::newRow("zoomed in from fit") << fit << 0.9 << part << int(ZoomAction::fit);
+        QTest::newRow("at 100 %") << actual << 1.0 << part << -1;
+        QTest::newRow("zoomed out from 100 %") << actual << 0.5 << whole
+                                               << int(ZoomAction::actualSize);
+        QTest::newRow("auto-size stays") << DisplayMode::autoSizeWindow << 2.0 << part << -1;
+    }
+    void checkedSizeComesBack()
+    {
+        QFETCH(DisplayMode, mode);
+        QFETCH(double, magnification);
+        QFETCH(QRectF, visible);
+        QFETCH(int, zoom);
+        AppState state;
+        state.setDisplayMode(mode);
+        state.setMagnification(magnification);
+        state.setVisibleRect(visible);
+        ContextMenu menu(state);
+        const QString item = mode == DisplayMode::fitToWindow   ? "Fit to Window"
+                             : mode == DisplayMode::actualSize ? "Actual Size"
+                                                               : "Auto-Size Window";
+        QSignalSpy modeChanges(&state, &AppState::displayModeChanged);
+        itemNamed(&menu, item)->trigger();
+        QCOMPARE(state.zoomAction(), zoom < 0 ? std::nullopt : std::optional(ZoomAction(zoom)));
+        QCOMPARE(texts(&menu, true), item);
+        QCOMPARE(modeChanges.count(), 0);
     }
 
     // The confirmation names the file and only "Delete" (or Return) moves it; a failure shows
