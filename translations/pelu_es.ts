@@ -325,4 +325,11 @@
         <translation>No se pudo mover el archivo a la papelera.</translation>
     </message>
 </context>
+<context>
+    <name>IncompleteNotice</name>
+    <message>
+        <source>This file is incomplete</source>
+        <translation>Este archivo está incompleto</translation>
+    </message>
+</context>
 </TS>
