@@ -76,17 +76,28 @@ if clip TARGETS | grep -qx image/jpeg; then r=1; else r=0; fi; check "no JPEG wi
 # to decode): each is taken within 100 ms.
 clip image/png >"$work/pasted.png" &
 paster=$!
-worst=0
-for i in $(seq 8); do
-    sent=$(now)
-    xdotool key --window "$wid" Right
-    sleep 0.25
-    taken=$(grep -c '^pelu-trace key ' "$work/trace" || true)
-    at=$(grep '^pelu-trace key ' "$work/trace" | sed -n "${taken}p" | awk '{print $4}')
-    delay=9999
-    [ "$taken" -ge "$i" ] && [ -n "$at" ] && delay=$(( ${at%.*} - sent ))
-    [ "$delay" -gt "$worst" ] && worst=$delay
-done
+# Measured from the moment xdotool has handed the key to the X server to the moment the
+# viewer takes it (its trace); a window blocked by an encode takes it seconds later.
+worst=$(python3 - "$wid" "$work/trace" <<'PY'
+import subprocess, sys, time
+wid, trace = sys.argv[1], sys.argv[2]
+def taken():
+    return [float(line.split()[3]) for line in open(trace) if line.startswith("pelu-trace key ")]
+worst = 0
+for i in range(8):
+    before = len(taken())
+    subprocess.run(["xdotool", "key", "--window", wid, "Right"], check=True)
+    sent = time.monotonic() * 1000
+    deadline = sent + 10000
+    while len(taken()) <= before and time.monotonic() * 1000 < deadline:
+        time.sleep(0.002)
+    keys = taken()
+    delay = keys[before] - sent if len(keys) > before else 9999
+    worst = max(worst, delay)
+    time.sleep(0.2)
+print(int(worst))
+PY
+)
 pasted=0; wait "$paster" || pasted=$?
 echo "slowest key while pasting: ${worst} ms"
 if [ "$worst" -le 100 ]; then r=0; else r=1; fi; check "keys are taken within 100 ms during the paste" $r
