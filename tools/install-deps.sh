@@ -22,6 +22,8 @@ packages=(
   appstream librsvg2-bin dpkg-dev file
   # window tests, on X11 and under a nested Wayland compositor
   xvfb xauth xdotool x11-utils x11-apps imagemagick weston
+  # another program pasting from the clipboard; volumes of their own for the Trash tests
+  xclip e2fsprogs
   # benchmark references
   libjpeg-turbo-progs libvips-tools libturbojpeg0-dev
   # fonts so the window has text to draw

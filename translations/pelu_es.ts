@@ -317,8 +317,19 @@
 <context>
     <name>Trash</name>
     <message>
-        <source>The Trash folder could not be created.</source>
-        <translation>No se pudo crear la carpeta de la papelera.</translation>
+        <source>The file cannot be moved to the Trash: the GIO library is missing.</source>
+        <translation>No se puede mover el archivo a la papelera: falta la biblioteca GIO.</translation>
+    </message>
+    <message>
+        <source>The file could not be moved to the Trash.</source>
+        <translation>No se pudo mover el archivo a la papelera.</translation>
+    </message>
+</context>
+<context>
+    <name>IncompleteNotice</name>
+    <message>
+        <source>This file is incomplete</source>
+        <translation>Este archivo está incompleto</translation>
     </message>
 </context>
 </TS>

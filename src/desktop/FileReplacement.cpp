@@ -68,9 +68,10 @@ bool replaceFile(const QString& path, const FileWriter& write)
         return false;
     const QByteArray targetName = QFile::encodeName(target);
     struct stat original {};
-    // A file the user has made read-only is not rewritten behind its back through the folder.
+    // A file the user has made read-only is not rewritten behind its back through the folder,
+    // whoever asks: root passes access(W_OK) for any file, so the owner's write bit decides too.
     if (::stat(targetName.constData(), &original) != 0 || !S_ISREG(original.st_mode) ||
-        ::access(targetName.constData(), W_OK) != 0)
+        (original.st_mode & S_IWUSR) == 0 || ::access(targetName.constData(), W_OK) != 0)
         return false;
 
     const QString temporary = temporaryPathFor(target);

@@ -24,6 +24,11 @@ namespace imaging {
 std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure = nullptr,
                                   const std::atomic<bool>* cancelled = nullptr);
 
+// Whether the picture is the readable part of a JPEG whose data ends early (a card fault): its
+// rows as read, the rest neutral grey. decodeImage gives such a picture rather than nothing when
+// at least one row was read.
+bool isIncomplete(const QImage& image);
+
 // Why a file that gave no image gave none, judged from what is cheap to read: whether it
 // exists, its type, the size its header claims.
 DecodeFailure classifyDecodeFailure(const QString& path);

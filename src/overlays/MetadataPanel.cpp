@@ -4,13 +4,19 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QTextEdit>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int kSpacing = 6;
 constexpr int kTitleGap = 4;
 constexpr int kColumnGap = 8;
+constexpr int kValueWidth = MetadataPanel::kWidth - MetadataPanel::kLabelWidth - kColumnGap;
 
 QLabel* makeLabel(const QString& text, const QFont& font, const QColor& colour)
 {
@@ -23,6 +29,41 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& colour)
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
     return label;
+}
+
+// A value of the second column. One with a word too long for the column (a lens or serial
+// string) is broken anywhere rather than cut at the card's edge or widening the column, which
+// would stop the other values from wrapping; it stays selectable as the file wrote it.
+QWidget* makeValue(const QString& text, const QFont& font, int width)
+{
+    const QFontMetrics metrics(font);
+    const QStringList words = text.split(QRegularExpression(QStringLiteral("\\s+")));
+    const bool fits = std::all_of(words.cbegin(), words.cend(), [&](const QString& word) {
+        return metrics.horizontalAdvance(word) <= width;
+    });
+    if (fits) {
+        QLabel* value = makeLabel(text, font, Qt::white);
+        value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        return value;
+    }
+    auto* value = new QTextEdit;
+    value->setReadOnly(true);
+    value->setFrameShape(QFrame::NoFrame);
+    value->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    value->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    value->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    value->viewport()->setAutoFillBackground(false);
+    value->setFont(font);
+    value->document()->setDocumentMargin(0);
+    value->setPlainText(text);
+    QPalette palette = value->palette();
+    palette.setColor(QPalette::Text, Qt::white);
+    value->setPalette(palette);
+    value->setFixedWidth(width);
+    value->document()->setTextWidth(width);
+    value->setFixedHeight(int(std::ceil(value->document()->size().height())));
+    return value;
 }
 
 } // namespace
@@ -81,9 +122,7 @@ void MetadataPanel::build()
             QLabel* label = makeLabel(rows[row].label, captionFont(), Qt::gray);
             label->setFixedWidth(kLabelWidth);
             label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-            QLabel* value = makeLabel(rows[row].value, captionFont(), Qt::white);
-            value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            QWidget* value = makeValue(rows[row].value, captionFont(), kValueWidth);
             grid->addWidget(label, row, 0, Qt::AlignTop);
             grid->addWidget(value, row, 1, Qt::AlignTop);
         }

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QRectF>
+#include <QSet>
 #include <QSize>
 #include <QUrl>
 #include <optional>
@@ -166,7 +167,9 @@ public:
     QList<desktop::OpenWithApp> openWithApplications() const;
     // application: the desktop file of the application to start.
     void openWith(const QUrl& application);
-    // Moves the shown file to the Trash and shows its neighbour; a failure goes to deleteError.
+    // Moves the shown file to the Trash in the background, then takes it out of the list and
+    // shows its neighbour; a failure goes to deleteError and leaves the file where it was. A
+    // file already on its way to the Trash is not asked for again.
     void deleteCurrentImage();
 
 Q_SIGNALS:
@@ -202,6 +205,7 @@ private:
     // Starts writing the view's turn into the shown file, unless a rewrite is under way.
     void rewriteTurnedFile();
     void rewriteFinished(const QUrl& url, int quarterTurns, const FileRotation::Result& result);
+    void trashFinished(const QUrl& url, const std::optional<QString>& error);
     void openFolder(const QUrl& folder);
     // The shown file, the list and its position, assigned together and then told: the title
     // never pairs a name with a position that is not its own.
@@ -283,6 +287,8 @@ private:
     QSize m_viewPixels;
     // The picture on screen when the rewrite under way began.
     qint64 m_rewrittenViewKey = 0;
+    // Files the Trash is taking.
+    QSet<QUrl> m_beingTrashed;
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
     bool m_preloadsHeld = false;

@@ -2,6 +2,7 @@
 // manager, other applications, Trash) and turns it.
 #include "state/AppState.h"
 
+#include "base/BackgroundTask.h"
 #include "desktop/Clipboard.h"
 #include "desktop/FileManager.h"
 #include "desktop/Trash.h"
@@ -13,7 +14,7 @@ void AppState::copyImageToPasteboard()
     // The whole picture, never its preview.
     finishPreview();
     if (m_currentImage)
-        desktop::copyImage(*m_currentImage);
+        desktop::copyImage(*m_currentImage, m_currentURL.value_or(QUrl()));
 }
 
 void AppState::revealInFinder()
@@ -36,24 +37,45 @@ void AppState::openWith(const QUrl& application)
 
 void AppState::deleteCurrentImage()
 {
-    if (!m_currentURL)
+    if (!m_currentURL || m_beingTrashed.contains(*m_currentURL))
         return;
     const QUrl url = *m_currentURL;
-    if (const auto error = desktop::moveToTrash(url.toLocalFile())) {
+    m_beingTrashed.insert(url);
+    // The Trash may wait on a slow or stale disk: never on this thread.
+    base::runInBackground(
+        this, [path = url.toLocalFile()] { return desktop::moveToTrash(path); },
+        [this, url](const std::optional<QString>& error) { trashFinished(url, error); });
+}
+
+void AppState::trashFinished(const QUrl& url, const std::optional<QString>& error)
+{
+    m_beingTrashed.remove(url);
+    if (error) {
         setDeleteError(*error);
         return;
     }
     // The index names the shown file in every flow; should it not, the trashed file still
-    // leaves the list and no other does.
+    // leaves the list and no other does. The user may have stepped on meanwhile, and the
+    // folder's watch may have taken the file out already.
+    const bool shown = m_currentURL == url;
+    const bool inStep = shown && m_currentIndex >= 0 && m_currentIndex < m_imageFiles.size() &&
+                        m_imageFiles.at(m_currentIndex) == url;
+    const qsizetype at = inStep ? m_currentIndex : m_imageFiles.indexOf(url);
+    if (at < 0) {
+        takePreloadedImage(url);
+        return;
+    }
     QList<QUrl> files = m_imageFiles;
-    const bool inStep =
-        m_currentIndex >= 0 && m_currentIndex < files.size() && files.at(m_currentIndex) == url;
-    const qsizetype at = inStep ? m_currentIndex : files.indexOf(url);
-    if (at >= 0)
-        files.removeAt(at);
+    files.removeAt(at);
     setImageFiles(files);
     takePreloadedImage(url);
-    showInPlaceOfRemoved(m_currentIndex);
+    if (shown) {
+        showInPlaceOfRemoved(at);
+        return;
+    }
+    if (at < m_currentIndex)
+        setCurrentIndex(m_currentIndex - 1);
+    preloadAdjacentImages();
 }
 
 namespace {

@@ -133,15 +133,24 @@ void ThumbnailBar::setOffset(qreal offset)
     update();
 }
 
+qreal ThumbnailBar::currentCellOffset() const
+{
+    const qreal centre = kEndSpace + qreal(m_state.currentIndex()) * kPitch + kCellSize / 2;
+    return std::clamp(centre - width() / 2.0, 0.0, maximumScrollOffset());
+}
+
 void ThumbnailBar::scrollToCurrent()
 {
     update();
-    // The strip that has just appeared shows the start of the row.
-    if (!isVisible() || m_appearing)
+    if (!isVisible())
         return;
-    const qreal centre = kEndSpace + qreal(m_state.currentIndex()) * kPitch + kCellSize / 2;
-    const qreal target = std::clamp(centre - width() / 2.0, 0.0, maximumScrollOffset());
+    const qreal target = currentCellOffset();
     m_scroll->stop();
+    // The strip that has just appeared is put in place, not scrolled there.
+    if (m_appearing) {
+        setOffset(target);
+        return;
+    }
     if (target == m_offset)
         return;
     m_scroll->setStartValue(m_offset);
@@ -295,7 +304,7 @@ void ThumbnailBar::wheelEvent(QWheelEvent* event)
 void ThumbnailBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    setOffset(m_offset);
+    setOffset(m_appearing ? currentCellOffset() : m_offset);
     syncCells();
 }
 
@@ -304,10 +313,10 @@ void ThumbnailBar::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    // A strip that appears starts at the beginning of the row and does not follow changes of
-    // the current image made in the same turn of the event loop (opening a file).
+    // A strip that appears shows the current cell at once, also after changes of the current
+    // image made in the same turn of the event loop (opening a file) and its first layout.
     m_scroll->stop();
-    m_offset = 0;
+    m_offset = currentCellOffset();
     m_appearing = true;
     QTimer::singleShot(0, this, [this] { m_appearing = false; });
     syncCells();

@@ -59,6 +59,8 @@ private:
     };
 
     void setOffset(qreal offset);
+    // The offset that puts the current cell in the middle, as far as the row allows.
+    qreal currentCellOffset() const;
     void scrollToCurrent();
     void filesChanged();
     void reloadFile(const QUrl& url);

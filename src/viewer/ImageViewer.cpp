@@ -4,6 +4,8 @@
 #include "viewer/ContextMenu.h"
 #include "viewer/DeleteDialogs.h"
 #include "viewer/EmptyStateView.h"
+#include "viewer/IncompleteNotice.h"
+#include "imaging/ImageService.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
 #include "base/FrameTrace.h"
@@ -50,6 +52,7 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
 
     m_empty = new EmptyStateView(this);
     m_statusBar = new StatusBarLabel(this);
+    m_incomplete = new IncompleteNotice(this);
     // The Trash alerts follow the model by themselves; the viewer only owns them.
     new DeleteDialogs(state, this);
 
@@ -281,6 +284,8 @@ void ImageViewer::refresh()
     } else
         m_empty->showInvitation();
     m_statusBar->setVisible(hasImage);
+    m_incomplete->setVisible(m_state.currentImage() &&
+                             imaging::isIncomplete(*m_state.currentImage()));
     refreshNavigator();
 
     if (m_metadataPanel)
@@ -298,6 +303,8 @@ void ImageViewer::layoutChildren()
     if (m_zoom)
         m_zoom->setGeometry(area);
     m_empty->setGeometry(area);
+    m_incomplete->placeIn(area);
+    m_incomplete->raise();
 
     refreshStatusBar();
     m_statusBar->raise();

@@ -14,6 +14,7 @@ class AppState;
 class QKeyEvent;
 class QTimer;
 class EmptyStateView;
+class IncompleteNotice;
 class StatusBarLabel;
 class ZoomableImageView;
 
@@ -70,6 +71,7 @@ private:
     ZoomableImageView* m_zoom = nullptr;
     EmptyStateView* m_empty;
     StatusBarLabel* m_statusBar;
+    IncompleteNotice* m_incomplete;
     QWidget* m_metadataPanel = nullptr;
     QWidget* m_histogram = nullptr;
     QWidget* m_navigator = nullptr;

@@ -37,13 +37,18 @@ void OpenWithMenu::chooseOtherApplication()
     QWidget* host = parentWidget();
     while (qobject_cast<QMenu*>(host))
         host = host->parentWidget();
-    QFileDialog dialog(host ? host->window() : nullptr, QString(), kApplicationsFolder,
-                       tr("Applications (*.desktop)"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, tr("Open"));
-    dialog.setWindowModality(Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
-        return;
-    m_state.openWith(dialog.selectedUrls().constFirst());
+    // A context menu is deleted once it has closed, which may be while the dialog is up: the
+    // dialog never blocks here and answers to the window and the model, not to this menu.
+    auto* dialog = new QFileDialog(host ? host->window() : nullptr, QString(), kApplicationsFolder,
+                                   tr("Applications (*.desktop)"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setLabelText(QFileDialog::Accept, tr("Open"));
+    dialog->setWindowModality(Qt::ApplicationModal);
+    AppState* state = &m_state;
+    connect(dialog, &QFileDialog::fileSelected, state, [state](const QString& application) {
+        state->openWith(QUrl::fromLocalFile(application));
+    });
+    dialog->show();
 }

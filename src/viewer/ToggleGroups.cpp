@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QMenu>
 
+#include <cmath>
+
 ToggleGroup::ToggleGroup(AppState& state, QObject* parent) : QObject(parent), m_state(state) {}
 
 void ToggleGroup::addTo(QMenu* menu) const
@@ -30,8 +32,13 @@ DisplayModeToggles::DisplayModeToggles(AppState& state, QObject* parent)
 {
     const auto setter = [this](DisplayMode mode, ZoomAction zoom) {
         return [this, mode, zoom](bool on) {
-            if (!on)
+            if (!on) {
+                // Chosen while checked: the wheel or the zoom keys may have left the mode's
+                // size, and this is the way back to it; at that size it changes nothing.
+                if (mode != DisplayMode::autoSizeWindow && !viewShowsSizeOf(mode))
+                    m_state.setZoomAction(zoom);
                 return;
+            }
             m_state.setDisplayMode(mode);
             m_state.setZoomAction(zoom);
         };
@@ -41,6 +48,17 @@ DisplayModeToggles::DisplayModeToggles(AppState& state, QObject* parent)
     addItem(tr("Auto-Size Window"), setter(DisplayMode::autoSizeWindow, ZoomAction::fit));
     connect(&state, &AppState::displayModeChanged, this, &DisplayModeToggles::refresh);
     refresh();
+}
+
+bool DisplayModeToggles::viewShowsSizeOf(DisplayMode mode) const
+{
+    constexpr double kTolerance = 1e-6;
+    if (mode == DisplayMode::actualSize)
+        return std::abs(m_state.magnification() - 1.0) < kTolerance;
+    // Fitted never enlarges: the whole picture in view is the fitted size.
+    const QRectF& visible = m_state.visibleRect();
+    return visible.x() < kTolerance && visible.y() < kTolerance &&
+           visible.width() > 1 - kTolerance && visible.height() > 1 - kTolerance;
 }
 
 void DisplayModeToggles::refresh()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "state/Modes.h"
+
 #include <QList>
 #include <QObject>
 #include <functional>
@@ -39,6 +41,8 @@ public:
 
 private:
     void refresh() override;
+    // Whether the view is at the size the mode gives the picture, as it last reported.
+    bool viewShowsSizeOf(DisplayMode mode) const;
 };
 
 // "Metadata" and "Histogram", at most one checked, and "Thumbnails".

@@ -4,7 +4,10 @@
 #include "zoom/ZoomScrollArea.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -23,6 +26,49 @@ QWidget* windowToResize(ZoomScrollArea* scrollArea)
                                     [](const QWidget* w) { return w->isWindow(); });
     return first == windows.cend() ? nullptr : *first;
 }
+
+// A window manager tells of the frame it adds only once it has taken the window in, and the
+// window's own parts (menu bar) have their sizes only once laid out: a size chosen before then
+// leaves them out, and the window ends up taller than the screen. The window is fitted once
+// more when either turns out other than assumed, within a while.
+class FrameWatch : public QObject {
+public:
+    FrameWatch(QWidget* window, ZoomScrollArea* area, const QSizeF& image, const QSize& assumed,
+               bool areaLaidOut)
+        : QObject(window), m_window(window), m_area(area), m_image(image), m_assumed(assumed),
+          m_areaLaidOut(areaLaidOut)
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(kWatchMs, this, &QObject::deleteLater);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (watched == m_window &&
+            (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) &&
+            (m_window->frameGeometry().size() - m_window->size() != m_assumed ||
+             (!m_areaLaidOut && m_area && !m_area->size().isEmpty()))) {
+            m_window->removeEventFilter(this);
+            deleteLater();
+            // After the window system's own handling of this event.
+            QTimer::singleShot(0, m_window, [area = m_area, image = m_image] {
+                if (area)
+                    resizeWindowToImage(area, image);
+            });
+        }
+        return false;
+    }
+
+private:
+    static constexpr int kWatchMs = 2000;
+    QWidget* m_window;
+    QPointer<ZoomScrollArea> m_area;
+    QSizeF m_image;
+    QSize m_assumed;
+    bool m_areaLaidOut;
+};
 
 } // namespace
 
@@ -58,8 +104,11 @@ void resizeWindowToImage(ZoomScrollArea* scrollArea, const QSizeF& image)
         return;
     window->resize(target.size() - decorations);
     // On Wayland the compositor keeps the window where it is: only its size changes.
-    if (desktop::windowPositionsKnown())
+    if (desktop::windowPositionsKnown()) {
         window->move(target.topLeft());
+        if (scrollArea && !window->findChild<FrameWatch*>(QString(), Qt::FindDirectChildrenOnly))
+            new FrameWatch(window, scrollArea, image, decorations, areaHasSize);
+    }
 }
 
 } // namespace zoom

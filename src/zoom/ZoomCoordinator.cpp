@@ -49,8 +49,9 @@ void ZoomCoordinator::update(const ZoomParameters& p)
 {
     if (!m_imageView || !m_scrollArea)
         return;
+    const bool firstImage = !m_sourceImage && p.image;
     applyImage(p);
-    applyZoomAction(p);
+    applyZoomAction(p, firstImage);
     applyScrollTarget(p);
     m_isReporting = true;
 }
@@ -160,7 +161,7 @@ void ZoomCoordinator::consumedThenReport(const std::function<void()>& consumed)
         reportState();
 }
 
-void ZoomCoordinator::applyZoomAction(const ZoomParameters& p)
+void ZoomCoordinator::applyZoomAction(const ZoomParameters& p, bool firstImage)
 {
     if (!p.zoomAction)
         return;
@@ -185,6 +186,16 @@ void ZoomCoordinator::applyZoomAction(const ZoomParameters& p)
     case ZoomAction::actualSize:
         area->setFitMode(false);
         area->setMagnification(std::max(area->minMagnification(), 1.0), centre);
+        // A fresh view starts at the picture's corner; 100 % shows the picture's middle, as it
+        // does for a picture already on screen. After the image's own follow-up, which sets
+        // the magnification again.
+        if (firstImage) {
+            m_followUps.post([area = QPointer<ZoomScrollArea>(area)] {
+                if (area)
+                    area->scrollToPoint(zoom::centredOrigin(area->documentSize(),
+                                                            area->bounds().size(), {0.5, 0.5}));
+            });
+        }
         break;
     case ZoomAction::zoomIn: {
         area->setFitMode(false);
@@ -207,10 +218,8 @@ void ZoomCoordinator::applyScrollTarget(const ZoomParameters& p)
 {
     if (!p.scrollTarget || !m_scrollArea->documentView())
         return;
-    const QSizeF document = m_scrollArea->documentSize();
-    const QSizeF visible = m_scrollArea->bounds().size();
-    m_scrollArea->scrollToPoint({p.scrollTarget->x() * document.width() - visible.width() * 0.5,
-                                 p.scrollTarget->y() * document.height() - visible.height() * 0.5});
+    m_scrollArea->scrollToPoint(zoom::centredOrigin(m_scrollArea->documentSize(),
+                                                    m_scrollArea->bounds().size(), *p.scrollTarget));
     const auto consumed = [this] { Q_EMIT scrollTargetConsumed(); };
     m_followUps.post([this, consumed] { consumedThenReport(consumed); });
 }

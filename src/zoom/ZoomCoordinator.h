@@ -43,7 +43,7 @@ Q_SIGNALS:
 
 private:
     void applyImage(const ZoomParameters& p);
-    void applyZoomAction(const ZoomParameters& p);
+    void applyZoomAction(const ZoomParameters& p, bool firstImage);
     void applyScrollTarget(const ZoomParameters& p);
     // The follow-up that fits once the window has taken the image's size.
     std::function<void()> fitAfterAutoSize(std::function<void()> consumed);

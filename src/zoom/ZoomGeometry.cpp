@@ -44,4 +44,10 @@ QRectF normalisedVisibleRect(const QRectF& bounds, const QSizeF& document)
             std::min(bounds.width() / w, 1.0), std::min(bounds.height() / h, 1.0)};
 }
 
+QPointF centredOrigin(const QSizeF& document, const QSizeF& visible, const QPointF& target)
+{
+    return {target.x() * document.width() - visible.width() * 0.5,
+            target.y() * document.height() - visible.height() * 0.5};
+}
+
 } // namespace zoom

@@ -22,4 +22,8 @@ std::optional<double> fittedMagnification(const QSizeF& document, const QSizeF& 
 // visible image reads (0, 0, 1, 1) even with margins around it.
 QRectF normalisedVisibleRect(const QRectF& bounds, const QSizeF& document);
 
+// The origin of a view of size visible that puts the document point target (normalised, y
+// upward) in its middle.
+QPointF centredOrigin(const QSizeF& document, const QSizeF& visible, const QPointF& target);
+
 } // namespace zoom

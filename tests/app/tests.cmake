@@ -40,3 +40,9 @@ add_test(NAME app_wayland_weston
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:pelu>)
 set_tests_properties(app_wayland_weston PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 240
                      SKIP_RETURN_CODE 77 ENVIRONMENT "LC_ALL=C.UTF-8")
+
+# Copy Image with another program pasting, and the auto-sized window, on a small screen.
+add_test(NAME app_file_actions_xvfb
+         COMMAND xvfb-run -a -s "-screen 0 1024x600x24"
+                 bash ${CMAKE_CURRENT_SOURCE_DIR}/app/file_actions_window_test.sh $<TARGET_FILE:pelu>)
+set_tests_properties(app_file_actions_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 180 ENVIRONMENT "LC_ALL=C.UTF-8")

@@ -7,7 +7,9 @@
 #include "imaging/support/ImageBuffer.h"
 #include "imaging/ImageService.h"
 
+#include <QBuffer>
 #include <QColorSpace>
+#include <QImageWriter>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -464,6 +466,9 @@ private Q_SLOTS:
                 {"signature-then-noise", whole.left(16) + noise(4000)},
                 {"noise", noise(4096)}};
             for (const auto& [kind, bytes] : variants) {
+                // A JPEG cut off part way shows what it holds (cutOffJpegShowsItsRows).
+                if (ext == "jpg" && QByteArray(kind) == "truncated")
+                    continue;
                 const QString file = path(QStringLiteral("%1.%2").arg(kind, ext));
                 QVERIFY(writeFile(file, bytes));
                 QTest::addRow("%s-%s", kind, qPrintable(ext)) << file;
@@ -485,6 +490,65 @@ private Q_SLOTS:
         imaging::AnimatedImage animation(file);
         for (int i = 0; i < animation.frameCount() && i < 3; ++i)
             animation.nextFrame();
+    }
+
+    // A JPEG whose data ends part way (a card fault) gives the rows it holds, the rest neutral
+    // grey, marked incomplete, upright; one with no readable row (progressive, its first scan
+    // cut) stays refused as damaged.
+    void cutOffJpegShowsItsRows_data()
+    {
+        QTest::addColumn<bool>("progressive");
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("baseline") << false << 1;
+        QTest::newRow("baseline, turned by Exif") << false << 6;
+        QTest::newRow("progressive") << true << 1;
+    }
+    void cutOffJpegShowsItsRows()
+    {
+        QFETCH(bool, progressive);
+        QFETCH(int, orientation);
+        // Noise on top, so that the data runs out in the lower half.
+        QImage stored(320, 240, QImage::Format_RGB32);
+        QRandomGenerator random(3);
+        for (int y = 0; y < stored.height(); ++y) {
+            for (int x = 0; x < stored.width(); ++x)
+                stored.setPixel(x, y, y < 120 ? random.generate() | 0xFF000000u : 0xFF2040E0u);
+        }
+        QByteArray whole;
+        QBuffer buffer(&whole);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(90);
+        writer.setProgressiveScanWrite(progressive);
+        QVERIFY(writer.write(stored));
+        const QString file = path(QStringLiteral("cut-%1-%2.jpg").arg(progressive).arg(orientation));
+        QVERIFY(writeFile(file, whole));
+        if (orientation != 1) {
+            QVERIFY(fixtures::editExif(file, [orientation](Exiv2::ExifData& exif) {
+                exif["Exif.Image.Orientation"] = uint16_t(orientation);
+            }));
+            whole = readFile(file);
+        }
+        QVERIFY(writeFile(file, whole.left(whole.size() * 6 / 10)));
+
+        auto why = imaging::DecodeFailure::none;
+        const std::optional<QImage> image = imaging::decodeImage(file, &why);
+        if (progressive) {
+            QVERIFY(!image);
+            QCOMPARE(why, imaging::DecodeFailure::damaged);
+            return;
+        }
+        QVERIFY(image);
+        QVERIFY(imaging::isIncomplete(*image));
+        QVERIFY(!imaging::isIncomplete(*imaging::decodeImage(m_files["jpg"])));
+        // The stored top is on the right after a quarter turn clockwise.
+        const bool turned = orientation == 6;
+        QCOMPARE(image->size(), turned ? QSize(240, 320) : QSize(320, 240));
+        const QPoint readArea = turned ? QPoint(220, 160) : QPoint(160, 20);
+        const QPoint lostArea = turned ? QPoint(10, 160) : QPoint(160, 230);
+        QCOMPARE(image->pixel(lostArea), qRgb(128, 128, 128));
+        QVERIFY(image->pixel(readArea) != qRgb(128, 128, 128));
+        QVERIFY(qAbs(qRed(image->pixel(readArea)) - qRed(stored.pixel(160, 20))) < 40 || turned);
     }
 
     // Headers claiming billions of pixels, or far more than the data holds.

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QSemaphore>
+#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -87,6 +88,20 @@ private Q_SLOTS:
         state.setMetadata({{"Lens", QStringLiteral("lens ").repeated(60)}});
         QCOMPARE(panel.width(), MetadataPanel::kWidth + 2 * OverlayCard::kPadding);
         QVERIFY(panel.height() > oneRow + 3 * line);
+        const int wrappedWithSpaces = panel.height();
+
+        // 80 characters without a space break anywhere, inside the card, and leave the other
+        // values wrapping as before; the value is still the text as stored.
+        const QString serial = QStringLiteral("SN0123456789ABCDEF").repeated(5).left(80);
+        state.setMetadata(
+            {{"Lens", QStringLiteral("lens ").repeated(60)}, {"Serial", serial}});
+        QCOMPARE(panel.width(), MetadataPanel::kWidth + 2 * OverlayCard::kPadding);
+        QVERIFY(panel.height() > wrappedWithSpaces + 2 * line);
+        auto* broken = panel.findChild<QTextEdit*>();
+        QVERIFY(broken);
+        QVERIFY(broken->width() <= MetadataPanel::kWidth - MetadataPanel::kLabelWidth);
+        QCOMPARE(broken->toPlainText(), serial);
+        QVERIFY(broken->height() >= 2 * line);
     }
 
     // Black at 0.8 inside the card, rounded corners, and the margin around it lets presses

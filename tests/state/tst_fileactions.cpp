@@ -2,7 +2,9 @@
 #include "Folders.h"
 #include "state/AppState.h"
 
+#include <QClipboard>
 #include <QDBusConnection>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
@@ -58,32 +60,28 @@ private Q_SLOTS:
         QTest::newRow("last of five") << 5 << 4 << 4;
         QTest::newRow("only one") << 1 << 0 << 0;
     }
-    // Also: without the user's data folder, the file still goes to the Trash, not into
-    // ./files of the working directory.
+    // Also: the file goes to the Trash of the user's data folder, made when missing, never into
+    // ./files of the working directory; and the window's thread never waits for it.
     void trashShowsTheNeighbour()
     {
         QFETCH(int, count);
         QFETCH(int, index);
         QFETCH(int, shown);
-        QTemporaryDir folder, work, scratch;
-        const QDir dataHome(scratch.filePath("data")); // not there yet
-        const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+        QTemporaryDir folder, work;
+        const QDir dataHome(m_home + "/.local/share");
         const QString savedCurrent = QDir::currentPath();
-        const auto restore = qScopeGuard([&] {
-            qputenv("XDG_DATA_HOME", savedDataHome);
-            QDir::setCurrent(savedCurrent);
-        });
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        const auto restore = qScopeGuard([&] { QDir::setCurrent(savedCurrent); });
         QDir::setCurrent(work.path());
         const QList<QUrl> urls = makeFolder(folder, count);
         AppState state;
         state.openFile(urls[index]);
         state.deleteCurrentImage();
+        QCOMPARE(state.currentURL(), urls[index]); // until the Trash has answered
+        QTRY_COMPARE(state.imageFiles().size(), count - 1);
 
         QVERIFY(QFile::exists(dataHome.filePath("Trash/files/" + urls[index].fileName())));
         QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList());
-        QCOMPARE(state.imageFiles().size(), count - 1);
         if (shown == 0) {
             QCOMPARE(state.currentURL(), std::nullopt);
             QVERIFY(!state.currentImage());
@@ -94,6 +92,51 @@ private Q_SLOTS:
         QCOMPARE(state.currentImage()->width(), 8 + shown);
         QCOMPARE(state.windowTitle(),
                  QStringLiteral("img%1.png [%2/4]").arg(shown).arg(3 + (index == 4)));
+    }
+
+    // The file goes on the clipboard at once, for file managers; the picture follows as a PNG
+    // encoded in the background; no JPEG is offered. Nothing to copy
+    // leaves the clipboard as it was.
+    void copyOffersTheFileThenThePicture()
+    {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString picture = m_files.filePath("100% #1 ñ.png");
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkMagenta);
+        image.setPixel(3, 2, qRgb(1, 2, 3));
+        QVERIFY(image.save(picture, "PNG"));
+        const QUrl url = QUrl::fromLocalFile(picture);
+        AppState state;
+        clipboard->setText(QStringLiteral("before"));
+        state.copyImageToPasteboard();
+        QCOMPARE(clipboard->text(), QStringLiteral("before"));
+
+        state.openFile(url);
+        state.copyImageToPasteboard();
+        const QMimeData* data = clipboard->mimeData();
+        QCOMPARE(data->urls(), QList<QUrl>{url});
+        QCOMPARE(data->data("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
+        QVERIFY(!data->formats().contains("image/jpeg"));
+        QTRY_VERIFY(clipboard->mimeData()->hasFormat("image/png"));
+        data = clipboard->mimeData();
+        QCOMPARE(data->urls(), QList<QUrl>{url});
+        QCOMPARE(QImage::fromData(data->data("image/png")).convertToFormat(QImage::Format_RGB32),
+                 image);
+    }
+
+    // A picture still being encoded when something else is copied never comes back over it.
+    void laterCopyWins()
+    {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString picture = m_files.filePath("big.png");
+        QVERIFY(QImage(3000, 2000, QImage::Format_RGB32).save(picture, "PNG"));
+        AppState state;
+        state.openFile(QUrl::fromLocalFile(picture));
+        state.copyImageToPasteboard();
+        clipboard->setText(QStringLiteral("after"));
+        QTest::qWait(1500);
+        QCOMPARE(clipboard->text(), QStringLiteral("after"));
+        QVERIFY(!clipboard->mimeData()->hasFormat("image/png"));
     }
 
     // Registered applications by name whatever their case, never this viewer itself, and only

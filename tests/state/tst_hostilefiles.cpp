@@ -1,6 +1,7 @@
 #include "../imaging/Fixtures.h"
 #include "../support/AllocationWatch.h"
 
+#include "imaging/ImageService.h"
 #include "state/AppState.h"
 
 #include <QRandomGenerator>
@@ -111,7 +112,11 @@ private Q_SLOTS:
         allocationwatch::reset();
         AppState state;
         state.openFile(QUrl::fromLocalFile(file));
-        QVERIFY(!state.currentImage());
+        // A JPEG cut off part way shows the rows it holds, marked incomplete.
+        if (QFileInfo(file).fileName() == "half.jpg")
+            QVERIFY(state.currentImage() && imaging::isIncomplete(*state.currentImage()));
+        else
+            QVERIFY(!state.currentImage());
         QVERIFY2(state.windowTitle().startsWith(QFileInfo(file).fileName()),
                  qPrintable(state.windowTitle()));
         // The neighbours decoded ahead are part of opening too.

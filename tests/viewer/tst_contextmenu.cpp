@@ -1,11 +1,15 @@
 #include "ViewerFixture.h"
+#include "app/MenuBar.h"
 #include "viewer/ContextMenu.h"
 #include "viewer/OpenWithMenu.h"
 
 #include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 namespace {
 
@@ -37,6 +41,22 @@ QMessageBox* shownBox(const QWidget* viewer, const QString& title)
             return box;
     }
     return nullptr;
+}
+
+QAction* itemNamed(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// Chooses an item of a shown menu as a person does, with the mouse: the menu closes, then the
+// item runs, within the one event.
+void choose(QMenu* menu, QAction* item)
+{
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
 }
 
 void rightClick(QWidget* widget)
@@ -85,6 +105,78 @@ private Q_SLOTS:
         QVERIFY(texts(openWith).endsWith("-|Other..."));
         menu->close();
         QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+
+    // Whatever a menu opens outlives the menu, which the context menu's is deleted once closed:
+    // the dialog's answer still reaches the model. Under the sanitizers a use of the freed menu
+    // fails the test.
+    void dialogsOutliveTheirMenu_data()
+    {
+        QTest::addColumn<bool>("contextMenu");
+        QTest::addColumn<QString>("item");
+        QTest::newRow("other application, context menu") << true << "Other...";
+        QTest::newRow("other application, Image menu") << false << "Other...";
+        QTest::newRow("delete, context menu") << true << "Delete Image";
+    }
+    void dialogsOutliveTheirMenu()
+    {
+        QFETCH(bool, contextMenu);
+        QFETCH(QString, item);
+        Fixture f;
+        const QList<QUrl> urls = f.files(2);
+        f.state.openFile(urls[0]);
+        // An application that leaves a mark when started.
+        const QString marker = f.dir.filePath("started");
+        const QString application = f.dir.filePath("marker.desktop");
+        QVERIFY(testsupport::writeFile(
+            application, QString("[Desktop Entry]\nType=Application\nName=Marker\nExec=touch %1\n")
+                             .arg(marker)
+                             .toUtf8()));
+        QPointer<QMenu> menu;
+        MenuBar bar(f.state, {}, &f.window);
+        if (contextMenu) {
+            rightClick(f.viewer);
+            menu = qobject_cast<ContextMenu*>(QApplication::activePopupWidget());
+        } else {
+            for (QAction* top : bar.actions()) {
+                if (top->text() == "&Image")
+                    menu = top->menu();
+            }
+            menu->popup(f.window.geometry().center());
+        }
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
+        if (item == "Other...") {
+            // The submenu as it opens: "Other..." ends it.
+            auto* openWith = menu->findChild<OpenWithMenu*>();
+            openWith->popup(menu->geometry().topRight());
+            QTRY_VERIFY(openWith->isVisible());
+            menu = openWith;
+        }
+        // Answers the dialog whether or not choosing the item waits for it.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(top);
+                if (dialog && dialog->isVisible()) {
+                    QCOMPARE(dialog->parentWidget(), &f.window);
+                    // Typed into the name field, as a person may.
+                    if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                        name->setText(application);
+                    QMetaObject::invokeMethod(dialog, "accept");
+                }
+            }
+            if (QMessageBox* box = shownBox(f.viewer, QStringLiteral("Delete Image")))
+                buttonNamed(box, "Delete")->click();
+        });
+        answer.start(20);
+        choose(menu, itemNamed(menu, item));
+        if (item == "Other...")
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 20000);
+        else
+            QTRY_COMPARE(f.state.currentURL(), urls[1]);
+        // The context menu went once it closed; the menu bar's stays.
+        QTRY_COMPARE(menu.isNull(), contextMenu);
     }
 
     // Each toggle (shared with the menu bar) receives the opposite of its mark, the marks follow
@@ -143,6 +235,44 @@ private Q_SLOTS:
                  stored.section('=', 1));
     }
 
+    // The checked "Fit to Window" or "Actual Size" brings the view back to its size once the
+    // wheel has left it, and does nothing at that size; the mode is not assigned again.
+    void checkedSizeComesBack_data()
+    {
+        QTest::addColumn<DisplayMode>("mode");
+        QTest::addColumn<double>("magnification");
+        QTest::addColumn<QRectF>("visible");
+        QTest::addColumn<int>("zoom"); // the ZoomAction requested; -1 none
+        const QRectF whole(0, 0, 1, 1), part(0.2, 0.3, 0.5, 0.4);
+        const auto fit = DisplayMode::fitToWindow, actual = DisplayMode::actualSize;
+        QTest::newRow("fitted") << fit << 0.4 << whole << -1;
+        QTest::newRow("zoomed in from fit") << fit << 0.9 << part << int(ZoomAction::fit);
+        QTest::newRow("at 100 %") << actual << 1.0 << part << -1;
+        QTest::newRow("zoomed out from 100 %") << actual << 0.5 << whole
+                                               << int(ZoomAction::actualSize);
+        QTest::newRow("auto-size stays") << DisplayMode::autoSizeWindow << 2.0 << part << -1;
+    }
+    void checkedSizeComesBack()
+    {
+        QFETCH(DisplayMode, mode);
+        QFETCH(double, magnification);
+        QFETCH(QRectF, visible);
+        QFETCH(int, zoom);
+        AppState state;
+        state.setDisplayMode(mode);
+        state.setMagnification(magnification);
+        state.setVisibleRect(visible);
+        ContextMenu menu(state);
+        const QString item = mode == DisplayMode::fitToWindow   ? "Fit to Window"
+                             : mode == DisplayMode::actualSize ? "Actual Size"
+                                                               : "Auto-Size Window";
+        QSignalSpy modeChanges(&state, &AppState::displayModeChanged);
+        itemNamed(&menu, item)->trigger();
+        QCOMPARE(state.zoomAction(), zoom < 0 ? std::nullopt : std::optional(ZoomAction(zoom)));
+        QCOMPARE(texts(&menu, true), item);
+        QCOMPARE(modeChanges.count(), 0);
+    }
+
     // The confirmation names the file and only "Delete" (or Return) moves it; a failure shows
     // the system's words once.
     void deleteAsksFirst_data()
@@ -186,12 +316,16 @@ private Q_SLOTS:
             buttonNamed(box, answer.section(", ", -1))->click();
         QTRY_VERIFY(!shownBox(f.viewer, QStringLiteral("Delete Image")));
         QVERIFY(!f.state.showDeleteConfirmation());
+        // The Trash answers in the background.
+        QTRY_COMPARE(f.state.currentURL().value_or(QUrl()).fileName(), shown);
         QCOMPARE(QFile::exists(urls[1].toLocalFile()), !trashed && !answer.startsWith("Remove"));
         QVERIFY(QFile::exists(urls[2].toLocalFile()));
-        QCOMPARE(f.state.currentURL().value_or(QUrl()).fileName(), shown);
 
-        QMessageBox* error = shownBox(f.viewer, QStringLiteral("Error"));
-        QCOMPARE(error != nullptr, answer.startsWith("Remove"));
+        QMessageBox* error = nullptr;
+        if (answer.startsWith("Remove"))
+            QTRY_VERIFY((error = shownBox(f.viewer, QStringLiteral("Error"))));
+        QTest::qWait(50);
+        QCOMPARE(shownBox(f.viewer, QStringLiteral("Error")), error);
         if (error) {
             QCOMPARE(error->text(), f.state.deleteError().value());
             buttonNamed(error, "OK")->click();

@@ -1,4 +1,5 @@
 #include "ViewerFixture.h"
+#include "viewer/IncompleteNotice.h"
 #include "../support/TestAccess.h"
 #include "imaging/EarlyDecode.h"
 #include "overlays/NavigatorOverlay.h"
@@ -308,6 +309,31 @@ private Q_SLOTS:
         QTRY_COMPARE(f.state.magnification(), area->minMagnification());
         QVERIFY(area->isFitMode());
         QVERIFY(!TestAccess::isFading(*TestAccess::imageView(*zoom)));
+    }
+
+    // A photo cut off part way is shown with the notice over it; a whole one without.
+    void cutOffPhotoSaysSo()
+    {
+        Fixture f;
+        const auto urls = f.files(2);
+        QImage noise(320, 240, QImage::Format_RGB32);
+        for (int y = 0; y < noise.height(); ++y) {
+            for (int x = 0; x < noise.width(); ++x)
+                noise.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x * y) % 256));
+        }
+        const QString cut = f.dir.filePath("pic3.jpg");
+        QVERIFY(noise.save(cut, "JPEG", 95));
+        QFile file(cut);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(file.size() / 2));
+        file.close();
+        f.state.openFile(QUrl::fromLocalFile(cut));
+        QVERIFY(f.state.currentImage());
+        auto* notice = f.viewer->findChild<IncompleteNotice*>();
+        QVERIFY(notice && notice->isVisible());
+        QVERIFY(!f.emptyState()->isVisible());
+        f.state.openFile(urls[0]);
+        QVERIFY(!notice->isVisible());
     }
 
     // At start the neighbours wait for the first picture to be drawn, not for the hold to end.

@@ -1,5 +1,7 @@
 #include "imaging/decoders/JpegDecoder.h"
 
+#include "imaging/ImageService.h"
+
 #include "imaging/support/ByteReading.h"
 #include "imaging/checks/ContainerChecks.h"
 #include "imaging/decoders/QtDecoder.h"
@@ -48,6 +50,8 @@ struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
     bool endedEarly;
+    // The rows given out before the data ran out: the ones read from the file.
+    int rowsRead;
 };
 
 [[noreturn]] void leaveOnError(j_common_ptr cinfo)
@@ -58,8 +62,14 @@ struct ErrorManager {
 void noteMessage(j_common_ptr cinfo, int level)
 {
     // Of the warnings only one matters: the data ran out, so the picture would be partly grey.
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
-        reinterpret_cast<ErrorManager*>(cinfo->err)->endedEarly = true;
+    auto* error = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF && !error->endedEarly) {
+        error->endedEarly = true;
+        error->rowsRead =
+            cinfo->is_decompressor
+                ? int(reinterpret_cast<j_decompress_ptr>(cinfo)->output_scanline)
+                : 0;
+    }
 }
 
 // The file read in large chunks. At its end, like libjpeg's own source, an end marker is fed
@@ -162,8 +172,28 @@ std::optional<int> orientationOf(j_decompress_ptr cinfo)
 }
 
 // The JPEG stream that attachSource gives the decompressor, decoded as decodeJpeg says.
+// Travels with the picture through every cache that keeps it.
+const QString kIncompleteKey = QStringLiteral("Pelu.Incomplete");
+
+void markIncomplete(QImage& image)
+{
+    image.setText(kIncompleteKey, QStringLiteral("1"));
+}
+
+// Rows the file did not hold, in a neutral grey rather than libjpeg's guess.
+void fillUnread(JSAMPROW row, int width, int bytesPerPixel)
+{
+    if (bytesPerPixel == 4)
+        std::fill_n(reinterpret_cast<quint32*>(row), width, 0xFF808080u);
+    else
+        std::fill_n(row, size_t(width) * bytesPerPixel, JSAMPLE(0x80));
+}
+
+// keepPartial: a file whose data ends early gives the rows it holds, the picture marked
+// incomplete (markIncomplete), rather than nothing; not when no row was read.
 std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& attachSource,
-                                   const DecodeOptions& options, bool* handled)
+                                   const DecodeOptions& options, bool* handled,
+                                   bool keepPartial = false)
 {
     *handled = true;
     // Everything that lives across the jump back from an error is made before it.
@@ -252,6 +282,10 @@ std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& 
         }
         for (int done = 0; done < count;)
             done += int(jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(count - done)));
+        for (int i = 0; error.endedEarly && i < count; ++i) {
+            if (first + i >= error.rowsRead)
+                fillUnread(rows[i], w, bytesPerPixel);
+        }
         if (turned && grey)
             placeTurnedRows<uchar>(image, strip.data(), first, count, w, h, orientation);
         else if (turned && !wide)
@@ -261,7 +295,7 @@ std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& 
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    if (error.endedEarly)
+    if (error.endedEarly && (!keepPartial || error.rowsRead <= 0))
         return std::nullopt;
 
     // The mirrored orientations and the half turn, in place.
@@ -272,6 +306,8 @@ std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& 
         if (options.toSrgb)
             convertToSrgb(image);
     }
+    if (error.endedEarly)
+        markIncomplete(image);
     return image;
 }
 
@@ -296,7 +332,8 @@ std::optional<QImage> decodeJpeg(const QString& path, const DecodeOptions& optio
     source.base.resync_to_restart = jpeg_resync_to_restart;
     source.base.term_source = termSource;
     std::optional<QImage> image = decodeStream(
-        [&source](j_decompress_ptr cinfo) { cinfo->src = &source.base; }, options, handled);
+        [&source](j_decompress_ptr cinfo) { cinfo->src = &source.base; }, options, handled,
+        true);
     ::close(fd);
     return image;
 }
@@ -323,3 +360,12 @@ std::optional<QImage> decodeJpegData(const QByteArray& data, const DecodeOptions
 }
 
 } // namespace imaging::detail
+
+namespace imaging {
+
+bool isIncomplete(const QImage& image)
+{
+    return !image.text(detail::kIncompleteKey).isEmpty();
+}
+
+} // namespace imaging
