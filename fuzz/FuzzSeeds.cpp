@@ -51,7 +51,7 @@ int main(int argc, char* argv[])
     apng.frames[1].blend = 1;
     written += fixtures::writeFile(out.filePath("png-animated"),
                                    char(extensions.indexOf("png")) + apngtest::apng(apng));
-    const fixtures::JxlSpec animatedJxl{.lossless = false, .animated = true, .loops = 2};
+    const fixtures::JxlRecipe animatedJxl{.lossless = false, .animated = true, .loops = 2};
     written += fixtures::writeFile(
         out.filePath("jxl-animated"),
         char(extensions.indexOf("jxl")) +

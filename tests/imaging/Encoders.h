@@ -26,7 +26,7 @@ struct JxlFrame {
     quint32 duration = 0;
 };
 
-struct JxlSpec {
+struct JxlRecipe {
     bool lossless = true;
     int orientation = 1;
     bool container = false;
@@ -83,61 +83,61 @@ inline std::vector<uint8_t> jxlSamples(const QImage& image, bool sixteenBit, boo
     return out;
 }
 
-inline QByteArray encodeJxl(const QList<JxlFrame>& frames, const JxlSpec& spec)
+inline QByteArray encodeJxl(const QList<JxlFrame>& frames, const JxlRecipe& recipe)
 {
     JxlEncoder* encoder = JxlEncoderCreate(nullptr);
     const bool alpha = frames.first().image.hasAlphaChannel();
-    JxlEncoderUseContainer(encoder, spec.container || !spec.boxes.isEmpty());
+    JxlEncoderUseContainer(encoder, recipe.container || !recipe.boxes.isEmpty());
     JxlBasicInfo info;
     JxlEncoderInitBasicInfo(&info);
     info.xsize = uint32_t(frames.first().image.width());
     info.ysize = uint32_t(frames.first().image.height());
-    info.bits_per_sample = spec.sixteenBit ? 16 : 8;
-    info.num_color_channels = spec.grey ? 1 : 3;
-    info.uses_original_profile = spec.lossless;
-    info.orientation = JxlOrientation(spec.orientation);
+    info.bits_per_sample = recipe.sixteenBit ? 16 : 8;
+    info.num_color_channels = recipe.grey ? 1 : 3;
+    info.uses_original_profile = recipe.lossless;
+    info.orientation = JxlOrientation(recipe.orientation);
     if (alpha) {
         info.alpha_bits = info.bits_per_sample;
         info.num_extra_channels = 1;
     }
-    info.have_animation = spec.animated;
-    info.animation.tps_numerator = spec.ticksPerSecond;
+    info.have_animation = recipe.animated;
+    info.animation.tps_numerator = recipe.ticksPerSecond;
     info.animation.tps_denominator = 1;
-    info.animation.num_loops = spec.loops;
+    info.animation.num_loops = recipe.loops;
     bool ok = JxlEncoderSetBasicInfo(encoder, &info) == JXL_ENC_SUCCESS;
     JxlColorEncoding srgb;
-    JxlColorEncodingSetToSRGB(&srgb, spec.grey);
-    const auto* icc = reinterpret_cast<const uint8_t*>(spec.icc.constData());
+    JxlColorEncodingSetToSRGB(&srgb, recipe.grey);
+    const auto* icc = reinterpret_cast<const uint8_t*>(recipe.icc.constData());
     ok = ok &&
-         (!spec.icc.isEmpty()
-              ? JxlEncoderSetICCProfile(encoder, icc, size_t(spec.icc.size()))
-              : JxlEncoderSetColorEncoding(encoder, spec.encoding ? &*spec.encoding : &srgb)) ==
+         (!recipe.icc.isEmpty()
+              ? JxlEncoderSetICCProfile(encoder, icc, size_t(recipe.icc.size()))
+              : JxlEncoderSetColorEncoding(encoder, recipe.encoding ? &*recipe.encoding : &srgb)) ==
              JXL_ENC_SUCCESS;
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
     JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, 3);
-    if (spec.lossless)
+    if (recipe.lossless)
         JxlEncoderSetFrameLossless(settings, JXL_TRUE);
-    if (!spec.boxes.isEmpty()) {
+    if (!recipe.boxes.isEmpty()) {
         JxlEncoderUseBoxes(encoder);
-        for (const auto& [type, contents] : spec.boxes)
+        for (const auto& [type, contents] : recipe.boxes)
             ok = ok &&
                  JxlEncoderAddBox(encoder, type.constData(),
                                   reinterpret_cast<const uint8_t*>(contents.constData()),
-                                  size_t(contents.size()), spec.compressBoxes) == JXL_ENC_SUCCESS;
+                                  size_t(contents.size()), recipe.compressBoxes) == JXL_ENC_SUCCESS;
         JxlEncoderCloseBoxes(encoder);
     }
-    const JxlPixelFormat format{(spec.grey ? 1u : 3u) + (alpha ? 1u : 0u),
-                                spec.sixteenBit ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8,
+    const JxlPixelFormat format{(recipe.grey ? 1u : 3u) + (alpha ? 1u : 0u),
+                                recipe.sixteenBit ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8,
                                 JXL_NATIVE_ENDIAN, 0};
     for (const JxlFrame& frame : frames) {
-        if (spec.animated) {
+        if (recipe.animated) {
             JxlFrameHeader header;
             JxlEncoderInitFrameHeader(&header);
             header.duration = frame.duration;
             JxlEncoderSetFrameHeader(settings, &header);
         }
         const std::vector<uint8_t> samples =
-            jxlSamples(frame.image, spec.sixteenBit, spec.grey, alpha);
+            jxlSamples(frame.image, recipe.sixteenBit, recipe.grey, alpha);
         ok = ok && JxlEncoderAddImageFrame(settings, &format, samples.data(), samples.size()) ==
                        JXL_ENC_SUCCESS;
     }
@@ -196,7 +196,7 @@ inline QByteArray claimingSize(quint32 width, quint32 height, int filler)
     return QByteArray("\xFF\x0A", 2) + bits.bytes() + QByteArray(filler, '\0');
 }
 
-struct AvifSpec {
+struct AvifRecipe {
     quint64 timescale = 1000;
     QList<quint64> durations{};
     // One picture as a still (primary item) rather than a sequence.
@@ -210,29 +210,29 @@ struct AvifSpec {
     int mirror = -1;
 };
 
-inline QByteArray encodeAvif(const QList<QImage>& frames, const AvifSpec& spec)
+inline QByteArray encodeAvif(const QList<QImage>& frames, const AvifRecipe& recipe)
 {
     avifEncoder* encoder = avifEncoderCreate();
     encoder->speed = AVIF_SPEED_FASTEST;
-    encoder->timescale = spec.timescale;
+    encoder->timescale = recipe.timescale;
     encoder->minQuantizer = encoder->maxQuantizer = 8;
     bool ok = true;
     for (qsizetype i = 0; i < frames.size() && ok; ++i) {
-        const bool deep = spec.depth > 8;
+        const bool deep = recipe.depth > 8;
         const QImage rgb =
             frames[i].convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_RGB888);
         avifImage* image = avifImageCreate(uint32_t(rgb.width()), uint32_t(rgb.height()),
-                                           uint32_t(spec.depth), AVIF_PIXEL_FORMAT_YUV444);
-        image->colorPrimaries = spec.primaries;
-        image->transferCharacteristics = spec.transfer;
+                                           uint32_t(recipe.depth), AVIF_PIXEL_FORMAT_YUV444);
+        image->colorPrimaries = recipe.primaries;
+        image->transferCharacteristics = recipe.transfer;
         image->matrixCoefficients = AVIF_MATRIX_COEFFICIENTS_BT601;
-        if (spec.rotation >= 0) {
+        if (recipe.rotation >= 0) {
             image->transformFlags |= AVIF_TRANSFORM_IROT;
-            image->irot.angle = uint8_t(spec.rotation);
+            image->irot.angle = uint8_t(recipe.rotation);
         }
-        if (spec.mirror >= 0) {
+        if (recipe.mirror >= 0) {
             image->transformFlags |= AVIF_TRANSFORM_IMIR;
-            image->imir.mode = uint8_t(spec.mirror);
+            image->imir.mode = uint8_t(recipe.mirror);
         }
         avifRGBImage pixels;
         avifRGBImageSetDefaults(&pixels, image);
@@ -243,8 +243,8 @@ inline QByteArray encodeAvif(const QList<QImage>& frames, const AvifSpec& spec)
         pixels.pixels = const_cast<uint8_t*>(rgb.constBits());
         pixels.rowBytes = uint32_t(rgb.bytesPerLine());
         ok = avifImageRGBToYUV(image, &pixels) == AVIF_RESULT_OK &&
-             avifEncoderAddImage(encoder, image, spec.still ? 1 : spec.durations.value(i, 1),
-                                 spec.still ? AVIF_ADD_IMAGE_FLAG_SINGLE
+             avifEncoderAddImage(encoder, image, recipe.still ? 1 : recipe.durations.value(i, 1),
+                                 recipe.still ? AVIF_ADD_IMAGE_FLAG_SINGLE
                                             : AVIF_ADD_IMAGE_FLAG_NONE) == AVIF_RESULT_OK;
         avifImageDestroy(image);
     }

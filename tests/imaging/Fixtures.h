@@ -461,10 +461,10 @@ inline bool writePicture(const QString& path, const QImage& image, int orientati
     if (ext == "dng")
         return writeDng(path, image, std::max(orientation, 1));
     if (ext == "jxl") { // as cjxl keeps a JPEG's Exif: in a box, after an offset word
-        JxlSpec spec{.orientation = std::max(orientation, 1)};
+        JxlRecipe recipe{.orientation = std::max(orientation, 1)};
         if (orientation >= 0)
-            spec.boxes = {{"Exif", QByteArray(4, '\0') + exif}};
-        return writeFile(path, encodeJxl({{image, 0}}, spec));
+            recipe.boxes = {{"Exif", QByteArray(4, '\0') + exif}};
+        return writeFile(path, encodeJxl({{image, 0}}, recipe));
     }
     QImageWriter writer(path, ext.toLatin1());
     writer.setQuality(ext == "jpg" ? 95 : ext == "webp" ? 100 : -1); // lossless WebP

@@ -44,11 +44,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        AvifSpec spec;
-        spec.durations = {100, 250, 40, 5};
+        AvifRecipe recipe;
+        recipe.durations = {100, 250, 40, 5};
         m_sequence = encodeAvif({filled(64, 48, Qt::red), filled(64, 48, Qt::green),
                                  filled(64, 48, Qt::blue), filled(64, 48, Qt::white)},
-                                spec);
+                                recipe);
         QCOMPARE(samplesOf(m_sequence).size(), 4);
     }
 
@@ -86,15 +86,15 @@ private Q_SLOTS:
     {
         QFETCH(int, rotation);
         QFETCH(int, mirror);
-        AvifSpec spec;
-        spec.durations = {100, 100};
-        spec.rotation = rotation;
-        spec.mirror = mirror;
+        AvifRecipe recipe;
+        recipe.durations = {100, 100};
+        recipe.rotation = rotation;
+        recipe.mirror = mirror;
         const QImage stored = quadrants(64, 48);
         QImage shown = stored.transformed(QTransform().rotate(-90 * std::max(rotation, 0)));
         if (mirror >= 0)
             shown = shown.mirrored(mirror == 1, mirror == 0);
-        AvifSequence sequence(write("turned.avif", encodeAvif({stored, stored}, spec)));
+        AvifSequence sequence(write("turned.avif", encodeAvif({stored, stored}, recipe)));
         const QImage frame = sequence.nextFrame();
         QCOMPARE(frame.size(), shown.size());
         QCOMPARE(quadrantColours(frame), quadrantColours(shown));
@@ -102,7 +102,7 @@ private Q_SLOTS:
 
     void stillPicturesAreLeftToLibheif()
     {
-        AvifSpec still;
+        AvifRecipe still;
         still.still = true;
         const QByteArray bytes = encodeAvif({quadrants(64, 48)}, still);
         QVERIFY(!bytes.isEmpty() && !isAvifSequence(bytes.left(64)));
@@ -220,15 +220,15 @@ private Q_SLOTS:
     // other HDR picture.
     void hdrIsToneMapped()
     {
-        AvifSpec spec;
-        spec.durations = {100, 100};
-        spec.depth = 10;
-        spec.primaries = AVIF_COLOR_PRIMARIES_BT2020;
-        spec.transfer = AVIF_TRANSFER_CHARACTERISTICS_SMPTE2084;
+        AvifRecipe recipe;
+        recipe.durations = {100, 100};
+        recipe.depth = 10;
+        recipe.primaries = AVIF_COLOR_PRIMARIES_BT2020;
+        recipe.transfer = AVIF_TRANSFER_CHARACTERISTICS_SMPTE2084;
         const quint16 white = quint16(std::lround(nitsToPq(203) * 65535));
         QImage signal(64, 48, QImage::Format_RGBX64);
         signal.fill(QColor::fromRgba64(white, white, white));
-        AvifSequence sequence(write("pq.avif", encodeAvif({signal, signal}, spec)));
+        AvifSequence sequence(write("pq.avif", encodeAvif({signal, signal}, recipe)));
         QCOMPARE(sequence.frameCount(), 2);
         QCOMPARE(sequence.hdr().transfer, HdrSignal::Transfer::Pq);
         QVERIFY(std::abs(sequence.hdr().red.x() - 0.708) < 0.001);

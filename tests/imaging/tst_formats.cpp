@@ -55,7 +55,7 @@ private Q_SLOTS:
                                 quint16(denominator)});
         QTest::newRow("apng") << written("three.png", apngtest::apng(apng))
                               << QList<int>{100, 250, 100} << 2;
-        const JxlSpec jxl{.animated = true, .loops = 3};
+        const JxlRecipe jxl{.animated = true, .loops = 3};
         QTest::newRow("jxl") << written("three.jxl",
                                         encodeJxl({{solidRgb(Qt::red), 100},
                                                    {solidRgb(Qt::green), 250},

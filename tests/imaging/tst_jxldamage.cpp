@@ -51,11 +51,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        JxlSpec lossy;
+        JxlRecipe lossy;
         lossy.lossless = false;
         lossy.boxes = {{"Exif", QByteArray(4, '\0') + QByteArray("II*\0\x08\0\0\0", 8)}};
         m_still = encodeJxl({{photo(600, 400), 0}}, lossy);
-        JxlSpec animated;
+        JxlRecipe animated;
         animated.animated = true;
         animated.lossless = false;
         m_animation = encodeJxl(

@@ -43,7 +43,7 @@ private Q_SLOTS:
         // Both kinds of file made by the encoder.
         const QList<JxlFrame> frame{{quadrants(16, 16), 0}};
         QVERIFY(isJxl(encodeJxl(frame, {})));
-        JxlSpec boxed;
+        JxlRecipe boxed;
         boxed.container = true;
         QVERIFY(isJxl(encodeJxl(frame, boxed)));
     }
@@ -69,10 +69,10 @@ private Q_SLOTS:
         QFETCH(int, format);
         QImage picture(16, 16, colour.alpha() < 255 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         picture.fill(colour);
-        JxlSpec spec;
-        spec.grey = grey;
+        JxlRecipe recipe;
+        recipe.grey = grey;
         const std::optional<QImage> decoded =
-            decode(write("channels.jxl", encodeJxl({{picture, 0}}, spec)), true, false);
+            decode(write("channels.jxl", encodeJxl({{picture, 0}}, recipe)), true, false);
         QVERIFY(decoded);
         QCOMPARE(int(decoded->format()), format);
         QCOMPARE(decoded->pixelColor(8, 8), colour);
@@ -82,7 +82,7 @@ private Q_SLOTS:
     void colourProfilesAreAttached()
     {
         const QImage picture = filled(64, 64, QColor(128, 128, 128));
-        JxlSpec p3;
+        JxlRecipe p3;
         p3.icc = QColorSpace(QColorSpace::DisplayP3).iccProfile();
         for (const bool lossless : {true, false}) {
             p3.lossless = lossless;
@@ -97,7 +97,7 @@ private Q_SLOTS:
         QList<quint16> table;
         for (int i = 0; i < 1024; ++i)
             table << quint16(65535 * std::pow(i / 1023.0, 1.8));
-        JxlSpec unnamed;
+        JxlRecipe unnamed;
         unnamed.lossless = false;
         unnamed.icc = QColorSpace(QColorSpace::Primaries::AdobeRgb, table).iccProfile();
         const QString path = write("unnamed.jxl", encodeJxl({{picture, 0}}, unnamed));
@@ -115,11 +115,11 @@ private Q_SLOTS:
     // alone otherwise, and reported either way.
     void orientationIsAppliedOrKept()
     {
-        JxlSpec spec;
-        spec.orientation = 6;
+        JxlRecipe recipe;
+        recipe.orientation = 6;
         // Stored turned a quarter counter-clockwise, to be shown turned clockwise.
         const QImage stored = quadrants(64, 48).transformed(QTransform().rotate(-90));
-        const QString path = write("orientation6.jxl", encodeJxl({{stored, 0}}, spec));
+        const QString path = write("orientation6.jxl", encodeJxl({{stored, 0}}, recipe));
         const std::optional<QImage> upright = decode(path);
         QVERIFY(upright);
         QCOMPARE(upright->size(), QSize(64, 48));
@@ -140,14 +140,14 @@ private Q_SLOTS:
     // from the ticks, a 5 ms delay is taken as the usual 100, and the last frame wraps.
     void animationPlaysFrameByFrame()
     {
-        JxlSpec spec;
-        spec.animated = true;
-        spec.loops = 2;
+        JxlRecipe recipe;
+        recipe.animated = true;
+        recipe.loops = 2;
         const QList<JxlFrame> frames{{filled(32, 24, Qt::red), 100},
                                      {filled(32, 24, Qt::green), 0},
                                      {filled(32, 24, Qt::blue), 250},
                                      {filled(32, 24, Qt::white), 5}};
-        const QString path = write("animation.jxl", encodeJxl(frames, spec));
+        const QString path = write("animation.jxl", encodeJxl(frames, recipe));
         JxlAnimation animation(path);
         QVERIFY(animation.isAnimated());
         QCOMPARE(animation.frameCount(), 3);
@@ -190,10 +190,10 @@ private Q_SLOTS:
         QByteArray box(4, '\0');
         box[3] = char(offset);
         box += QByteArray(offset, 'p') + tiff;
-        JxlSpec spec;
-        spec.boxes = {{"Exif", box}};
-        spec.compressBoxes = compressed;
-        const QString path = write("exif.jxl", encodeJxl({{quadrants(16, 16), 0}}, spec));
+        JxlRecipe recipe;
+        recipe.boxes = {{"Exif", box}};
+        recipe.compressBoxes = compressed;
+        const QString path = write("exif.jxl", encodeJxl({{quadrants(16, 16), 0}}, recipe));
         const std::optional<JxlInfo> info = readJxlInfo(path);
         QVERIFY(info);
         QCOMPARE(info->exif, tiff);
@@ -227,14 +227,14 @@ private Q_SLOTS:
         encoding.primaries = JXL_PRIMARIES_2100;
         encoding.transfer_function = JxlTransferFunction(transfer);
         encoding.rendering_intent = JXL_RENDERING_INTENT_RELATIVE;
-        JxlSpec spec;
-        spec.encoding = encoding;
-        spec.sixteenBit = true;
+        JxlRecipe recipe;
+        recipe.encoding = encoding;
+        recipe.sixteenBit = true;
         const quint16 code = quint16(std::lround(white * 65535));
         QImage signal(8, 8, QImage::Format_RGBX64);
         signal.fill(QColor::fromRgba64(code, code, code));
         signal.setPixelColor(0, 0, QColor::fromRgba64(40000, 20000, 1234));
-        const QString path = write("hdr.jxl", encodeJxl({{signal, 0}}, spec));
+        const QString path = write("hdr.jxl", encodeJxl({{signal, 0}}, recipe));
         const std::optional<JxlPicture> picture = decodeJxlPicture(path, {}, true);
         QVERIFY(picture);
         QCOMPARE(int(picture->hdr.transfer), expected);
@@ -257,7 +257,7 @@ private Q_SLOTS:
                          qGreen(grey) == qBlue(grey),
                      qPrintable(QColor(grey).name()));
         }
-        JxlSpec animated = spec;
+        JxlRecipe animated = recipe;
         animated.animated = true;
         JxlAnimation animation(
             write("hdr-animation.jxl", encodeJxl({{signal, 100}, {signal, 100}}, animated)));

@@ -140,10 +140,10 @@ private Q_SLOTS:
                 editExif(path("camera.jpg"), camera));
         QVERIFY(writeHeif(path("camera.heic"), m_picture, {.exif = exifBlock(camera)}));
         for (const bool brotli : {false, true}) {
-            const JxlSpec spec{.boxes = {{"Exif", QByteArray(4, '\0') + exifBlock(camera)}},
+            const JxlRecipe recipe{.boxes = {{"Exif", QByteArray(4, '\0') + exifBlock(camera)}},
                                .compressBoxes = brotli};
             QVERIFY(writeFile(path(brotli ? "brotli.jxl" : "camera.jxl"),
-                              encodeJxl({{m_picture, 0}}, spec)));
+                              encodeJxl({{m_picture, 0}}, recipe)));
         }
         QVERIFY(writeDng(path("camera.dng"), m_picture));
         QVERIFY(writePicture(path("odd.jpg"), m_picture) &&
