@@ -1,5 +1,6 @@
 #include "imaging/decoders/AvifSequence.h"
 
+#include "imaging/colour/CicpColour.h"
 #include "imaging/decoders/AvifLibrary.h"
 #include "imaging/decoders/AvifTracks.h"
 #include "imaging/pixels/Orientation.h"
@@ -35,22 +36,6 @@ HdrSignal::Transfer hdrTransferOf(int transfer)
     if (transfer == AVIF_TRANSFER_CHARACTERISTICS_HLG)
         return HdrSignal::Transfer::Hlg;
     return HdrSignal::Transfer::None;
-}
-
-std::pair<QColorSpace::TransferFunction, float> transferOf(int transfer)
-{
-    switch (transfer) {
-    case AVIF_TRANSFER_CHARACTERISTICS_LINEAR:
-        return {QColorSpace::TransferFunction::Linear, 0.0f};
-    case AVIF_TRANSFER_CHARACTERISTICS_BT470M:
-        return {QColorSpace::TransferFunction::Gamma, 2.2f};
-    case AVIF_TRANSFER_CHARACTERISTICS_BT470BG:
-        return {QColorSpace::TransferFunction::Gamma, 2.8f};
-    default:
-        // sRGB, the BT.709 family of camera curves (shown as displays show them) and HDR
-        // signals shown untouched.
-        return {QColorSpace::TransferFunction::SRgb, 0.0f};
-    }
 }
 
 // The file as libavif reads it, without telling its size: libavif 0.11 refuses a whole
@@ -178,18 +163,8 @@ void AvifSequence::settleColour()
         m_hdr = {hdr, red, green, blue, white, 0.0f};
         m_toSdr.emplace(m_hdr);
     }
-    const auto [transfer, gamma] = transferOf(image->transferCharacteristics);
-    switch (image->colorPrimaries) {
-    case AVIF_COLOR_PRIMARIES_BT709:
-    case AVIF_COLOR_PRIMARIES_UNSPECIFIED:
-        m_space = QColorSpace(QColorSpace::Primaries::SRgb, transfer, gamma);
-        break;
-    case AVIF_COLOR_PRIMARIES_SMPTE432:
-        m_space = QColorSpace(QColorSpace::Primaries::DciP3D65, transfer, gamma);
-        break;
-    default:
-        m_space = QColorSpace(white, red, green, blue, transfer, gamma);
-    }
+    m_space = cicpColorSpace(image->colorPrimaries, image->transferCharacteristics,
+                             {white, red, green, blue});
 }
 
 QImage AvifSequence::convert()
