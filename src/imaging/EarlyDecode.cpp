@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPromise>
 
 #include <atomic>
@@ -53,19 +54,22 @@ bool hasPreview(ImageType type)
 }
 
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the
-// whole picture, otherwise the whole picture or nothing.
-std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& path,
-                                                     const QSize& bounds)
+// whole picture (with the whole one's size), otherwise the whole picture or nothing.
+std::pair<std::optional<QImage>, QSize> decodeWithin(const QString& path, const QSize& bounds,
+                                                     const std::atomic<bool>* cancelled)
 {
     detail::DecodeOptions options;
     options.bounds = bounds;
     options.standIn = true;
-    options.cancelled = &e.cancelled;
+    options.cancelled = cancelled;
     QSize full;
     options.fullSize = &full;
     std::optional<QImage> image = detail::decodeFile(path, options);
     return {std::move(image), full};
 }
+
+// Files from this size on decode in more than a frame's time, whatever their type.
+constexpr qint64 kSlowDecodeBytes = 512 * 1024;
 
 void run(Early& e, const QString& path, ImageType type, const std::function<QSize()>& previewBounds)
 {
@@ -77,7 +81,7 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
     const QSize bounds =
         hasPreview(type) && previewBounds && !e.cancelled ? previewBounds() : QSize();
     if (!bounds.isEmpty()) {
-        auto [image, full] = decodeWithin(e, path, bounds);
+        auto [image, full] = decodeWithin(path, bounds, &e.cancelled);
         std::unique_lock lock(e.mutex);
         e.previewPending = false;
         const bool previewed = image && full.isValid();
@@ -113,6 +117,23 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
 }
 
 } // namespace
+
+std::optional<Preview> decodePreview(const QString& path, const QSize& bounds,
+                                     const std::atomic<bool>* cancelled)
+{
+    if (bounds.isEmpty() || !hasPreview(detectImageType(path)))
+        return std::nullopt;
+    auto [image, full] = decodeWithin(path, bounds, cancelled);
+    // Without a full size the decoder gave the whole picture: no preview of it.
+    if (!image || !full.isValid() || (cancelled && cancelled->load()))
+        return std::nullopt;
+    return Preview{std::move(*image), full};
+}
+
+bool decodesSlowly(const QString& path)
+{
+    return QFileInfo(path).size() >= kSlowDecodeBytes;
+}
 
 EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds)
     : m_state(std::make_unique<State>())
