@@ -19,6 +19,8 @@ struct DataSet {
     QString heic;        // the first photo as HEIC with a 320-pixel thumbnail, as phones write
                          // them; empty when heif-enc is missing
     QString cameraDng;   // the first photo as a camera's DNG, with a 1620 x 1080 JPEG preview
+    QString jxl;         // the first photo's pixels as JPEG XL, as cjxl makes it by default
+                         // (VarDCT, distance 1, effort 7); empty when cjxl is missing
 };
 
 DataSet prepareData(const Settings& settings);

@@ -246,6 +246,8 @@ void runWindowBench(const Settings& settings, const DataSet& data, Results& resu
         previewedFrames(settings, data.heic, "heic", results);
     if (!data.cameraDng.isEmpty())
         previewedFrames(settings, data.cameraDng, "dng", results);
+    if (!data.jxl.isEmpty())
+        previewedFrames(settings, data.jxl, "jxl", results);
     plainReference(settings, data, results);
     burst(settings, data, keyboard, results);
     hugeFiles(settings, data, results);

@@ -11,8 +11,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast image viewer for the pictures of a f
 # The long description after the summary line; CPack indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Pelu opens one picture and lists every picture of its folder in the file
 manager's order, so the arrow keys step through them; the neighbours are
-decoded ahead. It shows JPEG, PNG, GIF, BMP, TIFF, WebP, ICO, HEIC, HEIF,
-AVIF, Photoshop documents and camera raw files.")
+decoded ahead. It shows JPEG, JPEG XL, PNG, GIF, BMP, TIFF, WebP, ICO, HEIC,
+HEIF, AVIF, Photoshop documents and camera raw files, and plays animated GIF,
+PNG, WebP, JPEG XL and AVIF files.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -29,8 +30,9 @@ set(PELU_RUNTIME_LIBRARY_PACKAGES
   "libraw20 (>= 0.16.0)"     # imaging/RawLibrary: libraw_r.so.20
   "libtiff6"                 # imaging/DecodeSupport: libtiff.so.6
   "libglib2.0-0 (>= 2.31.8)" # desktop/GioLibrary: libgio-2.0.so.0
-  # >>> Libraries opened at run time by later changes go here (JPEG XL, AVIF sequences,
-  # >>> Little CMS): "libjxl0.7", "libavif15", "liblcms2-2".
+  "libjxl0.7"                # imaging/decoders/JxlLibrary: libjxl.so.0.7, libjxl_threads.so.0.7
+  "libavif15"                # imaging/decoders/AvifLibrary: libavif.so.15 (with dav1d)
+  # >>> Libraries opened at run time by later changes go here (Little CMS): "liblcms2-2".
 )
 string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS ${PELU_RUNTIME_LIBRARY_PACKAGES})
 # Without them Pelu still runs: TIFF, WebP and ICO files do not open, and a Wayland session

@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kExtensions[] = {"jpg", "png",  "gif",  "bmp",  "tif", "webp",
                                        "ico", "heic", "heif", "avif", "psd", "cr2",
-                                       "nef", "arw",  "dng",  "orf",  "rw2"};
+                                       "nef", "arw",  "dng",  "orf",  "rw2", "jxl"};
 constexpr int kFramesPlayed = 4;
 
 QTemporaryDir* g_dir = nullptr;

@@ -16,6 +16,8 @@ packages=(
   # image libraries
   libheif-dev libheif1 libraw-dev libexiv2-dev libglib2.0-dev libtiff-dev
   libjpeg-dev libpng-dev exiv2
+  # JPEG XL and AVIF sequences: headers to build against, the libraries opened at run time
+  libjxl-dev libjxl0.7 libavif-dev libavif15 libdav1d6
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
   # packaging checks, `make deb` (dpkg-shlibdeps) and `make icons`
@@ -24,8 +26,8 @@ packages=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick weston
   # another program pasting from the clipboard; volumes of their own for the Trash tests
   xclip e2fsprogs
-  # benchmark references
-  libjpeg-turbo-progs libvips-tools libturbojpeg0-dev
+  # benchmark references (djxl), and cjxl to make the benchmark's JPEG XL
+  libjpeg-turbo-progs libvips-tools libturbojpeg0-dev libjxl-tools
   # fonts so the window has text to draw
   fonts-dejavu-core
 )

@@ -59,7 +59,9 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_de
     m_window->setCentralWidget(m_viewer);
     // The overlays: metadata panel, histogram and navigator mini-map.
     m_viewer->setOverlayWidget(OverlayMode::metadata, new MetadataPanel(state));
-    m_viewer->setOverlayWidget(OverlayMode::histogram, new HistogramView(state));
+    auto* histogram = new HistogramView(state);
+    m_viewer->setOverlayWidget(OverlayMode::histogram, histogram);
+    connect(m_viewer, &ImageViewer::frameShown, histogram, &HistogramView::showFrame);
     m_viewer->setNavigator(new NavigatorOverlay(state));
     // The strip of the folder's thumbnails; the viewer decides when it shows.
     m_viewer->setThumbnailBar(new ThumbnailBar(state));

@@ -45,8 +45,9 @@ struct ImageProperties {
     std::optional<qint64> depth;
     // "RGB", "Gray", "CMYK" or "Lab".
     std::optional<QString> colorModel;
-    // The Exif orientation value, 1 to 8 when valid. Absent for HEIF files, whose own
-    // transformations the decoder applies instead.
+    // The Exif orientation value, 1 to 8 when valid (for JPEG XL the codestream's, which
+    // stands in the same place). Absent for HEIF files, whose own transformations the decoder
+    // applies instead.
     std::optional<int> orientation;
     std::optional<TiffProperties> tiff;
     std::optional<ExifProperties> exif;

@@ -27,10 +27,11 @@ enum class ImageType {
     Dng,
     Orf,
     Rw2,
+    Jxl,
 };
 
 // Which decoder reads a type.
-enum class DecoderFamily { None, Qt, Heif, Raw, Psd };
+enum class DecoderFamily { None, Qt, Heif, Raw, Psd, Jxl };
 
 // The type a lower-case or mixed-case extension (without the dot) names; Unknown otherwise.
 ImageType typeForExtension(const QString& extension);

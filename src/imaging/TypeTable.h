@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/ImageTypes.h"
+#include "imaging/decoders/FrameSource.h"
 #include "imaging/support/DecodeSupport.h"
 
 #include <QByteArray>
@@ -22,7 +23,7 @@ struct StoredColour;
 
 // Where a type keeps the orientation value its pictures are shown with.
 enum class OrientationSource {
-    None,     // none, or one its decoder applies itself (HEIF's own boxes)
+    None,     // none, or one its decoder applies itself (HEIF's boxes, a JPEG XL codestream)
     TiffFile, // the first directory of the file, which is a TIFF structure
     JpegExif, // the first directory of the Exif segment
     Exiv2,    // an Exif block that exiv2 finds (PNG's eXIf, WebP's EXIF, a PSD resource)
@@ -57,6 +58,7 @@ struct TypeRow {
     MetadataReader metadata;
     RotationWrite rotation;
     bool reducedDecode; // a reduced picture comes far sooner than the whole one
+    OpenFrames frames;  // its animation's frames; null where the type has none
 };
 
 // The rows in the order of ImageType.

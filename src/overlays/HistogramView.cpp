@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 constexpr int kSpacing = 8;
 constexpr int kTitleGap = 2;
@@ -25,6 +27,7 @@ HistogramView::HistogramView(AppState& state, QWidget* parent)
     column->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(&m_state, &AppState::currentImageChanged, this, [this] {
+        m_nextFrame = QImage();
         if (isVisible())
             recount();
     });
@@ -68,4 +71,33 @@ void HistogramView::accept(qint64 imageKey, const std::optional<imaging::Histogr
     // No counts (no pixels to read): the indicator keeps spinning.
     if (data)
         m_plot->setData(data);
+}
+
+void HistogramView::showFrame(const QImage& frame)
+{
+    if (!isVisible() || frame.isNull())
+        return;
+    // Frames come faster than a large one is counted: only the latest waits.
+    m_nextFrame = frame;
+    if (!m_countingFrame)
+        countNextFrame();
+}
+
+void HistogramView::countNextFrame()
+{
+    const QImage frame = std::exchange(m_nextFrame, QImage());
+    if (frame.isNull())
+        return;
+    m_countingFrame = true;
+    // Counts of a frame of an image no longer shown are dropped.
+    const qint64 owner = m_shownKey;
+    base::runInBackground(
+        this, [counter = m_counter, frame] { return counter(frame); },
+        [this, owner](const std::optional<imaging::HistogramData>& data) {
+            m_countingFrame = false;
+            const std::optional<QImage>& image = m_state.currentImage();
+            if (data && image && image->cacheKey() == owner && owner == m_shownKey)
+                m_plot->setData(data);
+            countNextFrame();
+        });
 }

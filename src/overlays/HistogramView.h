@@ -27,12 +27,17 @@ public:
     // What runs on the worker thread; computeHistogram unless a test replaces it.
     void setCounter(Counter counter) { m_counter = std::move(counter); }
 
+    // A frame of the shown image's animation went up: counted in the background, one frame
+    // at a time and then the latest, while the plot keeps the counts it has rather than spin.
+    void showFrame(const QImage& frame);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void recount();
     void accept(qint64 imageKey, const std::optional<imaging::HistogramData>& data);
+    void countNextFrame();
 
     AppState& m_state;
     HistogramPlot* m_plot;
@@ -40,4 +45,7 @@ private:
     // The image whose counts the plot holds, and the one being counted (0: none).
     qint64 m_shownKey = 0;
     qint64 m_countingKey = 0;
+    // The latest frame not yet counted, and whether a frame is being counted.
+    QImage m_nextFrame;
+    bool m_countingFrame = false;
 };

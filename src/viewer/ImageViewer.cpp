@@ -185,6 +185,7 @@ void ImageViewer::wireZoomSurface()
             });
     connect(m_zoom, &ZoomableImageView::scrollTargetConsumed, this,
             [this] { m_state.setScrollTarget(std::nullopt); });
+    connect(m_zoom, &ZoomableImageView::frameShown, this, &ImageViewer::frameShown);
     connect(m_zoom, &ZoomableImageView::doubleClicked, this,
             [this] { m_state.setZoomAction(ZoomAction::fit); });
     connect(m_zoom, &ZoomableImageView::navigateClicked, this, [this](bool next) {

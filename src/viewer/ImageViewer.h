@@ -33,6 +33,10 @@ public:
     void setNavigator(QWidget* navigator);
     void setThumbnailBar(QWidget* bar);
 
+Q_SIGNALS:
+    // A frame of a playing animation went up: what the histogram counts while it plays.
+    void frameShown(const QImage& frame);
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -3,8 +3,6 @@
 #include "imaging/AnimatedImage.h"
 #include "base/BackgroundTask.h"
 
-#include <QFileInfo>
-
 namespace {
 
 struct Opened {
@@ -25,9 +23,8 @@ FramePlayer::~FramePlayer() = default;
 void FramePlayer::play(const QString& path)
 {
     stop();
-    // Only these two formats animate; anything else is not even opened.
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("gif") && suffix != QLatin1String("webp"))
+    // Only files named as a type that animates are even opened.
+    if (!imaging::AnimatedImage::mayAnimate(path))
         return;
     const quint64 generation = m_generation;
     // Opening reads the file (a GIF is scanned to count its frames): not on this thread.

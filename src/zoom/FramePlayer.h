@@ -13,7 +13,8 @@ namespace imaging {
 class AnimatedImage;
 }
 
-// Plays an animated GIF or WebP file at its own frame delays. Frames are decoded on the thread
+// Plays an animated file (GIF, WebP, PNG, JPEG XL, AVIF) at its own frame delays, and stops on
+// the last frame once it has played as often as the file asks. Frames are decoded on the thread
 // pool, one ahead of the one shown; a still image runs no timer at all.
 class FramePlayer : public QObject {
     Q_OBJECT
@@ -22,7 +23,7 @@ public:
     explicit FramePlayer(QObject* parent = nullptr);
     ~FramePlayer() override;
 
-    // Starts over with this file; a path that is no GIF or WebP file only stops.
+    // Starts over with this file; a path that is no animation only stops.
     void play(const QString& path);
     void stop();
 

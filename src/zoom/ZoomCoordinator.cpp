@@ -240,4 +240,5 @@ void ZoomCoordinator::showFrame(const QImage& frame)
         m_currentRotation == 0 ? frame : zoom::rotatedImage(frame, m_currentRotation);
     m_imageView->setImage(*m_displayedImage);
     m_imageView->setFrameSize(QSizeF(m_displayedImage->size()));
+    Q_EMIT frameShown(frame);
 }

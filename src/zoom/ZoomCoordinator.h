@@ -40,6 +40,8 @@ Q_SIGNALS:
     void scrollTargetConsumed();
     // Magnification and the visible part of the image in normalised image coordinates.
     void stateChanged(double magnification, const QRectF& visibleRect);
+    // A frame of a playing animation went up, as decoded (before the view's rotation).
+    void frameShown(const QImage& frame);
 
 private:
     void applyImage(const ZoomParameters& p);

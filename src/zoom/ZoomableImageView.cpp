@@ -32,6 +32,7 @@ ZoomableImageView::ZoomableImageView(QWidget* parent) : QWidget(parent)
     connect(m_coordinator, &ZoomCoordinator::scrollTargetConsumed, this,
             &ZoomableImageView::scrollTargetConsumed);
     connect(m_coordinator, &ZoomCoordinator::stateChanged, this, &ZoomableImageView::stateChanged);
+    connect(m_coordinator, &ZoomCoordinator::frameShown, this, &ZoomableImageView::frameShown);
     connect(view, &PannableImageView::doubleClicked, this, &ZoomableImageView::doubleClicked);
     connect(view, &PannableImageView::navigateClicked, this, &ZoomableImageView::navigateClicked);
     connect(view, &PannableImageView::pictureDrawn, this, &ZoomableImageView::pictureDrawn);

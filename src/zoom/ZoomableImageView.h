@@ -62,6 +62,8 @@ Q_SIGNALS:
     void magnifiedByUser();
     // A paint put a picture, or its stand-in, on screen.
     void pictureDrawn();
+    // A frame of a playing animation went up, unturned.
+    void frameShown(const QImage& frame);
 
 private:
     friend struct TestAccess;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../support/TestSupport.h"
+#include "Encoders.h"
 #include "imaging/pixels/Orientation.h"
 
 #include <QBuffer>
@@ -445,7 +446,7 @@ inline QByteArray icon(const QList<int>& sides)
 }
 
 // Writes the image in the family its extension names. An orientation >= 0 is stored as Exif
-// orientation, and for HEIF and DNG also as the container's own transform.
+// orientation, and for HEIF, DNG and JPEG XL also as the container's or codestream's own.
 inline bool writePicture(const QString& path, const QImage& image, int orientation = -1)
 {
     const QString ext = QFileInfo(path).suffix();
@@ -459,6 +460,12 @@ inline bool writePicture(const QString& path, const QImage& image, int orientati
             {.avif = ext == "avif", .orientation = std::max(orientation, 1), .exif = exif});
     if (ext == "dng")
         return writeDng(path, image, std::max(orientation, 1));
+    if (ext == "jxl") { // as cjxl keeps a JPEG's Exif: in a box, after an offset word
+        JxlRecipe recipe{.orientation = std::max(orientation, 1)};
+        if (orientation >= 0)
+            recipe.boxes = {{"Exif", QByteArray(4, '\0') + exif}};
+        return writeFile(path, encodeJxl({{image, 0}}, recipe));
+    }
     QImageWriter writer(path, ext.toLatin1());
     writer.setQuality(ext == "jpg" ? 95 : ext == "webp" ? 100 : -1); // lossless WebP
     const bool written = ext == "gif"   ? writeFile(path, gif({image}))
@@ -472,7 +479,7 @@ inline bool writePicture(const QString& path, const QImage& image, int orientati
 }
 
 inline const QStringList kFamilies{"jpg", "png",  "gif",  "bmp", "tif", "webp",
-                                   "ico", "heic", "avif", "psd", "dng"};
+                                   "ico", "heic", "avif", "psd", "dng", "jxl"};
 
 // A test program's scratch folder, its 240 × 160 picture and that picture in every family.
 struct FixtureFolder {

@@ -113,6 +113,9 @@ private Q_SLOTS:
         shown("bmp-rle8-undefined-rows-a.bmp", {96, 64});
         shown("bmp-rle8-undefined-rows-b.bmp", {96, 64});
         shown("tiff-named-nef-undefined-rows.nef", {30, 40});
+        // libjxl and dav1d print what they find wrong on stderr, from the decoders' threads.
+        refused("jxl-damaged-groups-print-failures.jxl", DecodeFailure::damaged);
+        shown("avif-sequence-damaged-frame-prints.avif", {32, 24});
     }
 
     void refusedCheaplyOrShownWhole()

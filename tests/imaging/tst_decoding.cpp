@@ -181,12 +181,14 @@ private Q_SLOTS:
             QTest::addRow("tif-%d", orientation) << "tif" << orientation;
         }
         for (const auto& [ext, orientation] :
-             {std::pair{"png", 5}, {"webp", 7}, {"psd", 2}, {"heic", 6}, {"avif", 8}, {"dng", 6}})
+             {std::pair{"png", 5}, {"webp", 7}, {"psd", 2}, {"heic", 6}, {"avif", 8}, {"dng", 6},
+              {"jxl", 6}, {"jxl", 5}})
             QTest::addRow("%s-%d", ext, orientation) << QString(ext) << orientation;
     }
 
-    // Shown upright however it is stored, and as stored when asked. HEIF files carry the value
-    // twice, in their own boxes and in Exif, as phones write them: both applied would turn it.
+    // Shown upright however it is stored, and as stored when asked. HEIF and JPEG XL files carry
+    // the value twice, in their own boxes or codestream and in Exif, as phones and cjxl write
+    // them: both applied would turn it.
     void orientationsShowTheSamePicture()
     {
         QFETCH(QString, ext);

@@ -105,7 +105,8 @@ private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     // The header rows, then the Exif rows: a camera's as edited into a JPEG and embedded in a
-    // HEIF file, a raw file's own, values of the wrong type left out, none in a plain PNG.
+    // HEIF file or a JPEG XL box (plain or Brotli-compressed), a raw file's own, values of the
+    // wrong type left out, none in a plain PNG.
     void rowsComeInPanelOrder_data()
     {
         QTest::addColumn<QString>("file");
@@ -138,6 +139,12 @@ private Q_SLOTS:
         QVERIFY(writePicture(path("camera.jpg"), m_picture) &&
                 editExif(path("camera.jpg"), camera));
         QVERIFY(writeHeif(path("camera.heic"), m_picture, {.exif = exifBlock(camera)}));
+        for (const bool brotli : {false, true}) {
+            const JxlRecipe recipe{.boxes = {{"Exif", QByteArray(4, '\0') + exifBlock(camera)}},
+                               .compressBoxes = brotli};
+            QVERIFY(writeFile(path(brotli ? "brotli.jxl" : "camera.jxl"),
+                              encodeJxl({{m_picture, 0}}, recipe)));
+        }
         QVERIFY(writeDng(path("camera.dng"), m_picture));
         QVERIFY(writePicture(path("odd.jpg"), m_picture) &&
                 editExif(path("odd.jpg"), [](Exiv2::ExifData& exif) {
@@ -151,6 +158,8 @@ private Q_SLOTS:
         QVERIFY(writePicture(path("plain.png"), m_picture));
         QTest::newRow("jpg") << path("camera.jpg") << cameraRows;
         QTest::newRow("heic") << path("camera.heic") << cameraRows;
+        QTest::newRow("jxl") << path("camera.jxl") << cameraRows;
+        QTest::newRow("jxl-brotli") << path("brotli.jxl") << cameraRows;
         QTest::newRow("dng") << path("camera.dng")
                              << MetadataRows{{"Camera", "Pelu"}, {"Model", "Test Camera"}};
         QTest::newRow("wrong-types")
@@ -197,6 +206,10 @@ private Q_SLOTS:
         QVERIFY(writePicture(path("grey.jpg"), grey) && writePicture(path("grey.tif"), grey));
         row("grey jpg", path("grey.jpg"), "8 bits", "Gray");
         row("grey tif", path("grey.tif"), "8 bits", "Gray");
+        QVERIFY(writeFile(path("grey.jxl"), encodeJxl({{grey, 0}}, {.grey = true})));
+        QVERIFY(writeFile(path("deep.jxl"), encodeJxl({{quadrants(64, 48), 0}}, {.sixteenBit = true})));
+        row("grey jxl", path("grey.jxl"), "8 bits", "Gray");
+        row("16-bit jxl", path("deep.jxl"), "16 bits", "RGB");
         QImage twoColours(64, 48, QImage::Format_Mono);
         twoColours.setColorTable({qRgb(255, 0, 0), qRgb(255, 255, 255)});
         twoColours.fill(0);

@@ -166,12 +166,20 @@ private Q_SLOTS:
         QVERIFY(writeFile(path("sizes.ico"), icon({16, 32})));
         QVERIFY(writeFile(path("animated.gif"), gif({m_picture, m_picture.mirrored()})));
         QVERIFY(writeFile(path("taken.jpg"), "keep me") && writeFile(path("taken.png"), "keep me"));
+        // Encoding a JPEG XL again would lose data, and a sequence's later frames would be lost.
+        QVERIFY(writeFile(path("animated.jxl"),
+                          encodeJxl({{m_picture, 100}, {m_picture.mirrored(), 100}},
+                                    {.animated = true})));
+        QVERIFY(writeFile(path("sequence.avif"),
+                          encodeAvif({m_picture, m_picture.mirrored()}, {.durations = {100, 100}})));
         const auto add = [this](const char* tag, const QString& source, int turns = 1,
                                 const char* destination = "refused") {
             QTest::newRow(tag) << source << turns << path(destination);
         };
-        for (const char* ext : {"heic", "avif", "gif", "psd"})
+        for (const char* ext : {"heic", "avif", "gif", "psd", "jxl"})
             add(ext, m_files[ext]);
+        add("jxl-animation", path("animated.jxl"));
+        add("avif-sequence", path("sequence.avif"));
         add("rw2", path("tif.rw2"));
         add("missing", path("missing.jpg"));
         add("icon-sizes", path("sizes.ico"));

@@ -1,4 +1,5 @@
 #include "../support/TestSupport.h"
+#include "base/WorkPool.h"
 #include "overlays/HistogramPlot.h"
 #include "overlays/HistogramView.h"
 #include "overlays/MetadataPanel.h"
@@ -215,6 +216,52 @@ private Q_SLOTS:
         QThreadPool::globalInstance()->waitForDone();
         QTest::qWait(20);
         QCOMPARE(view.data(), imaging::computeHistogram(second));
+    }
+
+    // While an animation plays, the plot follows its frames without spinning: one frame is
+    // counted at a time, then the latest to have come meanwhile; frames of an image no longer
+    // shown, or shown while the card is hidden, are not counted.
+    void histogramFollowsThePlayingFrames()
+    {
+        AppState state;
+        const QImage first = filled(Qt::red), skipped = filled(Qt::green),
+                     latest = filled(Qt::blue), next = filled(Qt::white);
+        QMutex mutex;
+        QList<qint64> counted;
+        HistogramView view(state);
+        view.setCounter([&](const QImage& image) {
+            const QMutexLocker lock(&mutex);
+            counted.append(image.cacheKey());
+            return imaging::computeHistogram(image);
+        });
+        view.hide();
+        state.setCurrentImage(first);
+        view.showFrame(skipped);
+        view.show();
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(first));
+
+        view.showFrame(first);
+        view.showFrame(skipped);
+        view.showFrame(latest);
+        QVERIFY(!view.plot()->isSpinning());
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(latest));
+        base::workPool().waitForDone();
+        QTest::qWait(20);
+        {
+            const QMutexLocker lock(&mutex);
+            QCOMPARE(counted, (QList<qint64>{first.cacheKey(), first.cacheKey(), latest.cacheKey()}));
+        }
+
+        // A frame still waiting when the image changes is dropped with it.
+        view.showFrame(latest);
+        view.showFrame(next);
+        state.setCurrentImage(skipped);
+        QTRY_COMPARE(view.data(), imaging::computeHistogram(skipped));
+        base::workPool().waitForDone();
+        QTest::qWait(20);
+        QCOMPARE(view.data(), imaging::computeHistogram(skipped));
+        const QMutexLocker lock(&mutex);
+        QVERIFY(!counted.contains(next.cacheKey()));
     }
 
     // Logarithmic counts, each channel scaled to its own maximum, blue drawn last.

@@ -89,13 +89,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("extension");
         for (const char* e :
              {"jpg", "jpeg", "png", "gif", "bmp", "tiff", "tif", "heic", "heif", "webp", "avif",
-              "ico", "psd", "cr2", "nef", "arw", "dng", "orf", "rw2"})
+              "ico", "psd", "cr2", "nef", "arw", "dng", "orf", "rw2", "jxl"})
             QTest::newRow(e) << QString::fromLatin1(e);
     }
     void supportedExtensions()
     {
         QFETCH(QString, extension);
-        QCOMPARE(folder::supportedExtensions().size(), 19);
+        QCOMPARE(folder::supportedExtensions().size(), 20);
         QVERIFY(folder::supportedExtensions().contains(extension));
         QVERIFY(folder::hasSupportedExtension(QStringLiteral("x.") + extension.toUpper()));
         QVERIFY(!folder::hasSupportedExtension(QStringLiteral("x.svg")));

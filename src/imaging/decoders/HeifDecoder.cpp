@@ -6,6 +6,7 @@
 #include <QColorSpace>
 #include <QPointF>
 
+#include "imaging/colour/CicpColour.h"
 #include "imaging/decoders/HeifLibrary.h"
 
 #include <array>
@@ -74,39 +75,15 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
     return primary;
 }
 
-std::pair<QColorSpace::TransferFunction, float> transferOf(heif_transfer_characteristics transfer)
-{
-    switch (transfer) {
-    case heif_transfer_characteristic_linear:
-        return {QColorSpace::TransferFunction::Linear, 0.0f};
-    case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
-        return {QColorSpace::TransferFunction::Gamma, 2.2f};
-    case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
-        return {QColorSpace::TransferFunction::Gamma, 2.8f};
-    default:
-        // sRGB, BT.709/601/2020 camera curves (shown as displays show them) and PQ/HLG,
-        // which are not tone-mapped.
-        return {QColorSpace::TransferFunction::SRgb, 0.0f};
-    }
-}
-
 QColorSpace nclxColorSpace(const heif_color_profile_nclx& nclx)
 {
-    const auto [transfer, gamma] = transferOf(nclx.transfer_characteristics);
-    switch (nclx.color_primaries) {
-    case heif_color_primaries_ITU_R_BT_709_5:
-    case heif_color_primaries_unspecified:
-        return QColorSpace(QColorSpace::Primaries::SRgb, transfer, gamma);
-    case heif_color_primaries_SMPTE_EG_432_1:
-        return QColorSpace(QColorSpace::Primaries::DciP3D65, transfer, gamma);
-    default:
-        // BT.2020, BT.601 and the rest: libheif gives the chromaticities.
-        return QColorSpace(QPointF(nclx.color_primary_white_x, nclx.color_primary_white_y),
-                           QPointF(nclx.color_primary_red_x, nclx.color_primary_red_y),
-                           QPointF(nclx.color_primary_green_x, nclx.color_primary_green_y),
-                           QPointF(nclx.color_primary_blue_x, nclx.color_primary_blue_y), transfer,
-                           gamma);
-    }
+    // libheif gives the chromaticities of every primaries it knows.
+    return cicpColorSpace(
+        nclx.color_primaries, nclx.transfer_characteristics,
+        {QPointF(nclx.color_primary_white_x, nclx.color_primary_white_y),
+         QPointF(nclx.color_primary_red_x, nclx.color_primary_red_y),
+         QPointF(nclx.color_primary_green_x, nclx.color_primary_green_y),
+         QPointF(nclx.color_primary_blue_x, nclx.color_primary_blue_y)});
 }
 
 QColorSpace colorSpaceOf(const heif_image_handle* handle)

@@ -14,5 +14,7 @@ bool readHeifHeader(const QString& path, ImageProperties& properties);
 // A plain TIFF carrying a raw extension is read, and described, as TIFF.
 bool readRawHeader(const QString& path, ImageProperties& properties);
 bool readPsdHeader(const QString& path, ImageProperties& properties);
+// With the codestream's orientation and the Exif box, whose orientation is not the picture's.
+bool readJxlHeader(const QString& path, ImageProperties& properties);
 
 } // namespace imaging::detail

@@ -9,6 +9,7 @@
 #include "imaging/metadata/ExifReading.h"
 #include "imaging/metadata/Exiv2Support.h"
 #include "imaging/decoders/HeifDecoder.h"
+#include "imaging/decoders/JxlDecoder.h"
 #include "imaging/decoders/PsdReader.h"
 #include "imaging/decoders/QtDecoder.h"
 #include "imaging/decoders/RawDecoder.h"
@@ -67,8 +68,9 @@ void setHeader(ImageProperties& properties, qint64 width, qint64 height, qint64 
         properties.colorModel = colorModel;
 }
 
-// libheif finds the Exif block; exiv2 only parses it. Its orientation is not the picture's.
-void readHeifExif(const QByteArray& block, ImageProperties& properties)
+// An Exif block libheif or libjxl found, from its TIFF header on; exiv2 only parses it. Its
+// orientation is not the picture's.
+void readExifBlock(const QByteArray& block, ImageProperties& properties)
 {
     if (block.isEmpty())
         return;
@@ -117,7 +119,19 @@ bool readHeifHeader(const QString& path, ImageProperties& properties)
     if (!info)
         return false;
     setHeader(properties, info->width, info->height, info->bitDepth, QStringLiteral("RGB"));
-    readHeifExif(info->exif, properties);
+    readExifBlock(info->exif, properties);
+    return true;
+}
+
+bool readJxlHeader(const QString& path, ImageProperties& properties)
+{
+    const std::optional<JxlInfo> info = readJxlInfo(path);
+    if (!info)
+        return false;
+    setHeader(properties, info->width, info->height, info->bitDepth,
+              info->grey ? QStringLiteral("Gray") : QStringLiteral("RGB"));
+    properties.orientation = info->orientation;
+    readExifBlock(info->exif, properties);
     return true;
 }
 

@@ -1,0 +1,305 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QList>
+#include <QPair>
+#include <QRandomGenerator>
+
+#include <avif/avif.h>
+#include <jxl/encode.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+// JPEG XL and AVIF sequence files made on the spot with the encoders of libjxl and libavif
+// (linked into the tests, unlike the viewer, which opens the decoders at run time): the same
+// libraries as cjxl and avifenc, without running either. And pictures for lossy coding.
+namespace fixtures {
+
+struct JxlFrame {
+    QImage image;
+    quint32 duration = 0;
+};
+
+struct JxlRecipe {
+    bool lossless = true;
+    int orientation = 1;
+    bool container = false;
+    // An ICC profile, else a named encoding, else sRGB.
+    QByteArray icc{};
+    std::optional<JxlColorEncoding> encoding{};
+    // Samples from RGBX64 images at 16 bits.
+    bool sixteenBit = false;
+    // One channel, the red one of the frames.
+    bool grey = false;
+    bool animated = false;
+    quint32 ticksPerSecond = 1000;
+    quint32 loops = 0;
+    // Boxes as type and contents, Brotli-compressed when compressBoxes.
+    QList<QPair<QByteArray, QByteArray>> boxes{};
+    bool compressBoxes = false;
+};
+
+inline QByteArray drain(JxlEncoder* encoder)
+{
+    QByteArray out(1 << 16, Qt::Uninitialized);
+    size_t used = 0;
+    for (;;) {
+        auto* next = reinterpret_cast<uint8_t*>(out.data()) + used;
+        size_t available = size_t(out.size()) - used;
+        const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder, &next, &available);
+        used = size_t(out.size()) - available;
+        if (status == JXL_ENC_SUCCESS) {
+            out.truncate(qsizetype(used));
+            return out;
+        }
+        if (status != JXL_ENC_NEED_MORE_OUTPUT)
+            return {};
+        out.resize(out.size() * 2);
+    }
+}
+
+// Tightly packed samples, as the encoder takes them: RGB or grey, then alpha.
+inline std::vector<uint8_t> jxlSamples(const QImage& image, bool sixteenBit, bool grey, bool alpha)
+{
+    const QImage source =
+        image.convertToFormat(sixteenBit ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
+    const int bytes = sixteenBit ? 2 : 1;
+    std::vector<uint8_t> out;
+    for (int y = 0; y < source.height(); ++y) {
+        const uchar* line = source.constScanLine(y);
+        for (int x = 0; x < source.width(); ++x) {
+            const uchar* pixel = line + x * 4 * bytes;
+            out.insert(out.end(), pixel, pixel + (grey ? 1 : 3) * bytes);
+            if (alpha)
+                out.insert(out.end(), pixel + 3 * bytes, pixel + 4 * bytes);
+        }
+    }
+    return out;
+}
+
+inline QByteArray encodeJxl(const QList<JxlFrame>& frames, const JxlRecipe& recipe)
+{
+    JxlEncoder* encoder = JxlEncoderCreate(nullptr);
+    const bool alpha = frames.first().image.hasAlphaChannel();
+    JxlEncoderUseContainer(encoder, recipe.container || !recipe.boxes.isEmpty());
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = uint32_t(frames.first().image.width());
+    info.ysize = uint32_t(frames.first().image.height());
+    info.bits_per_sample = recipe.sixteenBit ? 16 : 8;
+    info.num_color_channels = recipe.grey ? 1 : 3;
+    info.uses_original_profile = recipe.lossless;
+    info.orientation = JxlOrientation(recipe.orientation);
+    if (alpha) {
+        info.alpha_bits = info.bits_per_sample;
+        info.num_extra_channels = 1;
+    }
+    info.have_animation = recipe.animated;
+    info.animation.tps_numerator = recipe.ticksPerSecond;
+    info.animation.tps_denominator = 1;
+    info.animation.num_loops = recipe.loops;
+    bool ok = JxlEncoderSetBasicInfo(encoder, &info) == JXL_ENC_SUCCESS;
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, recipe.grey);
+    const auto* icc = reinterpret_cast<const uint8_t*>(recipe.icc.constData());
+    ok = ok &&
+         (!recipe.icc.isEmpty()
+              ? JxlEncoderSetICCProfile(encoder, icc, size_t(recipe.icc.size()))
+              : JxlEncoderSetColorEncoding(encoder, recipe.encoding ? &*recipe.encoding : &srgb)) ==
+             JXL_ENC_SUCCESS;
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
+    JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, 3);
+    if (recipe.lossless)
+        JxlEncoderSetFrameLossless(settings, JXL_TRUE);
+    if (!recipe.boxes.isEmpty()) {
+        JxlEncoderUseBoxes(encoder);
+        for (const auto& [type, contents] : recipe.boxes)
+            ok = ok &&
+                 JxlEncoderAddBox(encoder, type.constData(),
+                                  reinterpret_cast<const uint8_t*>(contents.constData()),
+                                  size_t(contents.size()), recipe.compressBoxes) == JXL_ENC_SUCCESS;
+        JxlEncoderCloseBoxes(encoder);
+    }
+    const JxlPixelFormat format{(recipe.grey ? 1u : 3u) + (alpha ? 1u : 0u),
+                                recipe.sixteenBit ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8,
+                                JXL_NATIVE_ENDIAN, 0};
+    for (const JxlFrame& frame : frames) {
+        if (recipe.animated) {
+            JxlFrameHeader header;
+            JxlEncoderInitFrameHeader(&header);
+            header.duration = frame.duration;
+            JxlEncoderSetFrameHeader(settings, &header);
+        }
+        const std::vector<uint8_t> samples =
+            jxlSamples(frame.image, recipe.sixteenBit, recipe.grey, alpha);
+        ok = ok && JxlEncoderAddImageFrame(settings, &format, samples.data(), samples.size()) ==
+                       JXL_ENC_SUCCESS;
+    }
+    JxlEncoderCloseInput(encoder);
+    const QByteArray out = ok ? drain(encoder) : QByteArray();
+    JxlEncoderDestroy(encoder);
+    return out;
+}
+
+// A JPEG recompressed losslessly, as cjxl --lossless_jpeg=1 does.
+inline QByteArray transcodeJpeg(const QByteArray& jpeg)
+{
+    JxlEncoder* encoder = JxlEncoderCreate(nullptr);
+    JxlEncoderUseContainer(encoder, JXL_TRUE);
+    JxlEncoderStoreJPEGMetadata(encoder, JXL_TRUE);
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
+    const bool ok =
+        JxlEncoderAddJPEGFrame(settings, reinterpret_cast<const uint8_t*>(jpeg.constData()),
+                               size_t(jpeg.size())) == JXL_ENC_SUCCESS;
+    JxlEncoderCloseInput(encoder);
+    const QByteArray out = ok ? drain(encoder) : QByteArray();
+    JxlEncoderDestroy(encoder);
+    return out;
+}
+
+// Bits as a codestream packs them, least significant first.
+class BitWriter {
+public:
+    void put(quint64 value, int bits)
+    {
+        for (int i = 0; i < bits; ++i, ++m_bit) {
+            if (m_bit % 8 == 0)
+                m_bytes.append('\0');
+            if (value >> i & 1)
+                m_bytes[m_bytes.size() - 1] = char(m_bytes.back() | 1 << (m_bit % 8));
+        }
+    }
+    QByteArray bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+    int m_bit = 0;
+};
+
+// A bare codestream whose header claims this size and default metadata, then filler.
+inline QByteArray claimingSize(quint32 width, quint32 height, int filler)
+{
+    BitWriter bits;
+    bits.put(0, 1); // not a small size
+    bits.put(3, 2); // height in 30 bits
+    bits.put(height - 1, 30);
+    bits.put(0, 3); // no aspect ratio: width follows
+    bits.put(3, 2);
+    bits.put(width - 1, 30);
+    bits.put(1, 1); // default metadata: 8-bit sRGB
+    return QByteArray("\xFF\x0A", 2) + bits.bytes() + QByteArray(filler, '\0');
+}
+
+struct AvifRecipe {
+    quint64 timescale = 1000;
+    QList<quint64> durations{};
+    // One picture as a still (primary item) rather than a sequence.
+    bool still = false;
+    // 10-bit with these CICP values instead of 8-bit sRGB; frames then come from RGBA64.
+    int depth = 8;
+    avifColorPrimaries primaries = AVIF_COLOR_PRIMARIES_BT709;
+    avifTransferCharacteristics transfer = AVIF_TRANSFER_CHARACTERISTICS_SRGB;
+    // Quarter turns counter-clockwise ('irot') and mirroring axis ('imir'), when not negative.
+    int rotation = -1;
+    int mirror = -1;
+};
+
+inline QByteArray encodeAvif(const QList<QImage>& frames, const AvifRecipe& recipe)
+{
+    avifEncoder* encoder = avifEncoderCreate();
+    encoder->speed = AVIF_SPEED_FASTEST;
+    encoder->timescale = recipe.timescale;
+    encoder->minQuantizer = encoder->maxQuantizer = 8;
+    bool ok = true;
+    for (qsizetype i = 0; i < frames.size() && ok; ++i) {
+        const bool deep = recipe.depth > 8;
+        const QImage rgb =
+            frames[i].convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_RGB888);
+        avifImage* image = avifImageCreate(uint32_t(rgb.width()), uint32_t(rgb.height()),
+                                           uint32_t(recipe.depth), AVIF_PIXEL_FORMAT_YUV444);
+        image->colorPrimaries = recipe.primaries;
+        image->transferCharacteristics = recipe.transfer;
+        image->matrixCoefficients = AVIF_MATRIX_COEFFICIENTS_BT601;
+        if (recipe.rotation >= 0) {
+            image->transformFlags |= AVIF_TRANSFORM_IROT;
+            image->irot.angle = uint8_t(recipe.rotation);
+        }
+        if (recipe.mirror >= 0) {
+            image->transformFlags |= AVIF_TRANSFORM_IMIR;
+            image->imir.mode = uint8_t(recipe.mirror);
+        }
+        avifRGBImage pixels;
+        avifRGBImageSetDefaults(&pixels, image);
+        pixels.format = deep ? AVIF_RGB_FORMAT_RGBA : AVIF_RGB_FORMAT_RGB;
+        pixels.depth = deep ? 16 : 8;
+        // Opaque: without this the encoder writes an alpha track of its own.
+        pixels.ignoreAlpha = AVIF_TRUE;
+        pixels.pixels = const_cast<uint8_t*>(rgb.constBits());
+        pixels.rowBytes = uint32_t(rgb.bytesPerLine());
+        ok = avifImageRGBToYUV(image, &pixels) == AVIF_RESULT_OK &&
+             avifEncoderAddImage(encoder, image, recipe.still ? 1 : recipe.durations.value(i, 1),
+                                 recipe.still ? AVIF_ADD_IMAGE_FLAG_SINGLE
+                                            : AVIF_ADD_IMAGE_FLAG_NONE) == AVIF_RESULT_OK;
+        avifImageDestroy(image);
+    }
+    avifRWData output = AVIF_DATA_EMPTY;
+    ok = ok && avifEncoderFinish(encoder, &output) == AVIF_RESULT_OK;
+    const QByteArray out =
+        ok ? QByteArray(reinterpret_cast<const char*>(output.data), qsizetype(output.size))
+           : QByteArray();
+    avifRWDataFree(&output);
+    avifEncoderDestroy(encoder);
+    return out;
+}
+
+// Smooth gradients, edges and grain, so lossy coding has something to lose.
+inline QImage photo(int width, int height, quint32 seed = 7)
+{
+    QRandomGenerator random(seed);
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int grain = int(random.bounded(25)) - 12;
+            const int edge = (x / 16 + y / 16) % 2 ? 40 : 0;
+            image.setPixel(x, y,
+                           qRgb(std::clamp(x * 255 / width + grain, 0, 255),
+                                std::clamp(y * 255 / height + edge + grain, 0, 255),
+                                std::clamp(128 + grain - edge, 0, 255)));
+        }
+    }
+    return image;
+}
+
+inline QImage filled(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// The largest difference of any channel between two pictures of one size, and the mean one.
+inline std::pair<int, double> difference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int largest = 0;
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
+                largest = std::max(largest, std::abs(d));
+                sum += std::abs(d);
+            }
+        }
+    }
+    return {largest, sum / (3.0 * std::max(1, x.width() * x.height()))};
+}
+
+} // namespace fixtures
