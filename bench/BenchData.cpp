@@ -3,6 +3,7 @@
 #include "BenchData.h"
 
 #include "CameraRaw.h"
+#include "HdrBench.h"
 
 #include <QDir>
 #include <QFile>
@@ -252,7 +253,8 @@ DataSet prepareData(const Settings& settings)
     const QSize huge = quick ? QSize(1600, 1200) : QSize(16000, 12500);
     const QSize refused(20000, 13000);
 
-    for (const char* folder : {"photos", "pngs", "camera", "huge", "refused", "heic", "raw"})
+    for (const char* folder :
+         {"photos", "pngs", "camera", "huge", "refused", "heic", "raw", "hdr", "sdr"})
         root.mkpath(QString::fromLatin1(folder));
     for (int i = 1; i <= photoCount; ++i)
         data.photos.append(
@@ -265,6 +267,8 @@ DataSet prepareData(const Settings& settings)
 
     data.heic = root.filePath(QStringLiteral("heic/photo.heic"));
     data.cameraDng = root.filePath(QStringLiteral("raw/photo.dng"));
+    data.hdrHeic = root.filePath(QStringLiteral("hdr/hdr.heic"));
+    data.sdrHeic = root.filePath(QStringLiteral("sdr/sdr.heic"));
 
     QFile stamp(root.filePath(QStringLiteral("stamp")));
     if (stamp.open(QIODevice::ReadOnly) && stamp.readAll() == kStamp) {
@@ -274,6 +278,9 @@ DataSet prepareData(const Settings& settings)
         if (!QFile::exists(data.cameraDng) &&
             !writeCameraDng(data.cameraDng, QImage(data.photos.first())))
             data.cameraDng.clear();
+        if ((!QFile::exists(data.hdrHeic) || !QFile::exists(data.sdrHeic)) &&
+            !writeHdrPair(data.photos.first(), data.hdrHeic, data.sdrHeic))
+            data.hdrHeic.clear(), data.sdrHeic.clear();
         return data;
     }
     stamp.close();
@@ -303,6 +310,8 @@ DataSet prepareData(const Settings& settings)
         data.heic.clear();
     if (!writeCameraDng(data.cameraDng, QImage(data.photos.first())))
         data.cameraDng.clear();
+    if (!writeHdrPair(data.photos.first(), data.hdrHeic, data.sdrHeic))
+        data.hdrHeic.clear(), data.sdrHeic.clear();
     return data;
 }
 

@@ -19,6 +19,8 @@ struct DataSet {
     QString heic;        // the first photo as HEIC with a 320-pixel thumbnail, as phones write
                          // them; empty when heif-enc is missing
     QString cameraDng;   // the first photo as a camera's DNG, with a 1620 x 1080 JPEG preview
+    QString hdrHeic;     // the first photo as a 10-bit PQ HEIC and as a 10-bit SDR one, each
+    QString sdrHeic;     // with a 320-pixel thumbnail (HdrBench.h); empty when not written
 };
 
 DataSet prepareData(const Settings& settings);

@@ -29,8 +29,9 @@ set(PELU_RUNTIME_LIBRARY_PACKAGES
   "libraw20 (>= 0.16.0)"     # imaging/RawLibrary: libraw_r.so.20
   "libtiff6"                 # imaging/DecodeSupport: libtiff.so.6
   "libglib2.0-0 (>= 2.31.8)" # desktop/GioLibrary: libgio-2.0.so.0
-  # >>> Libraries opened at run time by later changes go here (JPEG XL, AVIF sequences,
-  # >>> Little CMS): "libjxl0.7", "libavif15", "liblcms2-2".
+  "liblcms2-2 (>= 2.8)"      # imaging/colour/LcmsLibrary: liblcms2.so.2
+  # >>> Libraries opened at run time by later changes go here (JPEG XL, AVIF sequences):
+  # >>> "libjxl0.7", "libavif15".
 )
 string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS ${PELU_RUNTIME_LIBRARY_PACKAGES})
 # Without them Pelu still runs: TIFF, WebP and ICO files do not open, and a Wayland session

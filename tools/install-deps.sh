@@ -16,6 +16,8 @@ packages=(
   # image libraries
   libheif-dev libheif1 libraw-dev libexiv2-dev libglib2.0-dev libtiff-dev
   libjpeg-dev libpng-dev exiv2
+  # display profiles made of tables (opened at run time; the tests make profiles with it)
+  liblcms2-dev liblcms2-2
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
   # packaging checks, `make deb` (dpkg-shlibdeps) and `make icons`

@@ -67,7 +67,7 @@ QImage AnimatedImage::nextFrame()
         return frame;
     if (m_orientation)
         frame = orientedImage(frame, *m_orientation);
-    detail::convertToSrgb(frame);
+    detail::convertForScreen(frame, detail::DecodeOptions());
     return frame;
 }
 

@@ -1,6 +1,7 @@
 #include "imaging/EarlyDecode.h"
 
 #include "imaging/TypeTable.h"
+#include "imaging/colour/DisplayColour.h"
 #include "imaging/decoders/Decoding.h"
 #include "base/FileStamp.h"
 #include "imaging/ImageService.h"
@@ -35,6 +36,8 @@ struct EarlyDecode::State {
     bool applicationStarted = false;
     std::atomic<bool> cancelled = false;
     bool previewShown = false;
+    // What the pictures were converted into; null for sRGB.
+    std::shared_ptr<const DisplayProfile> screen;
 };
 
 namespace {
@@ -61,14 +64,29 @@ std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& pa
     options.bounds = bounds;
     options.standIn = true;
     options.cancelled = &e.cancelled;
+    options.screen = e.screen;
     QSize full;
     options.fullSize = &full;
     std::optional<QImage> image = detail::decodeFile(path, options);
     return {std::move(image), full};
 }
 
-void run(Early& e, const QString& path, ImageType type, const std::function<QSize()>& previewBounds)
+// Whether the pictures were made for the screen profile the process has now.
+bool forTheScreen(const Early& e)
 {
+    const std::shared_ptr<const DisplayProfile> now = displayProfile();
+    return (now ? now->icc() : QByteArray()) == (e.screen ? e.screen->icc() : QByteArray());
+}
+
+void run(Early& e, const QString& path, ImageType type, const std::function<QSize()>& previewBounds,
+         const std::function<QByteArray()>& screenProfile)
+{
+    {
+        std::shared_ptr<const DisplayProfile> screen =
+            screenProfile ? DisplayProfile::fromIcc(screenProfile()) : displayProfile();
+        const std::lock_guard lock(e.mutex);
+        e.screen = std::move(screen);
+    }
     const bool jpeg = type == ImageType::Jpeg;
     if (!jpeg) {
         std::unique_lock lock(e.mutex);
@@ -98,8 +116,12 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
     if (!e.finished) {
         DecodeFailure failure = DecodeFailure::none;
         std::optional<QImage> image;
-        if (!e.cancelled)
-            image = detail::decodeForDisplay(path, &failure, &e.cancelled);
+        if (!e.cancelled) {
+            detail::DecodeOptions options;
+            options.cancelled = &e.cancelled;
+            options.screen = e.screen;
+            image = detail::decodeForDisplay(path, &failure, options);
+        }
         {
             const std::lock_guard lock(e.mutex);
             e.previewPending = false;
@@ -114,7 +136,8 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
 
 } // namespace
 
-EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds)
+EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds,
+                         std::function<QByteArray()> screenProfile)
     : m_state(std::make_unique<State>())
 {
     if (argument.isEmpty() || argument.startsWith(QLatin1Char('-')))
@@ -132,8 +155,10 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.applicationStarted = QCoreApplication::instance() != nullptr;
     e.started = true;
     e.done.start();
-    e.thread = std::thread(
-        [&e, path, type, bounds = std::move(previewBounds)] { run(e, path, type, bounds); });
+    e.thread = std::thread([&e, path, type, bounds = std::move(previewBounds),
+                            profile = std::move(screenProfile)] {
+        run(e, path, type, bounds, profile);
+    });
 }
 
 EarlyDecode::~EarlyDecode()
@@ -174,7 +199,7 @@ std::optional<Preview> EarlyDecode::takePreview(const QString& path)
         return std::nullopt;
     e.changed.wait(lock, [&e] { return !e.previewPending; });
     std::optional<Preview> preview = std::exchange(e.preview, std::nullopt);
-    if (preview && base::FileStamp::of(path) != e.version)
+    if (preview && (base::FileStamp::of(path) != e.version || !forTheScreen(e)))
         return std::nullopt;
     return preview;
 }
@@ -201,8 +226,8 @@ EarlyDecode::takeResult(const QString& path)
     e.path.clear();
     e.preview.reset();
     std::optional<QImage> image = std::exchange(e.image, std::nullopt);
-    // Rewritten while it was read: decoded afresh.
-    if (base::FileStamp::of(path) != e.version)
+    // Rewritten while it was read, or made for another screen: decoded afresh.
+    if (base::FileStamp::of(path) != e.version || !forTheScreen(e))
         return std::nullopt;
     return std::pair{std::move(image), e.failure};
 }

@@ -126,6 +126,9 @@ public:
     void previousImage();
     void goToImage(qint64 index);
     void reloadCurrentImage();
+    // The screen's colour profile changed (imaging::setDisplayProfile): the shown picture is
+    // decoded again for it, and the neighbours' copies are dropped and decoded anew.
+    void redecodeForScreen();
     void preloadAdjacentImages();
     // While held, neighbours are not decoded ahead: at start the first picture has the
     // processor to itself until it is on screen. Released at the latest after timeoutMs.

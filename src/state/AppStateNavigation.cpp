@@ -242,6 +242,16 @@ void AppState::reloadCurrentImage()
     takePreloadedImage(url);
 }
 
+void AppState::redecodeForScreen()
+{
+    // Decodes under way go on for nobody: their pictures are in the old profile's colours.
+    noteCopiesChanged(m_preloads->keepOnly({}));
+    if (m_currentURL && (m_currentImage || m_currentPreview))
+        showDecoded(*m_currentURL);
+    if (m_currentURL)
+        preloadAdjacentImages();
+}
+
 QList<QUrl> AppState::neighbourUrls() const
 {
     return neighbourUrls(m_currentIndex);

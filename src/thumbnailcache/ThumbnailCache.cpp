@@ -105,6 +105,16 @@ void ThumbnailCache::remove(const QUrl& url)
     Q_EMIT thumbnailRemoved(url);
 }
 
+void ThumbnailCache::clear()
+{
+    m_cache.clear();
+    for (Job& job : m_jobs) {
+        if (job.running)
+            job.stale = true;
+    }
+    Q_EMIT cleared();
+}
+
 void ThumbnailCache::startQueued()
 {
     while (!m_shutDown && !m_queue.empty() && m_running < m_pool.maxThreadCount()) {

@@ -40,7 +40,7 @@ recommends=$(field Recommends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
 echo "Depends: $(field Depends)"
 echo "Recommends: $(field Recommends)"
 # Opened at run time, invisible to dpkg-shlibdeps.
-for package in libheif1 libraw20 libtiff6 libglib2.0-0; do
+for package in libheif1 libraw20 libtiff6 libglib2.0-0 liblcms2-2; do
     grep -qx "$package" <<< "$depends" && ok "Depends on $package" || fail "no Depends on $package"
 done
 for package in qt6-image-formats-plugins qt6-wayland; do
@@ -78,7 +78,7 @@ for needed in $(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); 
 done
 # The libraries opened by name resolve where the package's Depends put them.
 cache=$(/sbin/ldconfig -p)
-for soname in libheif.so.1 libraw_r.so.20 libtiff.so.6 libgio-2.0.so.0; do
+for soname in libheif.so.1 libraw_r.so.20 libtiff.so.6 libgio-2.0.so.0 liblcms2.so.2; do
     grep -q "^[[:space:]]*$soname " <<< "$cache" && ok "$soname resolves" ||
         fail "$soname does not resolve"
 done

@@ -172,6 +172,10 @@ private Q_SLOTS:
         f.cache.remove(fileUrl(QStringLiteral("lime"), 1));
         QTRY_COMPARE(f.middleOf(1), QColor(Qt::magenta));
         QCOMPARE(f.middleOf(0), QColor(Qt::green));
+        // A new screen profile: every picture shown is made again, in the new colours.
+        f.cache.clear();
+        QTRY_COMPARE(f.middleOf(0), QColor(Qt::magenta));
+        QCOMPARE(f.middleOf(4), QColor(Qt::magenta));
     }
 };
 

@@ -154,6 +154,29 @@ private Q_SLOTS:
         QCOMPARE(removed.count(), 2);
     }
 
+    // A new screen profile: every picture is forgotten, and the one under way is made again,
+    // in the new colours; whoever shows pictures is told once.
+    void clearForgetsEverythingAndRemakesWhatIsUnderWay()
+    {
+        Maker maker;
+        ThumbnailCache cache(maker.function(), 1);
+        Answer first;
+        cache.loadThumbnail(fakeUrl(1), this, first.done());
+        QTRY_COMPARE(first.count, 1);
+        maker.hold();
+        Answer second;
+        cache.loadThumbnail(fakeUrl(2), this, second.done());
+        QTRY_COMPARE(maker.running.load(), 1);
+        QSignalSpy cleared(&cache, &ThumbnailCache::cleared);
+        cache.clear();
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(!cache.cached(fakeUrl(1)));
+        maker.gate.release(10);
+        QTRY_COMPARE(second.count, 1);
+        QCOMPARE(maker.calls.load(), 3);
+        QCOMPARE(second.image->pixel(0, 0), QColor::fromHsv(120, 255, 255).rgb());
+    }
+
     // Through the image service: a file that gives nothing is tried again on every request,
     // and once it holds a 4000 × 3000 picture gives 120 × 90.
     void failuresAreNotRemembered()
