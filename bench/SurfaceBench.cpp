@@ -1,9 +1,7 @@
 #include "SurfaceBench.h"
 
+#include "../tests/support/TestAccess.h"
 #include "imaging/ImageService.h"
-#include "zoom/PannableImageView.h"
-#include "zoom/ZoomScrollArea.h"
-#include "zoom/ZoomableImageView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -93,8 +91,8 @@ void runSurfaceBench(const Settings& settings, const DataSet& data, Results& res
     view.resize(kWindowSize);
     view.show();
     settle();
-    PannableImageView* canvas = view.imageView();
-    ZoomScrollArea* area = view.scrollArea();
+    PannableImageView* canvas = TestAccess::imageView(view);
+    ZoomScrollArea* area = TestAccess::scrollArea(view);
 
     const double opened = monotonicMs();
     view.setImage(image);
@@ -103,7 +101,7 @@ void runSurfaceBench(const Settings& settings, const DataSet& data, Results& res
     view.setZoomAction(std::nullopt);
     canvas->repaint();
     const double firstPaintMs = monotonicMs() - opened;
-    while (!canvas->isScaledCopyReady())
+    while (!TestAccess::isScaledCopyReady(*canvas))
         runEventsFor(5);
     const double smoothCopyMs = monotonicMs() - opened;
     settle();

@@ -2,6 +2,7 @@
 
 #include "base/ThreadPriority.h"
 #include "imaging/pixels/Thumbnail.h"
+#include "thumbnailcache/ThumbnailStore.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>
@@ -11,6 +12,29 @@
 #include <algorithm>
 
 namespace {
+
+// The strip's picture of a file: the one the desktop's cache keeps for this version of it, or
+// one made now and kept there for the next start and for the file managers.
+std::optional<QImage> storedOrMade(const QString& path)
+{
+    const auto fitted = [](const QImage& image) {
+        constexpr int side = imaging::kThumbnailMaxPixelSize;
+        return image.width() > side || image.height() > side
+                   ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                   : image;
+    };
+    if (const std::optional<QImage> stored = thumbnailstore::read(path))
+        return fitted(*stored);
+    if (thumbnailstore::hasFailed(path))
+        return std::nullopt;
+    const std::optional<QImage> made = imaging::makeThumbnail(path, thumbnailstore::kNormalSize);
+    if (!made) {
+        thumbnailstore::writeFailure(path);
+        return std::nullopt;
+    }
+    thumbnailstore::write(path, *made);
+    return fitted(*made);
+}
 
 int defaultThreadCount()
 {
@@ -37,7 +61,7 @@ ThumbnailCache::ThumbnailCache(Maker maker, int threads, QObject* parent)
     : QObject(parent), m_maker(std::move(maker))
 {
     if (!m_maker)
-        m_maker = [](const QString& path) { return imaging::makeThumbnail(path); };
+        m_maker = storedOrMade;
     m_pool.setMaxThreadCount(threads > 0 ? threads : defaultThreadCount());
 }
 
@@ -99,6 +123,7 @@ void ThumbnailCache::cancel(Ticket ticket)
 void ThumbnailCache::remove(const QUrl& url)
 {
     m_cache.remove(url);
+    thumbnailstore::remove(url.toLocalFile());
     const auto job = m_jobs.find(url);
     if (job != m_jobs.end() && job->running)
         job->stale = true;

@@ -29,7 +29,8 @@ public:
     // The one instance of the process, made on first use and never destroyed.
     static ThumbnailCache& shared();
 
-    // maker runs on the pool's threads (the image service's thumbnail by default); threads 0
+    // maker runs on the pool's threads (by default the desktop's cached thumbnail of the file, or
+    // else the image service's, then kept in that cache); threads 0
     // leaves most of the cores to the shown image.
     explicit ThumbnailCache(Maker maker = {}, int threads = 0, QObject* parent = nullptr);
     ~ThumbnailCache() override;

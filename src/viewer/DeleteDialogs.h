@@ -17,10 +17,6 @@ class DeleteDialogs : public QObject {
 public:
     DeleteDialogs(AppState& state, QWidget* window);
 
-    // Open now, or none.
-    QMessageBox* confirmation() const { return m_confirmation; }
-    QMessageBox* error() const { return m_error; }
-
     // The confirmation's text for a file name.
     static QString confirmationMessage(const QString& fileName);
 
@@ -30,6 +26,7 @@ private:
 
     AppState& m_state;
     QWidget* m_window;
+    // Open now, or none.
     QPointer<QMessageBox> m_confirmation;
     QPointer<QMessageBox> m_error;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/TestAccess.h"
 #include "imaging/DecodeFailure.h"
 
 #include <QWidget>
@@ -15,15 +16,14 @@ public:
     void showInvitation();
     void showRefusal(const QString& fileName, imaging::DecodeFailure reason);
 
-    QString title() const { return m_title; }
-    QString hint() const { return m_hint; }
-
     static QString reasonText(imaging::DecodeFailure reason);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     void setTexts(const QString& title, const QString& hint, bool isRefusal);
 
     bool m_isRefusal = false;

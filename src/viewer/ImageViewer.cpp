@@ -7,8 +7,6 @@
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
 #include "base/FrameTrace.h"
-#include "zoom/PannableImageView.h"
-#include "zoom/ZoomScrollArea.h"
 #include "zoom/ZoomableImageView.h"
 
 #include <QApplication>
@@ -50,7 +48,8 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
 
     m_empty = new EmptyStateView(this);
     m_statusBar = new StatusBarLabel(this);
-    m_deleteDialogs = new DeleteDialogs(state, this);
+    // The Trash alerts follow the model by themselves; the viewer only owns them.
+    new DeleteDialogs(state, this);
 
     m_quit = [] { QApplication::quit(); };
 
@@ -140,12 +139,6 @@ void ImageViewer::createZoomSurface()
     m_zoom->setGeometry(rect());
     m_zoom->lower();
     wireZoomSurface();
-    connect(m_zoom->scrollArea(), &ZoomScrollArea::magnifiedByUser, this,
-            [this] { m_state.showStatusBarTemporarily(); });
-    // Neighbours held back at start are decoded once this first picture has been drawn.
-    connect(m_zoom->imageView(), &PannableImageView::pictureDrawn, &m_state,
-            &AppState::releasePreloads,
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     m_zoom->setAutoSizeWindow(m_state.displayMode() == DisplayMode::autoSizeWindow);
     m_zoom->setRotation(m_state.rotation());
     m_zoom->setZoomAction(m_state.zoomAction());
@@ -167,19 +160,28 @@ void ImageViewer::removeZoomSurface()
 
 void ImageViewer::wireZoomSurface()
 {
-    m_zoom->setOnZoomActionConsumed([this] { m_state.setZoomAction(std::nullopt); });
-    m_zoom->setOnStateChange([this](double magnification, const QRectF& visible) {
-        m_state.setMagnification(magnification);
-        m_state.setVisibleRect(visible);
-    });
-    m_zoom->setOnScrollTargetConsumed([this] { m_state.setScrollTarget(std::nullopt); });
-    m_zoom->setOnDoubleClick([this] { m_state.setZoomAction(ZoomAction::fit); });
-    m_zoom->setOnNavigateClick([this](bool next) {
+    connect(m_zoom, &ZoomableImageView::zoomActionConsumed, this,
+            [this] { m_state.setZoomAction(std::nullopt); });
+    connect(m_zoom, &ZoomableImageView::stateChanged, this,
+            [this](double magnification, const QRectF& visible) {
+                m_state.setMagnification(magnification);
+                m_state.setVisibleRect(visible);
+            });
+    connect(m_zoom, &ZoomableImageView::scrollTargetConsumed, this,
+            [this] { m_state.setScrollTarget(std::nullopt); });
+    connect(m_zoom, &ZoomableImageView::doubleClicked, this,
+            [this] { m_state.setZoomAction(ZoomAction::fit); });
+    connect(m_zoom, &ZoomableImageView::navigateClicked, this, [this](bool next) {
         if (next)
             m_state.nextImage();
         else
             m_state.previousImage();
     });
+    connect(m_zoom, &ZoomableImageView::magnifiedByUser, this,
+            [this] { m_state.showStatusBarTemporarily(); });
+    // Neighbours held back at start are decoded once this first picture has been drawn.
+    connect(m_zoom, &ZoomableImageView::pictureDrawn, &m_state, &AppState::releasePreloads,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 
 void ImageViewer::plugIn(QWidget*& slot, QWidget* widget)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/TestAccess.h"
 #include "state/Modes.h"
 #include "viewer/InputDelay.h"
 
@@ -9,7 +10,6 @@
 class AppState;
 class QKeyEvent;
 class QTimer;
-class DeleteDialogs;
 class EmptyStateView;
 class StatusBarLabel;
 class ZoomableImageView;
@@ -29,16 +29,6 @@ public:
     void setNavigator(QWidget* navigator);
     void setThumbnailBar(QWidget* bar);
 
-    // What "quit" means; tests replace it.
-    void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
-
-    // None while no image is shown.
-    ZoomableImageView* zoomView() const { return m_zoom; }
-    StatusBarLabel* statusBar() const { return m_statusBar; }
-    EmptyStateView* emptyState() const { return m_empty; }
-    QWidget* navigator() const { return m_navigator; }
-    DeleteDialogs* deleteDialogs() const { return m_deleteDialogs; }
-
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -51,6 +41,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     void syncZoomSurface();
     void createZoomSurface();
     void removeZoomSurface();
@@ -70,14 +62,15 @@ private:
     void layoutChildren();
 
     AppState& m_state;
+    // None while no image is shown.
     ZoomableImageView* m_zoom = nullptr;
     EmptyStateView* m_empty;
     StatusBarLabel* m_statusBar;
-    DeleteDialogs* m_deleteDialogs;
     QWidget* m_metadataPanel = nullptr;
     QWidget* m_histogram = nullptr;
     QWidget* m_navigator = nullptr;
     QWidget* m_thumbnailBar = nullptr;
+    // What "quit" means; tests replace it.
     std::function<void()> m_quit;
     InputDelay m_keyDelay;
     // The step pending is made of a held key's repeats alone: letting go calls it off.

@@ -45,11 +45,6 @@ void StatusBarLabel::setTexts(const QString& position, const QString& zoom)
     update();
 }
 
-QString StatusBarLabel::text() const
-{
-    return m_position.isEmpty() ? m_zoom : m_position + QLatin1Char(' ') + m_zoom;
-}
-
 void StatusBarLabel::setShown(bool shown)
 {
     const qreal target = shown ? 1.0 : 0.0;
@@ -59,11 +54,6 @@ void StatusBarLabel::setShown(bool shown)
     m_fade->setStartValue(m_effect->opacity());
     m_fade->setEndValue(target);
     m_fade->start();
-}
-
-double StatusBarLabel::opacity() const
-{
-    return m_effect->opacity();
 }
 
 QSize StatusBarLabel::sizeHint() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TestAccess.h"
+
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
@@ -14,11 +16,9 @@ public:
 
     // An empty position leaves only the zoom text.
     void setTexts(const QString& position, const QString& zoom);
-    QString text() const;
 
     // Fades to fully shown or hidden over 0.3 s.
     void setShown(bool shown);
-    double opacity() const;
 
     QSize sizeHint() const override;
 
@@ -26,6 +26,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     QString m_position;
     QString m_zoom;
     QGraphicsOpacityEffect* m_effect;

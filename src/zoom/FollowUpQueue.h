@@ -15,7 +15,6 @@ public:
     ~FollowUpQueue() override;
 
     void post(std::function<void()> work);
-    bool isEmpty() const { return m_queue.empty(); }
     // Drops every piece not yet started.
     void clear() { m_queue.clear(); }
 

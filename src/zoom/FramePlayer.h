@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TestAccess.h"
+
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -23,13 +25,14 @@ public:
     // Starts over with this file; a path that is no GIF or WebP file only stops.
     void play(const QString& path);
     void stop();
-    bool isPlaying() const { return m_animation != nullptr; }
 
 Q_SIGNALS:
     // The next frame is due on screen.
     void frameReady(const QImage& frame);
 
 private:
+    friend struct TestAccess;
+
     void decodeNext();
     void showIfDue();
 

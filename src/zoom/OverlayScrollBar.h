@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TestAccess.h"
+
 #include <QTimer>
 #include <QWidget>
 #include <optional>
@@ -19,16 +21,11 @@ public:
 
     // The visible part of the extent, as fractions of it, from the left or from the top.
     void setSpan(double start, double length);
-    double spanStart() const { return m_start; }
-    double spanLength() const { return m_length; }
     // True while the span leaves part of the extent unseen.
     bool isNeeded() const;
 
     // Shows the bar (when needed) and restarts the countdown to its fade.
     void flash();
-    // 0 while faded out, 1 while fully shown.
-    double opacity() const { return m_opacity; }
-    void setHideDelay(int milliseconds) { m_hideTimer.setInterval(milliseconds); }
 
     // Across the bar, in logical pixels.
     static constexpr int kThickness = 10;
@@ -47,6 +44,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     double along(const QPointF& pos) const;
     double trackLength() const;
     QRectF thumbRect() const;
@@ -56,7 +55,7 @@ private:
     Qt::Orientation m_orientation;
     double m_start = 0;
     double m_length = 1;
-    double m_opacity = 0;
+    double m_opacity = 0; // 0 while faded out, 1 while fully shown
     bool m_isHovered = false;
     // Where in the thumb the press landed, as a fraction of the extent; none while not dragging.
     std::optional<double> m_grabOffset;

@@ -13,6 +13,9 @@
 namespace {
 
 constexpr double kScaleTolerance = 1e-9;
+constexpr int kFadeDurationMs = 150;
+// A press must move further than this, in points on screen, before it becomes a drag.
+constexpr double kDragThreshold = 3.0;
 
 // Whole device pixels, so that unscaled drawing is a plain copy and stays sharp.
 QPointF snappedToDevicePixels(const QPointF& p, double dpr)
@@ -55,7 +58,7 @@ void PannableImageView::setFrameSize(const QSizeF& size)
     update();
 }
 
-void PannableImageView::fadeFromCurrentContent(int durationMs)
+void PannableImageView::fadeFromCurrentContent()
 {
     if (!isVisible() || size().isEmpty())
         return;
@@ -76,7 +79,7 @@ void PannableImageView::fadeFromCurrentContent(int durationMs)
     }
     m_spareSnapshot = std::exchange(m_fadeSnapshot, std::move(snapshot));
     m_fade->stop();
-    m_fade->setDuration(durationMs);
+    m_fade->setDuration(kFadeDurationMs);
     m_fade->start();
 }
 
@@ -151,10 +154,9 @@ void PannableImageView::mouseDoubleClickEvent(QMouseEvent* event)
     }
     // The first click of the pair stepped to another image: step back before fitting.
     const std::optional<bool> stepped = std::exchange(m_lastNavigateWasNext, std::nullopt);
-    if (stepped && m_onNavigateClick)
-        m_onNavigateClick(!*stepped);
-    if (m_onDoubleClick)
-        m_onDoubleClick();
+    if (stepped)
+        Q_EMIT navigateClicked(!*stepped);
+    Q_EMIT doubleClicked();
 }
 
 void PannableImageView::mouseMoveEvent(QMouseEvent* event)
@@ -199,8 +201,7 @@ void PannableImageView::mouseReleaseEvent(QMouseEvent* event)
     const QPointF p = area->mapToDocument(event->position());
     const bool next = m_frameSize.width() * 0.5 < p.x();
     m_lastNavigateWasNext = next;
-    if (m_onNavigateClick)
-        m_onNavigateClick(next);
+    Q_EMIT navigateClicked(next);
 }
 
 void PannableImageView::paintEvent(QPaintEvent* event)

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/TestAccess.h"
 #include "zoom/ScaledImageCache.h"
 
 #include <QImage>
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QVariantAnimation;
@@ -26,28 +26,16 @@ public:
     // refines: image is a sharper picture of what is shown (the whole photo after its preview),
     // so what is on screen stands in until its copy for the screen is made.
     void setImage(const QImage& image, bool refines = false);
-    const QImage& image() const { return m_image; }
     // The document's size: the frame is (0, 0) to this size in document coordinates.
     void setFrameSize(const QSizeF& size);
     QSizeF frameSize() const { return m_frameSize; }
 
-    void setOnDoubleClick(std::function<void()> callback) { m_onDoubleClick = std::move(callback); }
-    void setOnNavigateClick(std::function<void(bool next)> callback)
-    {
-        m_onNavigateClick = std::move(callback);
-    }
-
     // Cross-fades from what is on screen now to whatever is drawn next.
-    void fadeFromCurrentContent(int durationMs = kFadeDurationMs);
-    bool isFading() const { return !m_fadeSnapshot.isNull(); }
-    static constexpr int kFadeDurationMs = 150;
+    void fadeFromCurrentContent();
 
     // Scales image ahead for the fitted view it would get now, when that copy would otherwise
     // be made in the background after the image is shown.
     void prepareFittedCopy(const QImage& image);
-
-    // True once the smoothly scaled copy for the current magnification is in hand.
-    bool isScaledCopyReady() const;
 
     // With the frame trace on: the next frame that draws the image is reported under label.
     void traceNextFrame(const QString& label)
@@ -56,11 +44,12 @@ public:
         m_traceStandInSeen = false;
     }
 
-    // A press must move further than this, in points on screen, before it becomes a drag.
-    static constexpr double kDragThreshold = 3.0;
-
 Q_SIGNALS:
     void frameSizeChanged();
+    // A double click on the image, after the step its first click took has been undone.
+    void doubleClicked();
+    // A click on a fitted image: in its right half for the next image, else the previous one.
+    void navigateClicked(bool next);
     // A paint put a picture, or its stand-in, on screen.
     void pictureDrawn();
 
@@ -72,7 +61,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     ZoomScrollArea* enclosingScrollArea() const;
+    // True once the smoothly scaled copy for the current magnification is in hand.
+    bool isScaledCopyReady() const;
     bool isOverImage(const QPointF& viewportPos) const;
     void updateHoverCursor(const QPointF& viewportPos);
     // What paintImage drew, for the frame trace.
@@ -93,8 +86,6 @@ private:
     bool m_isDragging = false;
     bool m_hasDragged = false;
     std::optional<bool> m_lastNavigateWasNext;
-    std::function<void()> m_onDoubleClick;
-    std::function<void(bool)> m_onNavigateClick;
 
     QVariantAnimation* m_fade = nullptr;
     QImage m_fadeSnapshot;

@@ -18,7 +18,6 @@ public:
     // refines: the new source is a sharper picture of the old one (a photo after its preview),
     // whose copy then stands in until the new one is made.
     void setSource(const QImage& source, bool refines = false);
-    const QImage& source() const { return m_source; }
 
     struct Copy {
         QImage image; // null when nothing can stand in yet

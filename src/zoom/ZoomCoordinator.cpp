@@ -31,16 +31,6 @@ ZoomScrollArea* ZoomCoordinator::makeScrollArea(QWidget* parent)
     m_scrollArea = area;
     m_imageView = view;
 
-    // The forwarders look the callbacks up when called, so they always reach the latest ones.
-    const QPointer<ZoomCoordinator> self(this);
-    view->setOnDoubleClick([self] {
-        if (self && self->m_onDoubleClick)
-            self->m_onDoubleClick();
-    });
-    view->setOnNavigateClick([self](bool next) {
-        if (self && self->m_onNavigateClick)
-            self->m_onNavigateClick(next);
-    });
     connect(area, &ZoomScrollArea::boundsChanged, this, &ZoomCoordinator::reportState);
     connect(area, &ZoomScrollArea::liveMagnifyDidEnd, this, &ZoomCoordinator::reportState);
     connect(area, &ZoomScrollArea::liveMagnifyWillStart, this, [this] {
@@ -48,11 +38,6 @@ ZoomScrollArea* ZoomCoordinator::makeScrollArea(QWidget* parent)
             m_scrollArea->setFitMode(false);
     });
     return area;
-}
-
-ZoomScrollArea* ZoomCoordinator::scrollArea() const
-{
-    return m_scrollArea;
 }
 
 PannableImageView* ZoomCoordinator::imageView() const
@@ -67,28 +52,23 @@ void ZoomCoordinator::update(const ZoomParameters& p)
     applyImage(p);
     applyZoomAction(p);
     applyScrollTarget(p);
-    m_onStateChange = p.onStateChange;
-    m_onDoubleClick = p.onDoubleClick;
-    m_onNavigateClick = p.onNavigateClick;
+    m_isReporting = true;
 }
 
 void ZoomCoordinator::reportState()
 {
-    if (!m_scrollArea)
+    if (!m_scrollArea || !m_isReporting)
         return;
     const QSizeF document = m_scrollArea->documentSize();
     if (!(document.width() > 0) || !(document.height() > 0))
         return;
-    if (m_onStateChange)
-        m_onStateChange(m_scrollArea->magnification(),
+    Q_EMIT stateChanged(m_scrollArea->magnification(),
                         zoom::normalisedVisibleRect(m_scrollArea->bounds(), document));
 }
 
 void ZoomCoordinator::retire()
 {
-    m_onStateChange = nullptr;
-    m_onDoubleClick = nullptr;
-    m_onNavigateClick = nullptr;
+    m_isReporting = false;
     m_followUps.clear();
     m_player.stop();
 }
@@ -179,7 +159,7 @@ void ZoomCoordinator::applyZoomAction(const ZoomParameters& p)
         return;
     ZoomScrollArea* area = m_scrollArea;
     const ZoomAction action = *p.zoomAction;
-    const auto consumed = p.onZoomActionConsumed;
+    const auto consumed = [this] { Q_EMIT zoomActionConsumed(); };
     if (action == ZoomAction::fit && p.isAutoSizeWindow && m_displayedImage) {
         area->setAutoSizing(true);
         zoom::resizeWindowToImage(area, documentSize());
@@ -224,7 +204,7 @@ void ZoomCoordinator::applyScrollTarget(const ZoomParameters& p)
     const QSizeF visible = m_scrollArea->bounds().size();
     m_scrollArea->scrollToPoint({p.scrollTarget->x() * document.width() - visible.width() * 0.5,
                                  p.scrollTarget->y() * document.height() - visible.height() * 0.5});
-    const auto consumed = p.onScrollTargetConsumed;
+    const auto consumed = [this] { Q_EMIT scrollTargetConsumed(); };
     m_followUps.post([this, consumed] { consumedThenReport(consumed); });
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "state/Modes.h"
 #include "zoom/FollowUpQueue.h"
 #include "zoom/FramePlayer.h"
+#include "zoom/ZoomParameters.h"
 
 #include <QImage>
 #include <QObject>
-#include <QPointF>
 #include <QPointer>
 #include <QRectF>
 #include <QString>
@@ -15,29 +14,6 @@
 
 class PannableImageView;
 class ZoomScrollArea;
-
-// Everything the window hands the zoom surface, applied together by one update step.
-struct ZoomParameters {
-    std::optional<QImage> image;
-    // When image is a preview decoded smaller: the size of the whole picture, which the
-    // document takes. Empty otherwise.
-    QSize fullSize;
-    // The file the image came from: animated GIF and WebP files are played from it.
-    QString sourcePath;
-    // Degrees, clockwise on screen.
-    double rotation = 0;
-    bool isAutoSizeWindow = false;
-    std::optional<ZoomAction> zoomAction;
-    // Normalised image coordinates: 0 to 1 from the left and from the bottom edge.
-    std::optional<QPointF> scrollTarget;
-
-    std::function<void()> onZoomActionConsumed;
-    // Magnification and the visible part of the image in normalised image coordinates.
-    std::function<void(double, const QRectF&)> onStateChange;
-    std::function<void()> onScrollTargetConsumed;
-    std::function<void()> onDoubleClick;
-    std::function<void(bool next)> onNavigateClick;
-};
 
 // Owns the views of the zoom surface and remembers what has been applied to them. Each update
 // step acts on what differs: a new or turned image, a zoom request, a scroll request. Reports
@@ -52,14 +28,18 @@ public:
     // Builds and wires the scroll area and its image view, once.
     ZoomScrollArea* makeScrollArea(QWidget* parent);
     void update(const ZoomParameters& parameters);
-    // Sends the magnification and the normalised visible rectangle to onStateChange.
+    // Reports the magnification and the normalised visible rectangle.
     void reportState();
-    // Forgets the callbacks and the follow-ups not yet run, and stops any animation.
+    // Stops reporting, drops the follow-ups not yet run and stops any animation.
     void retire();
 
-    ZoomScrollArea* scrollArea() const;
     PannableImageView* imageView() const;
-    const std::optional<QImage>& displayedImage() const { return m_displayedImage; }
+
+Q_SIGNALS:
+    void zoomActionConsumed();
+    void scrollTargetConsumed();
+    // Magnification and the visible part of the image in normalised image coordinates.
+    void stateChanged(double magnification, const QRectF& visibleRect);
 
 private:
     void applyImage(const ZoomParameters& p);
@@ -79,9 +59,9 @@ private:
     std::optional<QImage> m_displayedImage;
     double m_currentRotation = 0;
     QString m_sourcePath;
-    std::function<void(double, const QRectF&)> m_onStateChange;
-    std::function<void()> m_onDoubleClick;
-    std::function<void(bool)> m_onNavigateClick;
+    // Quiet until the first update step is over: the first report carries the zoom the first
+    // image settles at, not the steps on the way there.
+    bool m_isReporting = false;
     FollowUpQueue m_followUps;
     FramePlayer m_player;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/TestAccess.h"
 #include "zoom/ZoomGeometry.h"
 
 #include <QAbstractScrollArea>
@@ -27,7 +28,6 @@ public:
     bool isFitMode() const { return m_isFitMode; }
     void setFitMode(bool on) { m_isFitMode = on; }
     // While the window is being sized to the image, layout passes keep the magnification.
-    bool isAutoSizing() const { return m_isAutoSizing; }
     void setAutoSizing(bool on) { m_isAutoSizing = on; }
 
     // The image view becomes the viewport; its frame size is the document's size.
@@ -56,9 +56,6 @@ public:
     QPointF mapToDocument(const QPointF& viewportPos) const;
     QRectF documentRectInViewport() const;
 
-    OverlayScrollBar* horizontalOverlayBar() const { return m_horizontalBar; }
-    OverlayScrollBar* verticalOverlayBar() const { return m_verticalBar; }
-
 Q_SIGNALS:
     // Any change of the bounds: scroll, magnification or size of the view.
     void boundsChanged();
@@ -75,6 +72,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    friend struct TestAccess;
+
     void layoutDocument();
     double allowedMagnification(double value) const;
     void zoomByWheel(const QWheelEvent& event, const QPointF& anchorInViewport);

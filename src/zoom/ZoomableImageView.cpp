@@ -1,6 +1,7 @@
 #include "zoom/ZoomableImageView.h"
 
 #include "zoom/PannableImageView.h"
+#include "zoom/ZoomCoordinator.h"
 #include "zoom/ZoomScrollArea.h"
 
 #include <QVBoxLayout>
@@ -23,14 +24,22 @@ ZoomableImageView::ZoomableImageView(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_scrollArea);
+
+    // What the parts say is the surface's to say.
+    const PannableImageView* view = m_coordinator->imageView();
+    connect(m_coordinator, &ZoomCoordinator::zoomActionConsumed, this,
+            &ZoomableImageView::zoomActionConsumed);
+    connect(m_coordinator, &ZoomCoordinator::scrollTargetConsumed, this,
+            &ZoomableImageView::scrollTargetConsumed);
+    connect(m_coordinator, &ZoomCoordinator::stateChanged, this, &ZoomableImageView::stateChanged);
+    connect(view, &PannableImageView::doubleClicked, this, &ZoomableImageView::doubleClicked);
+    connect(view, &PannableImageView::navigateClicked, this, &ZoomableImageView::navigateClicked);
+    connect(view, &PannableImageView::pictureDrawn, this, &ZoomableImageView::pictureDrawn);
+    connect(m_scrollArea, &ZoomScrollArea::magnifiedByUser, this,
+            &ZoomableImageView::magnifiedByUser);
 }
 
 ZoomableImageView::~ZoomableImageView() = default;
-
-PannableImageView* ZoomableImageView::imageView() const
-{
-    return m_coordinator->imageView();
-}
 
 void ZoomableImageView::setImage(const std::optional<QImage>& image)
 {
@@ -68,7 +77,7 @@ void ZoomableImageView::setImage(const std::optional<QImage>& image, const QStri
 
 void ZoomableImageView::prepareFittedCopy(const QImage& image)
 {
-    imageView()->prepareFittedCopy(image);
+    m_coordinator->imageView()->prepareFittedCopy(image);
 }
 
 void ZoomableImageView::setRotation(double degrees)
@@ -103,37 +112,6 @@ void ZoomableImageView::setScrollTarget(const std::optional<QPointF>& target)
     scheduleUpdate();
 }
 
-void ZoomableImageView::setOnZoomActionConsumed(std::function<void()> callback)
-{
-    m_parameters.onZoomActionConsumed = std::move(callback);
-    scheduleUpdate();
-}
-
-void ZoomableImageView::setOnStateChange(
-    std::function<void(double magnification, const QRectF& visibleRect)> callback)
-{
-    m_parameters.onStateChange = std::move(callback);
-    scheduleUpdate();
-}
-
-void ZoomableImageView::setOnScrollTargetConsumed(std::function<void()> callback)
-{
-    m_parameters.onScrollTargetConsumed = std::move(callback);
-    scheduleUpdate();
-}
-
-void ZoomableImageView::setOnDoubleClick(std::function<void()> callback)
-{
-    m_parameters.onDoubleClick = std::move(callback);
-    scheduleUpdate();
-}
-
-void ZoomableImageView::setOnNavigateClick(std::function<void(bool next)> callback)
-{
-    m_parameters.onNavigateClick = std::move(callback);
-    scheduleUpdate();
-}
-
 void ZoomableImageView::applyPendingChanges()
 {
     if (!m_isUpdateScheduled)
@@ -147,6 +125,12 @@ void ZoomableImageView::retire()
     m_parameters = {};
     m_isUpdateScheduled = false;
     m_coordinator->retire();
+    // Nothing the parts still say reaches the owner.
+    const QObject* parts[] = {m_coordinator, m_scrollArea, m_coordinator->imageView()};
+    for (const QObject* part : parts) {
+        if (part)
+            part->disconnect(this);
+    }
 }
 
 void ZoomableImageView::scheduleUpdate()

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "zoom/ZoomCoordinator.h"
+#include "base/TestAccess.h"
+#include "zoom/ZoomParameters.h"
 
+#include <QRectF>
 #include <QWidget>
 
-class PannableImageView;
+class ZoomCoordinator;
 class ZoomScrollArea;
 
 // The zoom surface: shows an image over black, fitted or magnified up to 20 times, zoomed by
@@ -13,8 +15,8 @@ class ZoomScrollArea;
 // Inputs arrive through the setters. Each change schedules one update step on the event loop,
 // so changes made together (a new image and a zoom request, say) are applied together, in the
 // order image, zoom request, scroll request. Zoom and scroll requests are one-shot: the surface
-// performs one, then calls its "consumed" callback, and the owner clears it; a request still set
-// at a later update step is performed again.
+// performs one, then says it is consumed, and the owner clears it; a request still set at a
+// later update step is performed again.
 class ZoomableImageView : public QWidget {
     Q_OBJECT
 
@@ -40,25 +42,30 @@ public:
     // Normalised image coordinates (0 to 1 from the left and from the bottom edge) to centre.
     void setScrollTarget(const std::optional<QPointF>& target);
 
-    void setOnZoomActionConsumed(std::function<void()> callback);
-    // Called on every scroll, zoom and resize: must only store the values.
-    void
-    setOnStateChange(std::function<void(double magnification, const QRectF& visibleRect)> callback);
-    void setOnScrollTargetConsumed(std::function<void()> callback);
-    void setOnDoubleClick(std::function<void()> callback);
-    void setOnNavigateClick(std::function<void(bool next)> callback);
-
     // Runs a scheduled update step now rather than on the next turn of the event loop.
     void applyPendingChanges();
-    // For a surface on its way out: drops pending steps, follow-ups and every callback, so
-    // that nothing more is reported from it.
+    // For a surface on its way out: drops pending steps and follow-ups and stops any
+    // animation, so that nothing more is reported from it.
     void retire();
 
-    ZoomScrollArea* scrollArea() const { return m_scrollArea; }
-    PannableImageView* imageView() const;
-    ZoomCoordinator* coordinator() const { return m_coordinator; }
+Q_SIGNALS:
+    void zoomActionConsumed();
+    void scrollTargetConsumed();
+    // On every scroll, zoom and resize, so receivers must only store the values: the
+    // magnification and the visible part of the image in normalised image coordinates.
+    void stateChanged(double magnification, const QRectF& visibleRect);
+    // A double click on the image, after the step its first click took has been undone.
+    void doubleClicked();
+    // A click on a fitted image: in its right half for the next image, else the previous one.
+    void navigateClicked(bool next);
+    // The person zoomed, by wheel or pinch.
+    void magnifiedByUser();
+    // A paint put a picture, or its stand-in, on screen.
+    void pictureDrawn();
 
 private:
+    friend struct TestAccess;
+
     void scheduleUpdate();
 
     ZoomParameters m_parameters;

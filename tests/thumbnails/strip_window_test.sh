@@ -5,7 +5,7 @@ set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
 trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config"
+export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 unset QT_QPA_PLATFORM
 mkdir -p "$work/config/Pelu" "$work/pics" "$work/single"
 # A window wide enough for every cell, so that the strip has nothing to scroll.

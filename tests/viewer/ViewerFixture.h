@@ -1,8 +1,11 @@
 #pragma once
 
+#include "../support/TestAccess.h"
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
+#include "viewer/EmptyStateView.h"
 #include "viewer/ImageViewer.h"
+#include "viewer/StatusBarLabel.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,12 +24,16 @@ struct Fixture {
     explicit Fixture(imaging::EarlyDecode* early = nullptr) : state(early)
     {
         viewer = new ImageViewer(state);
-        viewer->setQuitHandler([this] { ++quits; });
+        TestAccess::setQuitHandler(*viewer, [this] { ++quits; });
         window.setCentralWidget(viewer);
         window.resize(640, 480);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
+
+    EmptyStateView* emptyState() const { return viewer->findChild<EmptyStateView*>(); }
+    StatusBarLabel* statusBar() const { return viewer->findChild<StatusBarLabel*>(); }
+    QString statusText() const { return TestAccess::text(*statusBar()); }
 
     // pic1.png .. picN.png, 64 × 48, each its own colour.
     QList<QUrl> files(int n)

@@ -1,6 +1,5 @@
 #include "ViewerFixture.h"
 #include "viewer/ContextMenu.h"
-#include "viewer/DeleteDialogs.h"
 #include "viewer/OpenWithMenu.h"
 
 #include <QContextMenuEvent>
@@ -26,6 +25,16 @@ QPushButton* buttonNamed(QMessageBox* box, const QString& text)
     for (QAbstractButton* button : box->buttons()) {
         if (button->text() == text)
             return qobject_cast<QPushButton*>(button);
+    }
+    return nullptr;
+}
+
+// The alert of this title the viewer shows now, if any.
+QMessageBox* shownBox(const QWidget* viewer, const QString& title)
+{
+    for (QMessageBox* box : viewer->findChildren<QMessageBox*>()) {
+        if (box->isVisible() && box->windowTitle() == title)
+            return box;
     }
     return nullptr;
 }
@@ -162,9 +171,8 @@ private Q_SLOTS:
         if (withImage)
             f.state.openFile(urls[1]);
         f.press(Qt::Key_Delete);
-        QMessageBox* box = f.viewer->deleteDialogs()->confirmation();
-        QVERIFY(box && box->isVisible() && f.state.showDeleteConfirmation());
-        QCOMPARE(box->windowTitle(), QStringLiteral("Delete Image"));
+        QMessageBox* box = shownBox(f.viewer, QStringLiteral("Delete Image"));
+        QVERIFY(box && f.state.showDeleteConfirmation());
         QCOMPARE(box->text(), withImage ? QStringLiteral("Move \"pic2.png\" to the Trash?") : "");
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         QCOMPARE(box->defaultButton(), buttonNamed(box, "Delete"));
@@ -176,19 +184,18 @@ private Q_SLOTS:
             QTest::keyClick(box, answer == "Return" ? Qt::Key_Return : Qt::Key_Escape);
         else
             buttonNamed(box, answer.section(", ", -1))->click();
-        QTRY_VERIFY(!f.viewer->deleteDialogs()->confirmation());
+        QTRY_VERIFY(!shownBox(f.viewer, QStringLiteral("Delete Image")));
         QVERIFY(!f.state.showDeleteConfirmation());
         QCOMPARE(QFile::exists(urls[1].toLocalFile()), !trashed && !answer.startsWith("Remove"));
         QVERIFY(QFile::exists(urls[2].toLocalFile()));
         QCOMPARE(f.state.currentURL().value_or(QUrl()).fileName(), shown);
 
-        QMessageBox* error = f.viewer->deleteDialogs()->error();
+        QMessageBox* error = shownBox(f.viewer, QStringLiteral("Error"));
         QCOMPARE(error != nullptr, answer.startsWith("Remove"));
         if (error) {
-            QCOMPARE(error->windowTitle(), QStringLiteral("Error"));
             QCOMPARE(error->text(), f.state.deleteError().value());
             buttonNamed(error, "OK")->click();
-            QTRY_VERIFY(!f.viewer->deleteDialogs()->error());
+            QTRY_VERIFY(!shownBox(f.viewer, QStringLiteral("Error")));
             QCOMPARE(f.state.deleteError(), std::nullopt);
         }
     }

@@ -2,12 +2,7 @@
 #include "../support/TestAccess.h"
 #include "imaging/EarlyDecode.h"
 #include "overlays/NavigatorOverlay.h"
-#include "viewer/EmptyStateView.h"
-#include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
-#include "zoom/PannableImageView.h"
-#include "zoom/ZoomScrollArea.h"
-#include "zoom/ZoomableImageView.h"
 
 #include <QDeadlineTimer>
 #include <QMimeData>
@@ -43,15 +38,15 @@ private Q_SLOTS:
     void emptyStateUntilAnImageIsShown()
     {
         Fixture f;
-        QVERIFY(f.viewer->emptyState()->isVisible());
-        QVERIFY(!f.viewer->statusBar()->isVisible());
+        QVERIFY(f.emptyState()->isVisible());
+        QVERIFY(!f.statusBar()->isVisible());
         QVERIFY(f.viewer->hasFocus());
 
         const auto urls = f.files(3);
         f.state.openFile(urls[2]);
-        QVERIFY(!f.viewer->emptyState()->isVisible());
-        QVERIFY(f.viewer->statusBar()->isVisible());
-        QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("3 / 3 "));
+        QVERIFY(!f.emptyState()->isVisible());
+        QVERIFY(f.statusBar()->isVisible());
+        QCOMPARE(f.statusText().left(6), QStringLiteral("3 / 3 "));
     }
 
     // Why a file cannot be shown, under its name; with no file open the empty state invites one
@@ -84,19 +79,20 @@ private Q_SLOTS:
         QVERIFY(content.isNull() || testsupport::writeFile(url.toLocalFile(), content));
         f.state.openFile(url);
         QVERIFY(!f.state.currentImage());
-        QVERIFY(f.viewer->emptyState()->isVisible());
-        QCOMPARE(f.viewer->emptyState()->title(), name);
-        QCOMPARE(f.viewer->emptyState()->hint(), text);
+        QVERIFY(f.emptyState()->isVisible());
+        QCOMPARE(TestAccess::title(*f.emptyState()), name);
+        QCOMPARE(TestAccess::hint(*f.emptyState()), text);
         f.state.setCurrentURL(std::nullopt);
-        QCOMPARE(f.viewer->emptyState()->title(), QStringLiteral("Open an image to start"));
-        QCOMPARE(f.viewer->emptyState()->hint(), QStringLiteral("Drop a file or use File > Open"));
+        QCOMPARE(TestAccess::title(*f.emptyState()), QStringLiteral("Open an image to start"));
+        QCOMPARE(TestAccess::hint(*f.emptyState()),
+                 QStringLiteral("Drop a file or use File > Open"));
         f.state.setCurrentURL(url);
         f.state.goToImage(f.state.imageFiles().indexOf(urls[1]));
         QTRY_VERIFY(f.state.preloadedImages().contains(urls[0]));
         f.state.previousImage();
         QVERIFY(f.state.currentImage());
         QCOMPARE(f.state.decodeFailure(), imaging::DecodeFailure::none);
-        QVERIFY(!f.viewer->emptyState()->isVisible());
+        QVERIFY(!f.emptyState()->isVisible());
     }
 
     void singleImageShowsOnlyZoom()
@@ -108,7 +104,7 @@ private Q_SLOTS:
         f.viewer->setThumbnailBar(strip);
         f.state.openFile(urls[0]);
         f.state.setMagnification(1.0);
-        QCOMPARE(f.viewer->statusBar()->text(), QStringLiteral("100%"));
+        QCOMPARE(f.statusText(), QStringLiteral("100%"));
         QVERIFY(!strip->isVisible());
     }
 
@@ -160,7 +156,7 @@ private Q_SLOTS:
             QVERIFY(send(key, now - 400));
         QCOMPARE(f.state.currentIndex(), 1);
         QTRY_COMPARE(f.state.currentIndex(), 3);
-        QCOMPARE(f.viewer->statusBar()->text().left(6), QStringLiteral("4 / 8 "));
+        QCOMPARE(f.statusText().left(6), QStringLiteral("4 / 8 "));
         // A timely key while a step is pending joins it instead of overtaking it.
         QVERIFY(send(Qt::Key_Right, now - 400));
         QVERIFY(send(Qt::Key_Left, QDeadlineTimer::current().deadline()));
@@ -283,17 +279,18 @@ private Q_SLOTS:
         f.state.openFile(urls[0]);
         f.state.setZoomAction(ZoomAction::zoomIn);
         QTRY_VERIFY(!f.state.zoomAction());
-        QVERIFY(!f.viewer->zoomView()->scrollArea()->isFitMode());
+        QVERIFY(!TestAccess::scrollArea(*TestAccess::zoomView(*f.viewer))->isFitMode());
 
         f.press(Qt::Key_Right);
         QVERIFY(!f.state.currentImage());
-        QVERIFY(!f.viewer->zoomView());
+        QVERIFY(!TestAccess::zoomView(*f.viewer));
         f.press(Qt::Key_Right);
-        ZoomableImageView* zoom = f.viewer->zoomView();
+        ZoomableImageView* zoom = TestAccess::zoomView(*f.viewer);
         QVERIFY(zoom && zoom->isVisible());
-        QTRY_COMPARE(f.state.magnification(), zoom->scrollArea()->minMagnification());
-        QVERIFY(zoom->scrollArea()->isFitMode());
-        QVERIFY(!zoom->imageView()->isFading());
+        const ZoomScrollArea* area = TestAccess::scrollArea(*zoom);
+        QTRY_COMPARE(f.state.magnification(), area->minMagnification());
+        QVERIFY(area->isFitMode());
+        QVERIFY(!TestAccess::isFading(*TestAccess::imageView(*zoom)));
     }
 
     // At start the neighbours wait for the first picture to be drawn, not for the hold to end.
@@ -319,18 +316,18 @@ private Q_SLOTS:
         Fixture f(&early);
         f.state.openFile(QUrl::fromLocalFile(photo));
         QVERIFY(f.state.currentPreview());
-        ZoomableImageView* zoom = f.viewer->zoomView();
+        ZoomableImageView* zoom = TestAccess::zoomView(*f.viewer);
         QVERIFY(zoom);
         zoom->applyPendingChanges();
-        PannableImageView* view = zoom->imageView();
-        QCOMPARE(view->image().size(), QSize(400, 300));
+        PannableImageView* view = TestAccess::imageView(*zoom);
+        QCOMPARE(TestAccess::shownImage(*view).size(), QSize(400, 300));
         QCOMPARE(view->frameSize(), QSizeF(1600, 1200));
         QTRY_VERIFY(f.state.magnification() < 0.5);
-        QVERIFY(!f.viewer->findChild<EmptyStateView*>()->isVisible());
+        QVERIFY(!f.emptyState()->isVisible());
         const double fitted = f.state.magnification();
         // Drawn as it is, over the whole fitted rectangle.
         const QImage shot = view->grab().toImage();
-        const QRect drawn = zoom->scrollArea()->documentRectInViewport().toRect();
+        const QRect drawn = TestAccess::scrollArea(*zoom)->documentRectInViewport().toRect();
         for (const QPoint p :
              {drawn.center(), drawn.topLeft() + QPoint(2, 2), drawn.bottomRight() - QPoint(2, 2)}) {
             const QRgb c = shot.pixel(p);
@@ -340,10 +337,10 @@ private Q_SLOTS:
 
         QTRY_VERIFY(f.state.currentImage());
         zoom->applyPendingChanges();
-        QCOMPARE(f.viewer->zoomView(), zoom);
-        QCOMPARE(view->image().size(), QSize(1600, 1200));
+        QCOMPARE(TestAccess::zoomView(*f.viewer), zoom);
+        QCOMPARE(TestAccess::shownImage(*view).size(), QSize(1600, 1200));
         QCOMPARE(view->frameSize(), QSizeF(1600, 1200));
-        QVERIFY(!view->isFading());
+        QVERIFY(!TestAccess::isFading(*view));
         QCoreApplication::processEvents();
         QCOMPARE(f.state.magnification(), fitted);
     }
@@ -362,7 +359,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QVERIFY(!f.state.scrollTarget());
         QCOMPARE(f.window.geometry(), frame);
-        QVERIFY(!f.viewer->zoomView());
+        QVERIFY(!TestAccess::zoomView(*f.viewer));
     }
 
     void imageChangeAndZoomShowTheStatusBarAgain()
@@ -376,7 +373,7 @@ private Q_SLOTS:
         QVERIFY(TestAccess::isHideCountdownActive(f.state));
         // So does a zoom, by wheel or by command.
         f.state.setShowStatusBar(false);
-        ZoomScrollArea* area = f.viewer->zoomView()->scrollArea();
+        ZoomScrollArea* area = TestAccess::scrollArea(*TestAccess::zoomView(*f.viewer));
         QWheelEvent notch({20, 20}, area->mapToGlobal(QPointF(20, 20)), {}, {0, 120}, Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(area->viewport(), &notch);

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "zoom/PannableImageView.h"
-#include "zoom/ZoomScrollArea.h"
-#include "zoom/ZoomableImageView.h"
+#include "../support/TestAccess.h"
 
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
@@ -59,7 +57,7 @@ inline void pinch(QWidget* target, Qt::NativeGestureType type, double value, con
 }
 
 // A shown 1000 × 800 surface wired as the window wires it: requests are cleared when consumed,
-// callbacks recorded. An image given is shown fitted.
+// reports recorded. An image given is shown fitted.
 struct SurfaceHarness {
     struct State {
         double magnification;
@@ -73,17 +71,21 @@ struct SurfaceHarness {
 
     explicit SurfaceHarness(const std::optional<QImage>& image)
     {
-        view.setOnZoomActionConsumed([this] {
+        QObject::connect(&view, &ZoomableImageView::zoomActionConsumed, [this] {
             ++zoomConsumed;
             view.setZoomAction(std::nullopt);
         });
-        view.setOnScrollTargetConsumed([this] {
+        QObject::connect(&view, &ZoomableImageView::scrollTargetConsumed, [this] {
             ++scrollConsumed;
             view.setScrollTarget(std::nullopt);
         });
-        view.setOnStateChange([this](double m, const QRectF& r) { states << State{m, r}; });
-        view.setOnDoubleClick([this] { clicks << "double"; });
-        view.setOnNavigateClick([this](bool next) { clicks << (next ? "next" : "previous"); });
+        QObject::connect(&view, &ZoomableImageView::stateChanged,
+                         [this](double m, const QRectF& r) {
+                             states << State{m, r};
+                         });
+        QObject::connect(&view, &ZoomableImageView::doubleClicked, [this] { clicks << "double"; });
+        QObject::connect(&view, &ZoomableImageView::navigateClicked,
+                         [this](bool next) { clicks << (next ? "next" : "previous"); });
         view.resize(1000, 800);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -93,8 +95,8 @@ struct SurfaceHarness {
             settle();
         }
     }
-    ZoomScrollArea* area() const { return view.scrollArea(); }
-    PannableImageView* image() const { return view.imageView(); }
+    ZoomScrollArea* area() const { return TestAccess::scrollArea(view); }
+    PannableImageView* image() const { return TestAccess::imageView(view); }
     void zoomTo(double magnification) // out of fit mode
     {
         area()->setFitMode(false);

@@ -1,7 +1,5 @@
 #include "ZoomTestSupport.h"
 
-#include "zoom/OverlayScrollBar.h"
-
 using namespace zoomtest;
 
 namespace {
@@ -164,13 +162,13 @@ private Q_SLOTS:
     void overlayBarsFollowAndMoveTheBounds()
     {
         SurfaceHarness h(solidImage(4000, 3000, Qt::red));
-        OverlayScrollBar* across = h.area()->horizontalOverlayBar();
-        OverlayScrollBar* down = h.area()->verticalOverlayBar();
+        OverlayScrollBar* across = TestAccess::horizontalBar(*h.area());
+        OverlayScrollBar* down = TestAccess::verticalBar(*h.area());
         QVERIFY(!across->isVisible() && !down->isVisible());
         h.zoomTo(1.0);
         QVERIFY(across->isVisible() && down->isVisible());
-        QCOMPARE(across->spanLength(), 1000.0 / 4000);
-        QCOMPARE(down->spanLength(), 800.0 / 3000);
+        QCOMPARE(TestAccess::spanLength(*across), 1000.0 / 4000);
+        QCOMPARE(TestAccess::spanLength(*down), 800.0 / 3000);
         // No room is kept for the bars: the picture reaches every edge, red under the bars.
         QCOMPARE(h.image()->size(), h.view.size());
         const QImage shot = h.view.grab().toImage();
@@ -193,8 +191,8 @@ private Q_SLOTS:
         wheel(down, {5, 5}, {0, -120}); // zooms instead of scrolling
         QCOMPARE(h.area()->magnification(), 0.9);
         // They fade after the last movement, and never show on a fitted image.
-        across->setHideDelay(10);
-        down->setHideDelay(10);
+        TestAccess::setHideDelay(*across, 10);
+        TestAccess::setHideDelay(*down, 10);
         wheel(h.image(), {500, 400}, {0, 120});
         QTRY_VERIFY(!across->isVisible() && !down->isVisible());
         h.view.setZoomAction(ZoomAction::fit);
@@ -294,7 +292,7 @@ private Q_SLOTS:
     {
         // A chessboard averaged at a quarter: grey, not a moiré of black and white.
         SurfaceHarness h(checkerboard(4000, 3000));
-        QTRY_VERIFY(h.image()->isScaledCopyReady());
+        QTRY_VERIFY(TestAccess::isScaledCopyReady(*h.image()));
         const QImage shot = h.image()->grab().toImage();
         for (const QPoint p : {QPoint(500, 400), QPoint(10, 30), QPoint(990, 770)})
             QCOMPARE_LT(qAbs(qGray(shot.pixel(p)) - 128), 28);
