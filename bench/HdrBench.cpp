@@ -51,8 +51,8 @@ QImage tenBitCodes(const QImage& photo, bool hdr)
                         pqCode(0.0691 * lr + 0.9195 * lg + 0.0114 * lb),
                         pqCode(0.0164 * lr + 0.0880 * lg + 0.8956 * lb)};
             }
-            line[x] = qRgba64(quint16(code[0] << 6), quint16(code[1] << 6),
-                              quint16(code[2] << 6), 0xFFFF);
+            line[x] = qRgba64(quint16(code[0] << 6), quint16(code[1] << 6), quint16(code[2] << 6),
+                              0xFFFF);
         }
     }
     return out;
@@ -65,8 +65,11 @@ bool writeHdrPair(const QString& photo, const QString& hdr, const QString& sdr)
     const QImage picture(photo);
     if (picture.isNull())
         return false;
-    fixtures::HeifParams params{.nclxPrimaries = 9, .nclxTransfer = 16, .nclxMatrix = 9,
-                                .bitDepth = 10, .thumbnailSide = 320};
+    fixtures::HeifParams params{.nclxPrimaries = 9,
+                                .nclxTransfer = 16,
+                                .nclxMatrix = 9,
+                                .bitDepth = 10,
+                                .thumbnailSide = 320};
     if (!fixtures::writeHeif(hdr, tenBitCodes(picture, true), params))
         return false;
     params.nclxPrimaries = 1;

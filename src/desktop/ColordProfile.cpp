@@ -65,11 +65,10 @@ QList<Display> displays()
     for (const QDBusObjectPath& device : devices) {
         const auto metadata = demarshalled<QMap<QString, QString>>(
             property(device.path(), kDeviceInterface, QStringLiteral("Metadata")));
-        found.append(
-            {metadata.value(QStringLiteral("XRANDR_name")),
-             metadata.value(QStringLiteral("OutputPriority")) == QLatin1String("primary"),
-             demarshalled<QList<QDBusObjectPath>>(
-                 property(device.path(), kDeviceInterface, QStringLiteral("Profiles")))});
+        found.append({metadata.value(QStringLiteral("XRANDR_name")),
+                      metadata.value(QStringLiteral("OutputPriority")) == QLatin1String("primary"),
+                      demarshalled<QList<QDBusObjectPath>>(
+                          property(device.path(), kDeviceInterface, QStringLiteral("Profiles")))});
     }
     return found;
 }

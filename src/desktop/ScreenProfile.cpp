@@ -1,11 +1,11 @@
 #include "desktop/ScreenProfile.h"
 
+#include "base/BackgroundTask.h"
 #include "desktop/ColordProfile.h"
 #include "desktop/X11Profile.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThreadPool>
 #include <QWindow>
 
 #include <algorithm>
@@ -60,17 +60,13 @@ void ScreenProfile::reread()
     } else if (m_colord) {
         const quint64 asked = ++m_asked;
         const QString output = screen ? screen->name() : QString();
-        QPointer<ScreenProfile> self(this);
-        QThreadPool::globalInstance()->start([self, asked, output] {
-            const QByteArray icc = colord::displayProfile(output);
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [self, asked, icc] {
-                    if (self && self->m_asked == asked)
-                        self->take(icc);
-                },
-                Qt::QueuedConnection);
-        });
+        // colord answers over the system bus, within a second at worst: never on this thread.
+        base::runInBackground(
+            this, [output] { return colord::displayProfile(output); },
+            [this, asked](const QByteArray& icc) {
+                if (m_asked == asked)
+                    take(icc);
+            });
     }
 }
 

@@ -53,11 +53,11 @@ QByteArray readProfile(xcb_connection_t* connection, xcb_window_t root, int numb
         nullptr));
     if (!atom || atom->atom == XCB_ATOM_NONE)
         return {};
-    const Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, root, atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                         kMaxProfileBytes / 4),
-        nullptr));
+    const Reply<xcb_get_property_reply_t> property(
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 0, root, atom->atom,
+                                                XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxProfileBytes / 4),
+                               nullptr));
     if (!property || property->format != 8 || property->bytes_after != 0)
         return {};
     const int length = xcb_get_property_value_length(property.get());
@@ -119,10 +119,9 @@ bool ProfileWatch::isProfileAtom(quint32 atom)
         return *known;
     const Reply<xcb_get_atom_name_reply_t> name(
         xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, atom), nullptr));
-    const bool profile =
-        name && QByteArray(xcb_get_atom_name_name(name.get()),
-                           xcb_get_atom_name_name_length(name.get()))
-                    .startsWith("_ICC_PROFILE");
+    const bool profile = name && QByteArray(xcb_get_atom_name_name(name.get()),
+                                            xcb_get_atom_name_name_length(name.get()))
+                                     .startsWith("_ICC_PROFILE");
     m_atoms.insert(atom, profile);
     return profile;
 }

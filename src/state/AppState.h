@@ -127,7 +127,8 @@ public:
     void goToImage(qint64 index);
     void reloadCurrentImage();
     // The screen's colour profile changed (imaging::setDisplayProfile): the shown picture is
-    // decoded again for it, and the neighbours' copies are dropped and decoded anew.
+    // decoded again for it in the background and replaces the old one when done; the
+    // neighbours' copies are dropped and decoded anew.
     void redecodeForScreen();
     void preloadAdjacentImages();
     // While held, neighbours are not decoded ahead: at start the first picture has the

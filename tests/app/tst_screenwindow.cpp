@@ -97,7 +97,8 @@ class TestScreenWindow : public QObject, private FixtureFolder {
     QImage shot(const char* name)
     {
         QTest::qWait(700);
-        const QImage image = QGuiApplication::primaryScreen()->grabWindow(m_window.toULong()).toImage();
+        const QImage image =
+            QGuiApplication::primaryScreen()->grabWindow(m_window.toULong()).toImage();
         if (const QByteArray folder = qgetenv("PELU_SHOT_DIR"); !folder.isEmpty())
             image.save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name) +
                        QStringLiteral(".png"));
@@ -189,22 +190,26 @@ private Q_SLOTS:
         QVERIFY(x11root::set("_ICC_PROFILE", displayprofiles::adobeRgb()));
         QVERIFY(launch(path("profiles/a-srgb-red.png")));
         QRgb got = 0;
-        QVERIFY2(centreBecomes(qRgb(219, 0, 0), "srgb-red-on-adobe", &got), qPrintable(rgbText(got)));
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("key"), QStringLiteral("--window"), m_window,
-                           QStringLiteral("Right")});
+        QVERIFY2(centreBecomes(qRgb(219, 0, 0), "srgb-red-on-adobe", &got),
+                 qPrintable(rgbText(got)));
+        QProcess::execute(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("key"), QStringLiteral("--window"), m_window, QStringLiteral("Right")});
         QVERIFY2(centreBecomes(qRgb(239, 0, 0), "p3-red-on-adobe", &got), qPrintable(rgbText(got)));
 
         // Taken away: as without any profile, P3 red clipped to sRGB's.
         QVERIFY(x11root::remove("_ICC_PROFILE"));
-        QVERIFY2(centreBecomes(qRgb(255, 0, 0), "p3-red-no-profile", &got), qPrintable(rgbText(got)));
+        QVERIFY2(centreBecomes(qRgb(255, 0, 0), "p3-red-no-profile", &got),
+                 qPrintable(rgbText(got)));
         // A profile of tables, published while Pelu runs.
         QVERIFY(x11root::set("_ICC_PROFILE", displayprofiles::adobeRgbInTables()));
-        QVERIFY2(centreBecomes(qRgb(239, 0, 0), "p3-red-on-tables", &got), qPrintable(rgbText(got)));
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("key"), QStringLiteral("--window"), m_window,
-                           QStringLiteral("Left")});
-        QVERIFY2(centreBecomes(qRgb(219, 0, 0), "srgb-red-on-tables", &got), qPrintable(rgbText(got)));
+        QVERIFY2(centreBecomes(qRgb(239, 0, 0), "p3-red-on-tables", &got),
+                 qPrintable(rgbText(got)));
+        QProcess::execute(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("key"), QStringLiteral("--window"), m_window, QStringLiteral("Left")});
+        QVERIFY2(centreBecomes(qRgb(219, 0, 0), "srgb-red-on-tables", &got),
+                 qPrintable(rgbText(got)));
     }
 };
 

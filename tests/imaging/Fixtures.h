@@ -139,6 +139,7 @@ struct HeifParams {
     int nclxTransfer = 13; // and this transfer (13 sRGB, 16 PQ, 18 HLG)
     int nclxMatrix = 6;    // and these YCbCr coefficients (6 BT.601, 9 BT.2020), full range
     int maxContentLight = 0; // when non-zero, a clli box with this peak in nits
+    bool lossless = false;   // lossless, 4:4:4: with matrix 0 the samples come back as written
     int bitDepth = 8;
     int thumbnailSide = 0; // when non-zero, a thumbnail of the picture this large, as encoders make
     QImage thumbnail{};    // when not null, this picture as the thumbnail instead
@@ -177,7 +178,12 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
             context.get(), params.avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder)
             .code)
         return false;
-    heif_encoder_set_lossy_quality(encoder, 95);
+    if (params.lossless) {
+        heif_encoder_set_lossless(encoder, 1);
+        heif_encoder_set_parameter_string(encoder, "chroma", "444");
+    } else {
+        heif_encoder_set_lossy_quality(encoder, 95);
+    }
     heif_image* image = makeHeifImage(source, params.bitDepth);
     if (!params.icc.isEmpty())
         heif_image_set_raw_color_profile(image, "prof", params.icc.constData(),

@@ -78,19 +78,24 @@ inline QImage hdrPatches(int transfer, int side)
     return patchPicture({codes(kDiffuseWhite), codes(kBt709Red), codes(kBt2020Green)}, side);
 }
 
-// A 10-bit HEIC (or AVIF) with nclx 9/transfer/9, full range.
+// A 10-bit HEIC (or AVIF) with nclx 9/transfer/0, full range, lossless: the RGB codes come back
+// exactly as written. Phones write matrix 9 (BT.2020 YCbCr), whose 10-bit rounding moves
+// BT.709 red's small green code by one, and that alone by three levels on screen once BT.2020
+// is brought to sRGB; the patches' light is only exact without it.
 inline bool writeHdrHeif(const QString& path, const QImage& patches, int transfer,
                          HeifParams params = {})
 {
     params.nclxPrimaries = 9;
     params.nclxTransfer = transfer;
-    params.nclxMatrix = 9;
+    params.nclxMatrix = 0;
     params.bitDepth = 10;
+    params.lossless = true;
     return writeHeif(path, patches, params);
 }
 
-// A PQ AVIF written by avifenc from a 16-bit PNG, as a camera's HDR export would be.
-inline bool writePqAvif(const QString& path, const QImage& patches)
+// A PQ AVIF written by avifenc from a 16-bit PNG, as a camera's HDR export would be: BT.2020
+// YCbCr 4:4:4 (matrix 9), or with `exact` lossless RGB (matrix 0).
+inline bool writePqAvif(const QString& path, const QImage& patches, bool exact = true)
 {
     const QString encoder = QStandardPaths::findExecutable(QStringLiteral("avifenc"));
     if (encoder.isEmpty())
@@ -100,7 +105,9 @@ inline bool writePqAvif(const QString& path, const QImage& patches)
     for (int y = 0; y < wide.height(); ++y) {
         auto* line = reinterpret_cast<QRgba64*>(wide.scanLine(y));
         for (int x = 0; x < wide.width(); ++x) {
-            const auto spread = [](quint16 v) { return quint16(std::lround((v >> 6) * 65535.0 / 1023)); };
+            const auto spread = [](quint16 v) {
+                return quint16(std::lround((v >> 6) * 65535.0 / 1023));
+            };
             line[x] = qRgba64(spread(line[x].red()), spread(line[x].green()),
                               spread(line[x].blue()), 0xFFFF);
         }
@@ -109,13 +116,16 @@ inline bool writePqAvif(const QString& path, const QImage& patches)
     if (!wide.save(png))
         return false;
     QProcess process;
-    process.start(encoder, {QStringLiteral("-d"), QStringLiteral("10"), QStringLiteral("-y"),
-                            QStringLiteral("444"), QStringLiteral("--cicp"), QStringLiteral("9/16/9"),
-                            QStringLiteral("-r"), QStringLiteral("full"), QStringLiteral("--min"),
-                            QStringLiteral("0"), QStringLiteral("--max"), QStringLiteral("4"), png,
-                            path});
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
+    QStringList arguments{QStringLiteral("-d"),  QStringLiteral("10"), QStringLiteral("-y"),
+                          QStringLiteral("444"), QStringLiteral("-r"), QStringLiteral("full")};
+    if (exact)
+        arguments << QStringLiteral("-l") << QStringLiteral("--cicp") << QStringLiteral("9/16/0");
+    else
+        arguments << QStringLiteral("--cicp") << QStringLiteral("9/16/9") << QStringLiteral("--min")
+                  << QStringLiteral("0") << QStringLiteral("--max") << QStringLiteral("4");
+    process.start(encoder, arguments << png << path);
+    const bool ok = process.waitForFinished(120000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     QFile::remove(png);
     return ok && QFile::exists(path);
 }

@@ -1,7 +1,7 @@
 // Pictures as the screen shows them: HDR pictures tone-mapped, and every picture converted into
 // the display's own profile, set as the window system would set it.
-#include "HdrFixtures.h"
 #include "../support/DisplayProfiles.h"
+#include "HdrFixtures.h"
 
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
@@ -75,11 +75,16 @@ private Q_SLOTS:
         for (const char* name : {"pq.heic", "hlg.heic", "pq.avif", "pq-thumbnail.heic"})
             QTest::newRow(name) << path(name) << kToneMappedWhite << kToneMappedRed
                                 << kToneMappedGreen << 2;
-        // Eight bits of PQ are coarse, but still tone-mapped rather than shown as sRGB.
-        HeifParams eight{.nclxPrimaries = 9, .nclxTransfer = 16, .nclxMatrix = 9};
+        // As phones write them, in BT.2020 YCbCr: its rounding alone moves red's green by three.
+        QVERIFY(writePqAvif(path("pq-ycbcr.avif"), hdrPatches(16, side), false));
+        QTest::newRow("pq-ycbcr.avif")
+            << path("pq-ycbcr.avif") << kToneMappedWhite << kToneMappedRed << kToneMappedGreen << 3;
+        // Eight bits of PQ are coarse (red's green code stands for 13.4 to 14.1 nits), but
+        // still tone-mapped rather than shown as sRGB.
+        HeifParams eight{.nclxPrimaries = 9, .nclxTransfer = 16, .nclxMatrix = 0, .lossless = true};
         QVERIFY(writeHeif(path("pq-8bit.heic"), hdrPatches(16, side), eight));
-        QTest::newRow("pq-8bit.heic") << path("pq-8bit.heic") << kToneMappedWhite
-                                      << kToneMappedRed << kToneMappedGreen << 5;
+        QTest::newRow("pq-8bit.heic")
+            << path("pq-8bit.heic") << kToneMappedWhite << kToneMappedRed << kToneMappedGreen << 6;
         // A brighter source leaves less of the screen to its diffuse white.
         QVERIFY(writeHdrHeif(path("pq-4000.heic"), hdrPatches(16, side), 16,
                              {.maxContentLight = 4000}));
@@ -126,7 +131,8 @@ private Q_SLOTS:
         QVERIFY(p3Red.save(path("p3red.png")));
         QVERIFY(p3Red.save(path("p3red.jpg"), "JPEG", 100));
         QVERIFY(writeHeif(path("p3red.heic"), p3Red, {.nclxPrimaries = 12}));
-        QVERIFY(writeFile(path("p3red.psd"), psdBytes(p3Red, {.icc = p3Red.colorSpace().iccProfile()})));
+        QVERIFY(writeFile(path("p3red.psd"),
+                          psdBytes(p3Red, {.icc = p3Red.colorSpace().iccProfile()})));
         for (const char* name : {"red.png", "red.jpg", "red.heic"})
             QTest::newRow(name) << path(name) << false;
         for (const char* name : {"p3red.png", "p3red.jpg", "p3red.heic", "p3red.psd"})
@@ -205,8 +211,8 @@ private Q_SLOTS:
         QVERIFY(writeHdrHeif(path("pq-screen.heic"), hdrPatches(16, 64), 16));
         const std::optional<QImage> onSrgb = imaging::decodeImage(path("pq-screen.heic"));
         QVERIFY(onSrgb);
-        const QColorTransform toAdobe = QColorSpace(QColorSpace::SRgb)
-                                            .transformationToColorSpace(QColorSpace::AdobeRgb);
+        const QColorTransform toAdobe =
+            QColorSpace(QColorSpace::SRgb).transformationToColorSpace(QColorSpace::AdobeRgb);
         for (const QByteArray& profile :
              {displayprofiles::adobeRgb(), displayprofiles::adobeRgbInTables()}) {
             imaging::setDisplayProfile(profile);
@@ -220,7 +226,11 @@ private Q_SLOTS:
                 if (i == 2)
                     continue;
                 const QRgb expected = toAdobe.map(srgb[i]);
-                QVERIFY2(colourDistance(got[i], expected) <= 3,
+                // Near black Adobe RGB's curve turns the sRGB copy's rounding into several levels.
+                const auto near = [](int a, int b) { return std::abs(a - b) <= (b < 32 ? 6 : 3); };
+                QVERIFY2(near(qRed(got[i]), qRed(expected)) &&
+                             near(qGreen(got[i]), qGreen(expected)) &&
+                             near(qBlue(got[i]), qBlue(expected)),
                          qPrintable(rgbText(got[i]) + " for " + rgbText(expected)));
             }
             // On the wider screen the green keeps more of its saturation than sRGB's clip left.
@@ -281,7 +291,8 @@ private Q_SLOTS:
             early.done().waitForFinished();
             QVERIFY(!early.takeResult(path("early.png")));
         }
-        imaging::EarlyDecode early(path("early.png"), {}, [] { return displayprofiles::adobeRgb(); });
+        imaging::EarlyDecode early(path("early.png"), {},
+                                   [] { return displayprofiles::adobeRgb(); });
         early.applicationStarted();
         imaging::setDisplayProfile(displayprofiles::adobeRgb());
         const auto taken = early.takeResult(path("early.png"));

@@ -91,7 +91,8 @@ inline QByteArray adobeRgbInTables()
     cmsWriteTag(profile, cmsSigAToB0Tag, toPcs);
     cmsPipeline* fromPcs = cmsPipelineAlloc(nullptr, 3, 3);
     cmsPipelineInsertStage(fromPcs, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsPipelineInsertStage(fromPcs, cmsAT_END, cmsStageAllocMatrix(nullptr, 3, 3, inverse, nullptr));
+    cmsPipelineInsertStage(fromPcs, cmsAT_END,
+                           cmsStageAllocMatrix(nullptr, 3, 3, inverse, nullptr));
     cmsPipelineInsertStage(fromPcs, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, out));
     cmsWriteTag(profile, cmsSigBToA0Tag, fromPcs);
     cmsPipelineFree(toPcs);
@@ -160,8 +161,8 @@ inline QRgb throughLittleCms(const QByteArray& screen, QRgb srgb)
 {
     cmsHPROFILE from = cmsCreate_sRGBProfile();
     cmsHPROFILE to = cmsOpenProfileFromMem(screen.constData(), cmsUInt32Number(screen.size()));
-    cmsHTRANSFORM transform = cmsCreateTransform(from, TYPE_RGB_8, to, TYPE_RGB_8,
-                                                 INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsHTRANSFORM transform =
+        cmsCreateTransform(from, TYPE_RGB_8, to, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
     const std::array<uchar, 3> in{uchar(qRed(srgb)), uchar(qGreen(srgb)), uchar(qBlue(srgb))};
     std::array<uchar, 3> out{};
     if (transform)

@@ -23,9 +23,8 @@ inline bool change(const QByteArray& name, const QByteArray* value, uint8_t form
         nullptr);
     const bool ok = atom != nullptr;
     if (atom && value)
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom,
-                            XCB_ATOM_CARDINAL, format, uint32_t(value->size() / (format / 8)),
-                            value->constData());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL,
+                            format, uint32_t(value->size() / (format / 8)), value->constData());
     else if (atom)
         xcb_delete_property(connection, root, atom->atom);
     std::free(atom);

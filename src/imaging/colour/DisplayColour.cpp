@@ -54,4 +54,17 @@ QImage inSrgb(const QImage& shown)
     return out;
 }
 
+QImage forScreen(QImage image)
+{
+    if (image.isNull())
+        return image;
+    if (const std::shared_ptr<const DisplayProfile> profile = displayProfile()) {
+        profile->convert(image);
+        return image;
+    }
+    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace(QColorSpace::SRgb))
+        image.convertToColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
 } // namespace imaging

@@ -22,4 +22,9 @@ bool setDisplayProfile(const QByteArray& icc);
 // A picture as shown, for other programs: in sRGB and tagged so (Copy Image).
 QImage inSrgb(const QImage& shown);
 
+// A picture in the colour space it carries (none: sRGB) as the screen shows it: into the
+// display profile, or into sRGB without one. For small pictures made or kept in sRGB, such as
+// the strip's thumbnails, which are shared on disk with other programs.
+QImage forScreen(QImage image);
+
 } // namespace imaging

@@ -93,8 +93,8 @@ std::shared_ptr<const DisplayProfile> DisplayProfile::fromIcc(const QByteArray& 
         if (!profile->m_table)
             return nullptr;
         // Of the bytes, so that a profile read again knows the pictures converted before.
-        profile->m_marker = QString::fromLatin1(
-            QCryptographicHash::hash(icc, QCryptographicHash::Sha1).toHex());
+        profile->m_marker =
+            QString::fromLatin1(QCryptographicHash::hash(icc, QCryptographicHash::Sha1).toHex());
     }
     const std::lock_guard lock(mutex);
     last = profile;
@@ -125,8 +125,8 @@ bool DisplayProfile::convert(QImage& image) const
         return false;
     if (holds(image))
         return true;
-    const QColorSpace from = image.colorSpace().isValid() ? image.colorSpace()
-                                                          : QColorSpace(QColorSpace::SRgb);
+    const QColorSpace from =
+        image.colorSpace().isValid() ? image.colorSpace() : QColorSpace(QColorSpace::SRgb);
     const QImage::Format format = image.format();
     if (m_table) {
         if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32)

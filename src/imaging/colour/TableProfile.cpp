@@ -24,8 +24,8 @@ bool isRgb(const LcmsLibrary& lcms, cmsHPROFILE profile)
 {
     const cmsProfileClassSignature kind = lcms.cmsGetDeviceClass(profile);
     return lcms.cmsGetColorSpace(profile) == cmsSigRgbData &&
-           (kind == cmsSigDisplayClass || kind == cmsSigOutputClass ||
-            kind == cmsSigInputClass || kind == cmsSigColorSpaceClass);
+           (kind == cmsSigDisplayClass || kind == cmsSigOutputClass || kind == cmsSigInputClass ||
+            kind == cmsSigColorSpaceClass);
 }
 
 // Runs the transform over the image's rows, the second half on another thread when the
@@ -99,10 +99,10 @@ std::shared_ptr<void> TableProfile::transform(const QByteArray& other, bool into
     const cmsUInt32Number flags = cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA;
     cmsHPROFILE from = into ? profile : m_profile;
     cmsHPROFILE to = into ? m_profile : profile;
-    cmsHTRANSFORM made =
-        isRgb(*lcms, profile) ? lcms->cmsCreateTransform(from, TYPE_BGRA_8, to, TYPE_BGRA_8,
-                                                         INTENT_RELATIVE_COLORIMETRIC, flags)
-                              : nullptr;
+    cmsHTRANSFORM made = isRgb(*lcms, profile)
+                             ? lcms->cmsCreateTransform(from, TYPE_BGRA_8, to, TYPE_BGRA_8,
+                                                        INTENT_RELATIVE_COLORIMETRIC, flags)
+                             : nullptr;
     lcms->cmsCloseProfile(profile);
     if (!made)
         return nullptr;

@@ -99,10 +99,14 @@ HeifColour heifColourOf(const heif_image_handle* handle)
         nclx, heif().heif_nclx_color_profile_free);
     if (error.code != heif_error_Ok || !nclx)
         return {};
+    // Encoders give a thumbnail a box that names nothing: the primary image's colour stands.
+    if (nclx->color_primaries == heif_color_primaries_unspecified &&
+        nclx->transfer_characteristics == heif_transfer_characteristic_unspecified)
+        return {};
     // libheif applies the nclx range while converting to RGB: its samples are full range.
-    std::optional<HdrSource> hdr = hdrSourceFromNclx(
-        nclx->transfer_characteristics, nclx->color_primaries, true,
-        std::max(heif().heif_image_handle_get_luma_bits_per_pixel(handle), 8));
+    std::optional<HdrSource> hdr =
+        hdrSourceFromNclx(nclx->transfer_characteristics, nclx->color_primaries, true,
+                          std::max(heif().heif_image_handle_get_luma_bits_per_pixel(handle), 8));
     return {hdr ? QColorSpace() : nclxColorSpace(*nclx), hdr};
 }
 
