@@ -54,10 +54,15 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     m_quit = [] { QApplication::quit(); };
 
     connect(&m_state, &AppState::currentImageChanged, this, [this] {
+        const ZoomableImageView* before = m_zoom;
         syncZoomSurface();
         setFocus(Qt::OtherFocusReason);
         m_state.showStatusBarTemporarily();
-        refresh();
+        // A new surface needs its place; otherwise the step's first signal laid everything out.
+        if (m_zoom != before)
+            refresh();
+        else
+            refreshIfChanged();
     });
     // A neighbour decoded ahead gets its fitted copy ahead too: a step then only paints.
     connect(&m_state, &AppState::preloadedImagesChanged, this,
@@ -103,7 +108,7 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     for (auto signal : {&AppState::imageFilesChanged, &AppState::currentIndexChanged,
                         &AppState::overlayModeChanged, &AppState::showThumbnailBarChanged,
                         &AppState::currentURLChanged, &AppState::decodeFailureChanged})
-        connect(&m_state, signal, this, &ImageViewer::refresh);
+        connect(&m_state, signal, this, &ImageViewer::refreshIfChanged);
 
     syncZoomSurface();
     refresh();
@@ -234,8 +239,31 @@ void ImageViewer::refreshNavigator()
     }
 }
 
+// A step sets every field before it tells of any, so the first of its signals finds all
+// that the layout reads already changed and the others find nothing new.
+void ImageViewer::refreshIfChanged()
+{
+    const auto& image = m_state.currentImage();
+    const auto& preview = m_state.currentPreview();
+    // The picture itself: the navigator takes its shape.
+    const qint64 picture = image ? image->cacheKey() : preview ? preview->image.cacheKey() : 0;
+    RefreshInputs inputs{picture,
+                         image.has_value(),
+                         m_state.currentURL(),
+                         m_state.decodeFailure(),
+                         m_state.overlayMode(),
+                         m_state.showThumbnailBar(),
+                         m_state.currentIndex(),
+                         m_state.imageFiles().size()};
+    if (m_refreshedFor == inputs)
+        return;
+    m_refreshedFor = std::move(inputs);
+    refresh();
+}
+
 void ImageViewer::refresh()
 {
+    ++m_refreshCount;
     const bool hasImage = m_state.hasPicture();
     m_empty->setVisible(!hasImage);
     if (const auto& url = m_state.currentURL(); url && !hasImage) {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "base/TestAccess.h"
+#include "imaging/DecodeFailure.h"
 #include "state/Modes.h"
 #include "viewer/InputDelay.h"
 
+#include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class AppState;
 class QKeyEvent;
@@ -57,6 +60,7 @@ private:
     void toggleFullScreen();
     void cycleOverlay();
     void refresh();
+    void refreshIfChanged();
     void refreshStatusBar();
     void refreshNavigator();
     void layoutChildren();
@@ -76,4 +80,19 @@ private:
     // The step pending is made of a held key's repeats alone: letting go calls it off.
     bool m_pendingFromRepeats = false;
     QTimer* m_prepareAfterResize = nullptr;
+
+    // What the last refresh read from the model.
+    struct RefreshInputs {
+        qint64 picture = 0;
+        bool hasWholeImage = false;
+        std::optional<QUrl> url;
+        imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+        OverlayMode overlay = OverlayMode::none;
+        bool showStrip = false;
+        qint64 index = -1;
+        qsizetype count = 0;
+        bool operator==(const RefreshInputs&) const = default;
+    };
+    std::optional<RefreshInputs> m_refreshedFor;
+    int m_refreshCount = 0;
 };

@@ -77,6 +77,8 @@ struct TestAccess {
     {
         viewer.m_quit = std::move(quit);
     }
+    // How often the viewer laid itself out again.
+    static int refreshCount(const ImageViewer& viewer) { return viewer.m_refreshCount; }
     // None while no image is shown.
     static ZoomableImageView* zoomView(const ImageViewer& viewer) { return viewer.m_zoom; }
 

@@ -135,6 +135,23 @@ private Q_SLOTS:
         QVERIFY(f.viewer->hasFocus());
     }
 
+    // A step tells of its new index, file and picture; the viewer lays itself out once for
+    // all three, and a change the step did not make still reaches the screen.
+    void aStepLaysTheViewerOutOnce()
+    {
+        Fixture f;
+        const auto urls = f.files(3);
+        f.state.openFile(urls[0]);
+        QTRY_VERIFY(!f.state.isDecodingAhead(1));
+        const int before = TestAccess::refreshCount(*f.viewer);
+        f.press(Qt::Key_Right);
+        QCOMPARE(f.state.currentIndex(), 1);
+        QCOMPARE(TestAccess::refreshCount(*f.viewer), before + 1);
+        QCOMPARE(f.statusText().left(5), QStringLiteral("2 / 3"));
+        f.state.setShowThumbnailBar(!f.state.showThumbnailBar());
+        QCOMPARE(TestAccess::refreshCount(*f.viewer), before + 2);
+    }
+
     void keysThatWaitedBehindASlowStepBecomeOne()
     {
         Fixture f;
