@@ -46,8 +46,21 @@ ViewerProcess::ViewerProcess(const Settings& settings, const QString& file)
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setReadChannel(QProcess::StandardError);
     QObject::connect(&m_process, &QProcess::readyReadStandardError, [this] { readTrace(); });
+    m_viewer = settings.viewer;
     m_startMono = monotonicMs();
     m_process.start(settings.viewer, {file});
+}
+
+double ViewerProcess::handOver(const QString& file)
+{
+    QProcess second;
+    second.setProcessEnvironment(m_process.processEnvironment());
+    second.setStandardOutputFile(QProcess::nullDevice());
+    second.setStandardErrorFile(QProcess::nullDevice());
+    second.start(m_viewer, {file});
+    if (!second.waitForFinished(30000) || second.exitCode() != 0)
+        return -1;
+    return monotonicMs();
 }
 
 ViewerProcess::~ViewerProcess()

@@ -36,12 +36,16 @@ public:
     double peakRssMb() const;
     // Finds the window, gives it this size at the top left corner and the keyboard focus.
     bool placeWindow(int width, int height);
+    // A second launch on file, as a file manager would start one: it hands the file to this
+    // viewer and ends. The monotonic clock when it ended; negative when it failed.
+    double handOver(const QString& file);
 
 private:
     void readTrace();
 
     QTemporaryDir m_home;
     QProcess m_process;
+    QString m_viewer;
     double m_startMono = 0;
     QByteArray m_pending;
     std::vector<TraceLine> m_lines;

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPromise>
 
 #include <atomic>
@@ -56,20 +57,25 @@ bool hasPreview(ImageType type)
 }
 
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the
-// whole picture, otherwise the whole picture or nothing.
-std::pair<std::optional<QImage>, QSize> decodeWithin(Early& e, const QString& path,
-                                                     const QSize& bounds)
+// whole picture (with the whole one's size), otherwise the whole picture or nothing; in the
+// colours of this screen profile (null: sRGB).
+std::pair<std::optional<QImage>, QSize>
+decodeWithin(const QString& path, const QSize& bounds, const std::atomic<bool>* cancelled,
+             std::shared_ptr<const DisplayProfile> screen)
 {
     detail::DecodeOptions options;
     options.bounds = bounds;
     options.standIn = true;
-    options.cancelled = &e.cancelled;
-    options.screen = e.screen;
+    options.cancelled = cancelled;
+    options.screen = std::move(screen);
     QSize full;
     options.fullSize = &full;
     std::optional<QImage> image = detail::decodeFile(path, options);
     return {std::move(image), full};
 }
+
+// Files from this size on decode in more than a frame's time, whatever their type.
+constexpr qint64 kSlowDecodeBytes = 512 * 1024;
 
 // Whether the pictures were made for the screen profile the process has now.
 bool forTheScreen(const Early& e)
@@ -95,7 +101,7 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
     const QSize bounds =
         hasPreview(type) && previewBounds && !e.cancelled ? previewBounds() : QSize();
     if (!bounds.isEmpty()) {
-        auto [image, full] = decodeWithin(e, path, bounds);
+        auto [image, full] = decodeWithin(path, bounds, &e.cancelled, e.screen);
         std::unique_lock lock(e.mutex);
         e.previewPending = false;
         const bool previewed = image && full.isValid();
@@ -135,6 +141,23 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
 }
 
 } // namespace
+
+std::optional<Preview> decodePreview(const QString& path, const QSize& bounds,
+                                     const std::atomic<bool>* cancelled)
+{
+    if (bounds.isEmpty() || !hasPreview(detectImageType(path)))
+        return std::nullopt;
+    auto [image, full] = decodeWithin(path, bounds, cancelled, displayProfile());
+    // Without a full size the decoder gave the whole picture: no preview of it.
+    if (!image || !full.isValid() || (cancelled && cancelled->load()))
+        return std::nullopt;
+    return Preview{std::move(*image), full};
+}
+
+bool decodesSlowly(const QString& path)
+{
+    return QFileInfo(path).size() >= kSlowDecodeBytes;
+}
 
 EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds,
                          std::function<QByteArray()> screenProfile)

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,17 @@ struct Preview {
     // The size of the whole upright picture.
     QSize fullSize;
 };
+
+// A preview of the file fitted into bounds (in pixels), where its type gives one far sooner
+// than the whole picture: a JPEG scaled in the DCT, a HEIF file's own thumbnail, a camera's
+// preview. None for other types, for a picture no larger than bounds, or once *cancelled turns
+// true. Safe from any thread.
+std::optional<Preview> decodePreview(const QString& path, const QSize& bounds,
+                                     const std::atomic<bool>* cancelled = nullptr);
+
+// Whether the whole picture of this file is worth decoding away from the user-interface
+// thread: a file this large takes longer to decode than a frame lasts.
+bool decodesSlowly(const QString& path);
 
 // The image named on the command line, decoded on a thread of its own while Qt, the window and
 // the fonts start: a JPEG from the top of main, other types once the application object exists

@@ -3,6 +3,7 @@
 #include "state/FolderSession.h"
 #include "state/PointerMonitor.h"
 #include "state/PreloadCache.h"
+#include "state/ShownDecode.h"
 
 #include <QPointer>
 #include <QSettings>
@@ -51,7 +52,8 @@ template <typename T> bool assign(T& field, const T& value)
 
 AppState::AppState(imaging::EarlyDecode* early, QObject* parent)
     : QObject(parent), m_early(early), m_preloads(new PreloadCache(this)),
-      m_folder(new FolderSession(this)), m_fileRotation(new FileRotation(this))
+      m_folder(new FolderSession(this)), m_fileRotation(new FileRotation(this)),
+      m_shownDecode(new ShownDecode(this))
 {
     m_hideStatusBarTask = new QTimer(this);
     m_hideStatusBarTask->setSingleShot(true);
@@ -63,6 +65,10 @@ AppState::AppState(imaging::EarlyDecode* early, QObject* parent)
     connect(m_folder, &FolderSession::changed, this, &AppState::refreshFolder);
     connect(m_preloads, &PreloadCache::imagesChanged, this, &AppState::preloadedImagesChanged);
     connect(m_fileRotation, &FileRotation::finished, this, &AppState::rewriteFinished);
+    connect(m_shownDecode, &ShownDecode::previewDecoded, this, &AppState::shownPreviewDecoded);
+    connect(m_shownDecode, &ShownDecode::wholeDecoded, this, [this](const ShownDecode::Whole& w) {
+        shownWholeDecoded(w.url, {w.image, std::nullopt, w.failure, w.stamp});
+    });
 
     QPointer<AppState> self(this);
     auto* monitor = new PointerMonitor(

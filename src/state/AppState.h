@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QRectF>
+#include <QSize>
 #include <QUrl>
 #include <optional>
 #include <utility>
@@ -22,6 +23,7 @@ class QTimer;
 class FolderSession;
 class PointerMonitor;
 class PreloadCache;
+class ShownDecode;
 struct TestAccess;
 
 // The one model of what the viewer shows. Widget-free: widgets read it, call it and
@@ -122,9 +124,18 @@ public:
     // neighbour decoded ahead in the background is ready. A folder opens its first image.
     void openFile(const QUrl& url);
     // Nothing tells of the new file (title, position, status) before its picture is at hand.
+    // A file that decodes slowly and is not at hand is decoded in the background: the picture
+    // on screen and everything that tells of it stay until the new file's preview, or its
+    // whole picture, is there; meanwhile steps count from the file on its way.
     void nextImage();
     void previousImage();
     void goToImage(qint64 index);
+    // delta positions on from the file shown or on its way, with wrap-around as nextImage.
+    void stepBy(qint64 delta);
+    // The position of the file shown, or of the one on its way to the screen.
+    qint64 targetIndex() const;
+    // The size in pixels of the view the picture is fitted into: previews are decoded for it.
+    void setViewPixels(const QSize& size) { m_viewPixels = size; }
     void reloadCurrentImage();
     // The screen's colour profile changed (imaging::setDisplayProfile): the shown picture is
     // decoded again for it in the background and replaces the old one when done; the
@@ -196,6 +207,11 @@ private:
     void rewriteTurnedFile();
     void rewriteFinished(const QUrl& url, int quarterTurns, const FileRotation::Result& result);
     void openFolder(const QUrl& folder);
+    // The shown file, the list and its position, assigned together and then told: the title
+    // never pairs a name with a position that is not its own.
+    void assignPlace(const std::optional<QUrl>& url, const QList<QUrl>& files, qint64 position);
+    // Lists the folder of the file shown, places it there and decodes its neighbours ahead.
+    void placeInFolder(const QUrl& url);
     // Shows the file at position index of imageFiles, which must be in range.
     void loadCurrentImage();
     // Decodes the file on this thread, recording why it failed and which version it read.
@@ -207,7 +223,22 @@ private:
     // The early decode's result for the file, or a decode on this thread.
     std::optional<QImage> decodeShown(const QString& path, imaging::DecodeFailure* failure);
     void clearShownFile();
+    // What a step puts on screen: the whole picture, or a preview of it until it follows.
+    struct ShownPicture {
+        std::optional<QImage> image;
+        std::optional<imaging::Preview> preview;
+        imaging::DecodeFailure failure = imaging::DecodeFailure::none;
+        std::optional<base::FileStamp> stamp;
+    };
     void showPosition(qint64 index);
+    // Shows the picture as the file at index; copiesChanged: the preloaded copies changed.
+    void commitPosition(qint64 index, const ShownPicture& picture, bool copiesChanged);
+    // Shows url, opened in its folder, with the picture.
+    void commitOpen(const QUrl& url, const ShownPicture& picture);
+    void shownPreviewDecoded(const QUrl& url, const imaging::Preview& preview);
+    void shownWholeDecoded(const QUrl& url, const ShownPicture& picture);
+    // The first picture of the file on its way: it goes on screen as the shown file.
+    void commitArrival(const QUrl& url, const ShownPicture& picture);
     void takePendingStep();
     // The next and the previous position's files; one when the folder holds two.
     QList<QUrl> neighbourUrls() const;
@@ -250,6 +281,10 @@ private:
     PreloadCache* m_preloads = nullptr;
     FolderSession* m_folder = nullptr;
     FileRotation* m_fileRotation = nullptr;
+    ShownDecode* m_shownDecode = nullptr;
+    // The file on its way came from openFile, not from a step within the folder.
+    bool m_pendingOpen = false;
+    QSize m_viewPixels;
     // The picture on screen when the rewrite under way began.
     qint64 m_rewrittenViewKey = 0;
     qint64 m_pendingStep = 0;

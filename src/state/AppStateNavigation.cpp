@@ -3,10 +3,13 @@
 // with them.
 #include "state/AppState.h"
 
+#include "base/FrameTrace.h"
 #include "imaging/ImageService.h"
+#include "state/EarlyListing.h"
 #include "state/FolderListing.h"
 #include "state/FolderSession.h"
 #include "state/PreloadCache.h"
+#include "state/ShownDecode.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -18,14 +21,52 @@ void AppState::openFile(const QUrl& url)
         openFolder(url);
         return;
     }
+    // A file handed over while a picture is on screen: that picture stays until the new one is
+    // at hand, and the window goes on answering meanwhile.
+    if (hasPicture() && imaging::decodesSlowly(url.toLocalFile())) {
+        m_pendingOpen = true;
+        m_shownDecode->start(url, m_viewPixels);
+        return;
+    }
+    m_shownDecode->cancel();
+    m_pendingOpen = false;
     // Read first: the picture decoded at start is finished meanwhile.
     const MetadataRows metadata = imaging::extractMetadata(url.toLocalFile());
-    setCurrentURL(url);
+    const std::optional<QFuture<void>> listing =
+        folder::detail::earlyListingUnderWay(QFileInfo(url.toLocalFile()).path());
+    if (listing) {
+        // A big folder is still being read: the picture goes on screen first, under its name
+        // alone, and its position follows with the listing.
+        assignPlace(url, {}, 0);
+    } else {
+        const FolderSession::Listing place = FolderSession::list(url);
+        assignPlace(url, place.files, place.position);
+    }
     showDecoded(url);
     setRotation(0);
-    loadDirectory(url);
+    if (listing) {
+        setMetadata(metadata);
+        applyDisplayMode();
+        auto* watcher = new QFutureWatcher<void>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, url] {
+            watcher->deleteLater();
+            if (m_currentURL == url && m_imageFiles.isEmpty())
+                placeInFolder(url);
+        });
+        watcher->setFuture(*listing);
+        return;
+    }
     setMetadata(metadata);
     applyDisplayMode();
+    preloadAdjacentImages();
+    watchShownFolder();
+}
+
+void AppState::placeInFolder(const QUrl& url)
+{
+    loadDirectory(url);
+    if (base::FrameTrace::isOn())
+        base::FrameTrace::note("listed", windowTitle());
     preloadAdjacentImages();
     watchShownFolder();
 }
@@ -49,8 +90,26 @@ void AppState::openFolder(const QUrl& folder)
 void AppState::loadDirectory(const QUrl& openedFile)
 {
     const FolderSession::Listing listing = FolderSession::list(openedFile);
-    setImageFiles(listing.files);
-    setCurrentIndex(listing.position);
+    assignPlace(m_currentURL, listing.files, listing.position);
+}
+
+void AppState::assignPlace(const std::optional<QUrl>& url, const QList<QUrl>& files,
+                           qint64 position)
+{
+    const bool urlChanged = m_currentURL != url;
+    const bool filesChanged = m_imageFiles != files;
+    const bool indexChanged = m_currentIndex != position;
+    m_currentURL = url;
+    m_imageFiles = files;
+    m_currentIndex = position;
+    if (filesChanged)
+        Q_EMIT imageFilesChanged();
+    if (indexChanged)
+        Q_EMIT currentIndexChanged();
+    if (urlChanged)
+        Q_EMIT currentURLChanged();
+    if (urlChanged || filesChanged || indexChanged)
+        Q_EMIT windowTitleChanged();
 }
 
 std::optional<QImage> AppState::decodeShown(const QString& path, imaging::DecodeFailure* failure)
@@ -121,23 +180,28 @@ void AppState::clearShownFile()
 
 void AppState::nextImage()
 {
-    const qint64 count = m_imageFiles.size();
-    if (count < 2)
-        return;
-    showPosition((m_currentIndex + 1) % count);
+    stepBy(1);
 }
 
 void AppState::previousImage()
 {
+    stepBy(-1);
+}
+
+void AppState::stepBy(qint64 delta)
+{
     const qint64 count = m_imageFiles.size();
     if (count < 2)
         return;
-    showPosition((m_currentIndex - 1 + count) % count);
+    const qint64 from = targetIndex();
+    const qint64 target = ((from + delta) % count + count) % count;
+    if (target != from)
+        showPosition(target);
 }
 
 void AppState::goToImage(qint64 index)
 {
-    if (index < 0 || index >= m_imageFiles.size() || index == m_currentIndex)
+    if (index < 0 || index >= m_imageFiles.size() || index == targetIndex())
         return;
     showPosition(index);
 }
@@ -152,13 +216,7 @@ void AppState::requestStep(qint64 delta)
 void AppState::takePendingStep()
 {
     m_stepQueued = false;
-    const qint64 delta = std::exchange(m_pendingStep, 0);
-    const qint64 count = m_imageFiles.size();
-    if (count < 2)
-        return;
-    const qint64 target = ((m_currentIndex + delta) % count + count) % count;
-    if (target != m_currentIndex)
-        showPosition(target);
+    stepBy(std::exchange(m_pendingStep, 0));
 }
 
 void AppState::loadCurrentImage()
@@ -167,68 +225,6 @@ void AppState::loadCurrentImage()
     if (m_currentIndex < 0 || m_currentIndex >= m_imageFiles.size())
         return;
     showPosition(m_currentIndex);
-}
-
-void AppState::showPosition(qint64 index)
-{
-    const QUrl url = m_imageFiles.at(index);
-    // Before a decode allocates: what is no longer the new position's neighbour goes, so that
-    // at most three pictures are held however fast the steps come.
-    QList<QUrl> kept = neighbourUrls(index);
-    kept.append(url);
-    bool copiesChanged = m_preloads->keepOnly(kept);
-    std::optional<QImage> image;
-    std::optional<base::FileStamp> stamp;
-    if (auto taken = m_preloads->take(url)) {
-        copiesChanged = true;
-        image = taken->first;
-        stamp = taken->second;
-    } else if (auto awaited = m_preloads->await(url)) {
-        image = awaited->first;
-        stamp = awaited->second;
-    }
-    imaging::DecodeFailure failure = imaging::DecodeFailure::none;
-    if (!image) {
-        // Read before decoding: a rewrite during the decode then shows up as a change.
-        stamp = base::FileStamp::of(url.toLocalFile());
-        image = imaging::decodeImage(url.toLocalFile(), &failure);
-    }
-    // The picture shown so far stays at hand when it becomes a neighbour: no decode again.
-    if (m_currentURL && m_currentImage && m_shownStamp && *m_currentURL != url &&
-        neighbourUrls(index).contains(*m_currentURL)) {
-        m_preloads->insert(*m_currentURL, *m_currentImage, m_shownStamp);
-        copiesChanged = true;
-    }
-    // Everything that describes the new file is assigned first and told after, so that a step
-    // is one change of the title, of the picture and of the copies held.
-    const bool indexChanged = std::exchange(m_currentIndex, index) != index;
-    const bool urlChanged = m_currentURL != url;
-    m_currentURL = url;
-    const bool hadPreview = std::exchange(m_currentPreview, std::nullopt).has_value();
-    const bool imageChanged =
-        hadPreview || m_currentImage.has_value() != image.has_value() ||
-        (image && m_currentImage->cacheKey() != image->cacheKey());
-    m_currentImage = image;
-    const bool failureChanged = std::exchange(m_decodeFailure, failure) != failure;
-    const bool rotationChanged = std::exchange(m_rotation, 0.0) != 0.0;
-    m_shownStamp = stamp;
-    m_metadata = imaging::extractMetadata(url.toLocalFile());
-    if (indexChanged)
-        Q_EMIT currentIndexChanged();
-    if (urlChanged)
-        Q_EMIT currentURLChanged();
-    if (indexChanged || urlChanged)
-        Q_EMIT windowTitleChanged();
-    if (imageChanged)
-        Q_EMIT currentImageChanged();
-    if (failureChanged)
-        Q_EMIT decodeFailureChanged();
-    if (rotationChanged)
-        Q_EMIT this->rotationChanged();
-    Q_EMIT metadataChanged();
-    noteCopiesChanged(copiesChanged);
-    preloadAdjacentImages();
-    watchShownFolder();
 }
 
 void AppState::reloadCurrentImage()
@@ -289,7 +285,7 @@ bool AppState::isDecodingAhead(qint64 delta) const
     const qint64 count = m_imageFiles.size();
     if (count < 2)
         return false;
-    const qint64 index = ((m_currentIndex + delta) % count + count) % count;
+    const qint64 index = ((targetIndex() + delta) % count + count) % count;
     return m_preloads->isDecoding(m_imageFiles.at(index));
 }
 

@@ -1,11 +1,13 @@
 #include "state/EarlyListing.h"
 
 #include "base/FileStamp.h"
+#include "base/ThreadPriority.h"
 #include "state/FolderListing.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPromise>
 
 #include <mutex>
 #include <thread>
@@ -15,13 +17,14 @@
 
 namespace {
 
-
 struct Early {
     std::mutex mutex;
     QString folder; // clean, without a trailing slash
     std::thread thread;
     base::FileStamp version; // an entry added, removed or renamed moves the folder's on
     std::optional<QList<QUrl>> files;
+    // Finishes with the listing: the window may show the file before its position is known.
+    QPromise<void> done;
 };
 
 Early& early()
@@ -54,7 +57,14 @@ EarlyListing::EarlyListing(const QString& argument)
     const std::lock_guard lock(e.mutex);
     e.folder = folder;
     e.version = *version;
-    e.thread = std::thread([&e, folder] { e.files = folder::detail::readImagesIn(folder); });
+    e.done = QPromise<void>();
+    e.done.start();
+    e.thread = std::thread([&e, folder] {
+        // The first picture is not waiting for it: the window and its decode come first.
+        base::lowerThreadPriority(base::Yield::toWindow);
+        e.files = folder::detail::readImagesIn(folder);
+        e.done.finish();
+    });
 }
 
 EarlyListing::~EarlyListing()
@@ -68,6 +78,18 @@ EarlyListing::~EarlyListing()
 }
 
 namespace folder::detail {
+
+std::optional<QFuture<void>> earlyListingUnderWay(const QString& folderPath)
+{
+    Early& e = early();
+    const std::lock_guard lock(e.mutex);
+    if (e.folder.isEmpty() || e.folder != QDir::cleanPath(folderPath))
+        return std::nullopt;
+    QFuture<void> done = e.done.future();
+    if (done.isFinished())
+        return std::nullopt;
+    return done;
+}
 
 std::optional<std::optional<QList<QUrl>>> takeEarlyListing(const QString& folderPath)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -24,5 +25,8 @@ namespace folder::detail {
 // The early listing of this folder, waited for if still under way; none when there is none, it
 // is of another folder, or the folder changed since. Taken once.
 std::optional<std::optional<QList<QUrl>>> takeEarlyListing(const QString& folderPath);
+// The early listing of this folder while it is still being read: it finishes with the
+// reading. None when it is done, or there is none of this folder.
+std::optional<QFuture<void>> earlyListingUnderWay(const QString& folderPath);
 
 } // namespace folder::detail

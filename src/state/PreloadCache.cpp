@@ -82,6 +82,17 @@ std::optional<std::pair<QImage, base::FileStamp>> PreloadCache::await(const QUrl
     return std::pair{*preload.image, *preload.stamp};
 }
 
+std::optional<PreloadCache::Handover> PreloadCache::handOver(const QUrl& url)
+{
+    const auto entry = m_underWay.constFind(url);
+    if (entry == m_underWay.cend())
+        return std::nullopt;
+    Handover handover{entry->watcher->future(), entry->cancelled};
+    // Its watcher reports to nobody now (see arrived) and goes then.
+    m_underWay.erase(entry);
+    return handover;
+}
+
 bool PreloadCache::keepOnly(const QList<QUrl>& wanted)
 {
     for (auto it = m_underWay.begin(); it != m_underWay.end();) {

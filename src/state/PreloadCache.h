@@ -23,6 +23,17 @@ class PreloadCache : public QObject {
     Q_OBJECT
 
 public:
+    // A neighbour decoded ahead, with the version of the file it was read from.
+    struct Preload {
+        std::optional<base::FileStamp> stamp;
+        std::optional<QImage> image;
+    };
+    // A decode under way given up by the cache: its result is for whoever took it.
+    struct Handover {
+        QFuture<Preload> future;
+        std::shared_ptr<std::atomic<bool>> cancelled;
+    };
+
     explicit PreloadCache(QObject* parent = nullptr);
     ~PreloadCache() override;
 
@@ -41,6 +52,8 @@ public:
     // A decode of url under way, waited for: it ends sooner than one begun afresh. None when
     // there is none, it failed, or the file changed since.
     std::optional<std::pair<QImage, base::FileStamp>> await(const QUrl& url);
+    // A decode of url under way, handed over without waiting for it: the cache forgets it.
+    std::optional<Handover> handOver(const QUrl& url);
     // Calls off the decodes of files not in wanted and drops their copies; true if copies went.
     bool keepOnly(const QList<QUrl>& wanted);
     // Starts decoding each of urls that is neither held nor on its way.
@@ -53,11 +66,6 @@ Q_SIGNALS:
     void imagesChanged();
 
 private:
-    // A neighbour decoded ahead, with the version of the file it was read from.
-    struct Preload {
-        std::optional<base::FileStamp> stamp;
-        std::optional<QImage> image;
-    };
     struct Job {
         std::shared_ptr<std::atomic<bool>> cancelled;
         QFutureWatcher<Preload>* watcher = nullptr;

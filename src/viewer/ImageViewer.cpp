@@ -25,6 +25,8 @@ constexpr int kStatusMargin = 8;
 constexpr int kNavigatorInset = 12;
 // A resize this long without another has settled.
 constexpr int kResizeSettleMs = 150;
+// Page Up and Page Down go this many images back and forward.
+constexpr int kPageStep = 10;
 
 // The first local file of a drop, if any.
 std::optional<QUrl> firstFileUrl(const QMimeData* data)
@@ -56,6 +58,12 @@ ImageViewer::ImageViewer(AppState& state, QWidget* parent) : QWidget(parent), m_
     connect(&m_state, &AppState::currentImageChanged, this, [this] {
         const ZoomableImageView* before = m_zoom;
         syncZoomSurface();
+        // A step has every field in place before it is told: the surface takes them now, so
+        // that the new picture is drawn before the key's handling returns.
+        if (before && m_zoom) {
+            m_zoom->setRotation(m_state.rotation());
+            m_zoom->applyPendingChanges();
+        }
         setFocus(Qt::OtherFocusReason);
         m_state.showStatusBarTemporarily();
         // A new surface needs its place; otherwise the step's first signal laid everything out.
@@ -352,6 +360,18 @@ void ImageViewer::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Left:
         stepByKey(event, -1);
         break;
+    case Qt::Key_Home:
+        m_state.goToImage(0);
+        break;
+    case Qt::Key_End:
+        m_state.goToImage(m_state.imageFiles().size() - 1);
+        break;
+    case Qt::Key_PageUp:
+        m_state.stepBy(-kPageStep);
+        break;
+    case Qt::Key_PageDown:
+        m_state.stepBy(kPageStep);
+        break;
     case Qt::Key_Escape:
         handleEscape();
         break;
@@ -455,6 +475,7 @@ void ImageViewer::paintEvent(QPaintEvent*)
 
 void ImageViewer::resizeEvent(QResizeEvent*)
 {
+    m_state.setViewPixels(size() * devicePixelRatioF());
     layoutChildren();
     if (m_prepareAfterResize)
         m_prepareAfterResize->start();

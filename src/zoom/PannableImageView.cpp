@@ -8,12 +8,16 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVariantAnimation>
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr double kScaleTolerance = 1e-9;
 constexpr int kFadeDurationMs = 150;
+// A frame is on screen about this long after it is painted: the fade is drawn as it will be by
+// then, so its first frame already shows the new picture coming in.
+constexpr double kFrameLeadMs = 1000.0 / 60.0;
 // A press must move further than this, in points on screen, before it becomes a drag.
 constexpr double kDragThreshold = 3.0;
 
@@ -80,7 +84,17 @@ void PannableImageView::fadeFromCurrentContent()
     m_spareSnapshot = std::exchange(m_fadeSnapshot, std::move(snapshot));
     m_fade->stop();
     m_fade->setDuration(kFadeDurationMs);
+    // Its clock starts now, with the new picture at hand, not at the animation's first tick.
+    m_fadeClock.start();
     m_fade->start();
+}
+
+double PannableImageView::fadeProgress() const
+{
+    if (m_fadeSnapshot.isNull() || !m_fadeClock.isValid())
+        return 1.0;
+    const double elapsed = double(m_fadeClock.nsecsElapsed()) / 1e6;
+    return std::clamp((elapsed + kFrameLeadMs) / kFadeDurationMs, 0.0, 1.0);
 }
 
 void PannableImageView::prepareFittedCopy(const QImage& image)
@@ -240,7 +254,7 @@ PannableImageView::Drawn PannableImageView::paintFrame(QPainter& painter, const 
     painter.fillRect(dirty, Qt::black);
     const Drawn drawn = paintImage(painter, dirty);
     if (!m_fadeSnapshot.isNull()) {
-        painter.setOpacity(1.0 - m_fade->currentValue().toDouble());
+        painter.setOpacity(1.0 - fadeProgress());
         painter.drawImage(QPointF(0, 0), m_fadeSnapshot);
         painter.setOpacity(1.0);
     }

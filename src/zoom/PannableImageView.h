@@ -3,6 +3,7 @@
 #include "base/TestAccess.h"
 #include "zoom/ScaledImageCache.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointF>
 #include <QSizeF>
@@ -76,6 +77,8 @@ private:
     // Whether the image is a preview, decoded smaller than the document it stands for.
     bool showsPreview() const { return m_image.size() != m_frameSize.toSize(); }
     QSize scaledCopySize(const QRectF& target, double dpr) const;
+    // How far the fade has come, 0 to 1, for a frame painted now.
+    double fadeProgress() const;
 
     QImage m_image;
     QSizeF m_frameSize;
@@ -89,6 +92,7 @@ private:
 
     QVariantAnimation* m_fade = nullptr;
     QImage m_fadeSnapshot;
+    QElapsedTimer m_fadeClock;
     QImage m_spareSnapshot; // the last fade's buffer, painted over by the next one
     QString m_traceLabel;
     bool m_traceStandInSeen = false;

@@ -110,6 +110,13 @@ void ZoomCoordinator::applyImage(const ZoomParameters& p)
         return;
 
     const QPointer<ZoomScrollArea> area = m_scrollArea;
+    if (!p.isAutoSizeWindow && replacesImage && area->isFitMode()) {
+        // A step in the fitted view is drawn at once, fitted already: its first frame waits for
+        // no follow-up and no second turn of the event loop. The follow-up below reports it.
+        area->updateMinMagnification();
+        area->setMagnification(area->minMagnification());
+        m_imageView->repaint();
+    }
     if (!p.isAutoSizeWindow) {
         // Stepping to another image keeps the zoom, unless fitted or below the new fit.
         m_followUps.post([this, area, savedMagnification] {

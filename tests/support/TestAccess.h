@@ -49,6 +49,7 @@ struct TestAccess {
     // PannableImageView
     static const QImage& shownImage(const PannableImageView& view) { return view.m_image; }
     static bool isFading(const PannableImageView& view) { return !view.m_fadeSnapshot.isNull(); }
+    static double fadeProgress(const PannableImageView& view) { return view.fadeProgress(); }
     static bool isScaledCopyReady(const PannableImageView& view)
     {
         return view.isScaledCopyReady();

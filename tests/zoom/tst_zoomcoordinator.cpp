@@ -12,6 +12,22 @@
 
 using namespace zoomtest;
 
+namespace {
+
+// The fade's progress as the view's first paint from now on begins.
+class FirstPaint : public QObject {
+public:
+    std::optional<double> progress;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !progress)
+            progress = TestAccess::fadeProgress(*static_cast<PannableImageView*>(watched));
+        return false;
+    }
+};
+
+} // namespace
+
 // What the window hands the surface and what the surface reports back.
 class TestZoomCoordinator : public QObject {
     Q_OBJECT
@@ -103,6 +119,25 @@ private Q_SLOTS:
         QVERIFY(TestAccess::isFading(*h.image()));
         QTRY_VERIFY_WITH_TIMEOUT(!TestAccess::isFading(*h.image()), 2000);
         QCOMPARE(h.image()->grab().toImage().pixel(500, 400), qRgb(255, 255, 255));
+    }
+
+    // A step's first frame is already on its way into the fade, and is painted before the step
+    // returns: no timer, follow-up or second turn of the event loop stands between.
+    void stepsFirstFrameIsAlreadyIntoTheFade()
+    {
+        SurfaceHarness h(solidImage(4000, 3000, Qt::black));
+        FirstPaint first;
+        h.image()->installEventFilter(&first);
+        h.view.setImage(solidImage(4000, 3000, Qt::white));
+        h.view.applyPendingChanges();
+        QVERIFY(first.progress);
+        QVERIFY2(*first.progress > 0.05 && *first.progress < 1,
+                 qPrintable(QString::number(*first.progress)));
+        QVERIFY(qRed(h.image()->grab().toImage().pixel(500, 400)) > 0);
+        // The fade still lasts its 150 ms: well before that the old picture is not gone.
+        QVERIFY(TestAccess::isFading(*h.image()));
+        QTRY_VERIFY_WITH_TIMEOUT(!TestAccess::isFading(*h.image()), 2000);
+        QCOMPARE(TestAccess::fadeProgress(*h.image()), 1.0);
     }
 
     void scrollTargetsPutThePointInPlace_data()

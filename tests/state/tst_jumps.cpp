@@ -1,0 +1,183 @@
+// Jumps onto files that are not at hand: decoded away from the window's thread, the picture and
+// the title changing together, steps meanwhile counting from the file on its way; Page Up and
+// Page Down with wrap-around; and the position of a file opened in a folder still being listed.
+#include "Folders.h"
+#include "LargePhoto.h"
+#include "imaging/decoders/Decoding.h"
+#include "state/AppState.h"
+#include "state/EarlyListing.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Every title the model shows, from now on.
+struct Titles {
+    QStringList seen;
+    explicit Titles(AppState& state)
+    {
+        QObject::connect(&state, &AppState::windowTitleChanged, &state,
+                         [this, &state] { seen.append(state.windowTitle()); });
+    }
+};
+
+// A title names a file with its own position, or names it alone.
+bool titleIsTrue(const QString& title, const QList<QUrl>& files)
+{
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString name = files[i].fileName();
+        if (title == name ||
+            title == QStringLiteral("%1 [%2/%3]").arg(name).arg(i + 1).arg(files.size()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestJumps : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_dir;
+    QList<QUrl> m_files; // img1.png .. img3.png, then img4.jpg, a large photo
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        m_files = makeFolder(m_dir, 3);
+        const QString large = m_dir.filePath(QStringLiteral("img4.jpg"));
+        QVERIFY(writeLargePhoto(large));
+        QVERIFY(imaging::decodesSlowly(large));
+        m_files.append(QUrl::fromLocalFile(large));
+    }
+
+    // The jump returns at once with everything as it was; the preview, then the whole picture,
+    // come from the background, and the title never pairs a name with another's position.
+    void jumpOntoASlowFileDecodesInTheBackground()
+    {
+        AppState state;
+        state.setViewPixels(QSize(800, 600));
+        state.openFile(m_files[0]);
+        Titles titles(state);
+        const quint64 onMainThread = imaging::detail::decodeCounts().onMainThread;
+        QElapsedTimer took;
+        took.start();
+        state.goToImage(3);
+        QVERIFY2(took.elapsed() < 50, qPrintable(QString::number(took.elapsed())));
+        QCOMPARE(state.currentURL(), m_files[0]);
+        QCOMPARE(state.windowTitle(), QStringLiteral("img1.png [1/4]"));
+        QCOMPARE(state.targetIndex(), 3);
+
+        QTRY_COMPARE_WITH_TIMEOUT(state.currentURL(), m_files[3], 20000);
+        QCOMPARE(state.windowTitle(), QStringLiteral("img4.jpg [4/4]"));
+        if (const auto& preview = state.currentPreview()) {
+            QCOMPARE(preview->fullSize, QSize(4000, 3000));
+            QVERIFY(preview->image.width() < 4000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(state.currentImage().has_value(), 20000);
+        QCOMPARE(state.currentImage()->size(), QSize(4000, 3000));
+        QVERIFY(!state.currentPreview());
+        QCOMPARE(imaging::detail::decodeCounts().onMainThread, onMainThread);
+        for (const QString& title : std::as_const(titles.seen))
+            QVERIFY2(titleIsTrue(title, m_files), qPrintable(title));
+    }
+
+    // A step while the large photo is on its way counts from it; the photo, called off, never
+    // shows. A jump back to the shown file calls the decode off too.
+    void stepsDuringTheDecodeCountFromTheFileOnItsWay()
+    {
+        AppState state;
+        state.openFile(m_files[0]);
+        state.goToImage(3);
+        state.previousImage();
+        QCOMPARE(state.currentURL(), m_files[2]);
+        QCOMPARE(state.targetIndex(), 2);
+
+        state.goToImage(3);
+        state.goToImage(2);
+        QCOMPARE(state.targetIndex(), 2);
+        QTest::qWait(1500);
+        QCOMPARE(state.currentURL(), m_files[2]);
+        QCOMPARE(state.currentIndex(), 2);
+
+        // Forward from the file on its way wraps to the first.
+        state.nextImage();
+        QCOMPARE(state.targetIndex(), 3);
+        state.nextImage();
+        QCOMPARE(state.currentURL(), m_files[0]);
+        QTest::qWait(1500);
+        QCOMPARE(state.currentURL(), m_files[0]);
+    }
+
+    // A file handed over while another is shown: the old one stays, title included, until the
+    // new one's picture is at hand; then name and position change together.
+    void handedOverSlowFileKeepsTheOldPictureMeanwhile()
+    {
+        QTemporaryDir other;
+        const auto elsewhere = makeFolder(other, 5);
+        AppState state;
+        state.openFile(elsewhere[4]);
+        Titles titles(state);
+        state.openFile(m_files[3]);
+        QCOMPARE(state.windowTitle(), QStringLiteral("img5.png [5/5]"));
+        QVERIFY(state.currentImage());
+        QTRY_COMPARE_WITH_TIMEOUT(state.windowTitle(), QStringLiteral("img4.jpg [4/4]"), 20000);
+        QCOMPARE(titles.seen, QStringList{QStringLiteral("img4.jpg [4/4]")});
+        QTRY_VERIFY_WITH_TIMEOUT(state.currentImage().has_value(), 20000);
+        QCOMPARE(state.imageFiles(), m_files);
+    }
+
+    // Ten back and forward, with wrap-around as the arrows; nothing in a folder of one.
+    void pageStepsWrapAround()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 25);
+        AppState state;
+        state.openFile(urls[2]);
+        const QList<std::pair<qint64, qint64>> steps{{-10, 17}, {10, 2}, {10, 12}, {10, 22},
+                                                    {10, 7},   {-25, 7}, {-1, 6}};
+        for (const auto& [delta, expected] : steps) {
+            state.stepBy(delta);
+            QCOMPARE(state.currentIndex(), expected);
+            QCOMPARE(state.currentURL(), urls[expected]);
+        }
+        QTemporaryDir single;
+        const auto one = makeFolder(single, 1);
+        state.openFile(one[0]);
+        state.stepBy(10);
+        QCOMPARE(state.currentURL(), one[0]);
+    }
+
+    // Opened while its big folder is still being listed: the picture may come first under its
+    // name alone; the position follows, and is never a wrong one.
+    void positionFollowsTheListing()
+    {
+        QTemporaryDir dir;
+        constexpr int kCount = 4000;
+        QList<QUrl> files;
+        for (int i = 0; i < kCount; ++i) {
+            const QString path = dir.filePath(QStringLiteral("p%1.png").arg(i, 4, 10, QChar('0')));
+            QFile(path).open(QIODevice::WriteOnly);
+            files.append(QUrl::fromLocalFile(path));
+        }
+        QImage(20, 10, QImage::Format_RGB32).save(files[1234].toLocalFile());
+        const EarlyListing listing(files[1234].toLocalFile());
+        AppState state;
+        Titles titles(state);
+        state.openFile(files[1234]);
+        QCOMPARE(state.currentImage()->width(), 20);
+        QTRY_COMPARE(state.windowTitle(), QStringLiteral("p1234.png [1235/4000]"));
+        QCOMPARE(state.imageFiles(), files);
+        for (const QString& title : std::as_const(titles.seen))
+            QVERIFY2(titleIsTrue(title, files), qPrintable(title));
+    }
+};
+
+QTEST_MAIN(TestJumps)
+#include "tst_jumps.moc"
