@@ -5,11 +5,15 @@
 #include "imaging/ImageService.h"
 #include "imaging/colour/DisplayColour.h"
 #include "state/PreloadCache.h"
+#include "state/ShownDecode.h"
 
 void AppState::redecodeForScreen()
 {
     // Decodes under way go on for nobody: their pictures are in the old profile's colours.
     noteCopiesChanged(m_preloads->keepOnly({}));
+    // A jump's decode under way starts again, in the new colours.
+    if (const std::optional<QUrl> pending = m_shownDecode->url())
+        m_shownDecode->start(*pending, m_viewPixels);
     if (!m_currentURL)
         return;
     preloadAdjacentImages();
