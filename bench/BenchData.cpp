@@ -3,6 +3,7 @@
 #include "BenchData.h"
 
 #include "CameraRaw.h"
+#include "HdrBench.h"
 
 #include <QDir>
 #include <QFile>
@@ -265,7 +266,8 @@ DataSet prepareData(const Settings& settings)
     const QSize huge = quick ? QSize(1600, 1200) : QSize(16000, 12500);
     const QSize refused(20000, 13000);
 
-    for (const char* folder : {"photos", "pngs", "camera", "huge", "refused", "heic", "raw", "jxl"})
+    for (const char* folder :
+         {"photos", "pngs", "camera", "huge", "refused", "heic", "raw", "jxl", "hdr", "sdr"})
         root.mkpath(QString::fromLatin1(folder));
     for (int i = 1; i <= photoCount; ++i)
         data.photos.append(
@@ -279,6 +281,8 @@ DataSet prepareData(const Settings& settings)
     data.heic = root.filePath(QStringLiteral("heic/photo.heic"));
     data.cameraDng = root.filePath(QStringLiteral("raw/photo.dng"));
     data.jxl = root.filePath(QStringLiteral("jxl/photo.jxl"));
+    data.hdrHeic = root.filePath(QStringLiteral("hdr/hdr.heic"));
+    data.sdrHeic = root.filePath(QStringLiteral("sdr/sdr.heic"));
 
     QFile stamp(root.filePath(QStringLiteral("stamp")));
     if (stamp.open(QIODevice::ReadOnly) && stamp.readAll() == kStamp) {
@@ -290,6 +294,9 @@ DataSet prepareData(const Settings& settings)
             data.cameraDng.clear();
         if (!QFile::exists(data.jxl) && !writeJxl(data.photos.first(), data.jxl))
             data.jxl.clear();
+        if ((!QFile::exists(data.hdrHeic) || !QFile::exists(data.sdrHeic)) &&
+            !writeHdrPair(data.photos.first(), data.hdrHeic, data.sdrHeic))
+            data.hdrHeic.clear(), data.sdrHeic.clear();
         return data;
     }
     stamp.close();
@@ -321,6 +328,8 @@ DataSet prepareData(const Settings& settings)
         data.cameraDng.clear();
     if (!writeJxl(data.photos.first(), data.jxl))
         data.jxl.clear();
+    if (!writeHdrPair(data.photos.first(), data.hdrHeic, data.sdrHeic))
+        data.hdrHeic.clear(), data.sdrHeic.clear();
     return data;
 }
 

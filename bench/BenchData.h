@@ -21,6 +21,8 @@ struct DataSet {
     QString cameraDng;   // the first photo as a camera's DNG, with a 1620 x 1080 JPEG preview
     QString jxl;         // the first photo's pixels as JPEG XL, as cjxl makes it by default
                          // (VarDCT, distance 1, effort 7); empty when cjxl is missing
+    QString hdrHeic;     // the first photo as a 10-bit PQ HEIC and as a 10-bit SDR one, each
+    QString sdrHeic;     // with a 320-pixel thumbnail (HdrBench.h); empty when not written
 };
 
 DataSet prepareData(const Settings& settings);

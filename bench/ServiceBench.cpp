@@ -1,5 +1,7 @@
 #include "ServiceBench.h"
 
+#include "HdrBench.h"
+
 #include "imaging/pixels/Histogram.h"
 #include "imaging/ImageService.h"
 #include "imaging/pixels/ScreenCopy.h"
@@ -179,6 +181,7 @@ void runServiceBench(const Settings& settings, const DataSet& data, Results& res
     thumbnails(settings, data, results);
     heicThumbnail(settings, data, results);
     jxlDecode(settings, data, results);
+    runHdrServiceBench(settings, data, results);
     if (!data.cameraDng.isEmpty()) {
         const double ms =
             medianMs(settings.repeats, [&] { imaging::makeThumbnail(data.cameraDng); });

@@ -147,6 +147,19 @@ void previewedFrames(const Settings& settings, const QString& file, const char* 
         results.set(QStringLiteral("%1_whole_frame_ms").arg(QLatin1String(name)), median(whole));
 }
 
+// What showing the HDR HEIC costs against the same photo as SDR, first frame and whole.
+void hdrRatios(const Results& results)
+{
+    for (const char* figure : {"first_frame_ms", "whole_frame_ms"}) {
+        const QString hdr = QStringLiteral("hdr_heic_%1").arg(QLatin1String(figure));
+        const QString sdr = QStringLiteral("sdr_heic_%1").arg(QLatin1String(figure));
+        if (results.has(hdr) && results.has(sdr) && results.value(sdr) > 0)
+            std::printf("  %-52s x%.2f\n",
+                        qPrintable(QStringLiteral("HDR against SDR HEIC, %1:").arg(figure)),
+                        results.value(hdr) / results.value(sdr));
+    }
+}
+
 // Holds Right over the photos, then lets go: how far the viewer goes on after the release and
 // how much memory it took on the way.
 void burst(const Settings& settings, const DataSet& data, Keyboard& keyboard, Results& results)
@@ -248,6 +261,11 @@ void runWindowBench(const Settings& settings, const DataSet& data, Results& resu
         previewedFrames(settings, data.cameraDng, "dng", results);
     if (!data.jxl.isEmpty())
         previewedFrames(settings, data.jxl, "jxl", results);
+    if (!data.hdrHeic.isEmpty() && !data.sdrHeic.isEmpty()) {
+        previewedFrames(settings, data.sdrHeic, "sdr_heic", results);
+        previewedFrames(settings, data.hdrHeic, "hdr_heic", results);
+        hdrRatios(results);
+    }
     plainReference(settings, data, results);
     burst(settings, data, keyboard, results);
     hugeFiles(settings, data, results);

@@ -32,7 +32,7 @@ set(PELU_RUNTIME_LIBRARY_PACKAGES
   "libglib2.0-0 (>= 2.31.8)" # desktop/GioLibrary: libgio-2.0.so.0
   "libjxl0.7"                # imaging/decoders/JxlLibrary: libjxl.so.0.7, libjxl_threads.so.0.7
   "libavif15"                # imaging/decoders/AvifLibrary: libavif.so.15 (with dav1d)
-  # >>> Libraries opened at run time by later changes go here (Little CMS): "liblcms2-2".
+  "liblcms2-2 (>= 2.8)"      # imaging/colour/LcmsLibrary: liblcms2.so.2
 )
 string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS ${PELU_RUNTIME_LIBRARY_PACKAGES})
 # Without them Pelu still runs: TIFF, WebP and ICO files do not open, and a Wayland session

@@ -18,6 +18,8 @@ packages=(
   libjpeg-dev libpng-dev exiv2
   # JPEG XL and AVIF sequences: headers to build against, the libraries opened at run time
   libjxl-dev libjxl0.7 libavif-dev libavif15 libdav1d6
+  # display profiles made of tables (opened at run time; the tests make profiles with it)
+  liblcms2-dev liblcms2-2
   # fixtures and desktop helpers for tests
   libheif-examples libavif-bin desktop-file-utils shared-mime-info dbus
   # packaging checks, `make deb` (dpkg-shlibdeps) and `make icons`

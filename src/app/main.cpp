@@ -3,8 +3,10 @@
 #include "app/Localization.h"
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
+#include "app/ScreenColour.h"
 #include "app/SingleInstance.h"
 #include "app/WindowFrame.h"
+#include "desktop/ScreenProfile.h"
 #include "desktop/WindowSystem.h"
 #include "imaging/support/Allocator.h"
 #include "imaging/EarlyDecode.h"
@@ -39,9 +41,9 @@ int main(int argc, char* argv[])
     imaging::keepFreedMemory();
     installMessageRouting();
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
-    // window start.
+    // window start; in the colours of the first screen's profile, read on its thread.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
-    imaging::EarlyDecode early(argument, fittedInto);
+    imaging::EarlyDecode early(argument, fittedInto, desktop::startupScreenProfile);
     const EarlyListing listing(argument);
     // Before Qt's X11 plugin takes the startup id for a window of its own.
     const desktop::ActivationToken launchToken = desktop::launchActivationToken();
@@ -66,6 +68,8 @@ int main(int argc, char* argv[])
         // Only now: a launch that handed its file over would wait for this decode to end.
         early.applicationStarted();
 
+        // Before anything is decoded here: the screen's profile, followed from now on.
+        app::ScreenColour colour(delegate.appState());
         PeluApp pelu(delegate);
         // Two neighbours decoding beside the first frame would take both cores from it.
         delegate.appState().holdPreloads(kFirstFrameWaitMs);
@@ -73,6 +77,7 @@ int main(int argc, char* argv[])
         // decoded early is finished; nothing is drawn before the photo is at hand.
         pelu.window()->show();
         desktop::activateFirstWindow(pelu.window()->windowHandle(), launchToken);
+        colour.follow(pelu.window()->windowHandle());
         delegate.openFiles(files, QDir::currentPath());
         delegate.finishLaunching();
         status = app.exec();

@@ -56,7 +56,7 @@ QImage AnimatedImage::nextFrame()
         ++m_plays;
     if (m_orientation)
         frame = orientedImage(frame, *m_orientation);
-    detail::convertToSrgb(frame);
+    detail::convertForScreen(frame, detail::DecodeOptions());
     return frame;
 }
 

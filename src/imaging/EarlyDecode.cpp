@@ -1,6 +1,7 @@
 #include "imaging/EarlyDecode.h"
 
 #include "imaging/TypeTable.h"
+#include "imaging/colour/DisplayColour.h"
 #include "imaging/decoders/Decoding.h"
 #include "base/FileStamp.h"
 #include "imaging/ImageService.h"
@@ -36,6 +37,8 @@ struct EarlyDecode::State {
     bool applicationStarted = false;
     std::atomic<bool> cancelled = false;
     bool previewShown = false;
+    // What the pictures were converted into; null for sRGB.
+    std::shared_ptr<const DisplayProfile> screen;
 };
 
 namespace {
@@ -54,14 +57,17 @@ bool hasPreview(ImageType type)
 }
 
 // The file decoded to fit bounds: a preview when the decoder could deliver it smaller than the
-// whole picture (with the whole one's size), otherwise the whole picture or nothing.
-std::pair<std::optional<QImage>, QSize> decodeWithin(const QString& path, const QSize& bounds,
-                                                     const std::atomic<bool>* cancelled)
+// whole picture (with the whole one's size), otherwise the whole picture or nothing; in the
+// colours of this screen profile (null: sRGB).
+std::pair<std::optional<QImage>, QSize>
+decodeWithin(const QString& path, const QSize& bounds, const std::atomic<bool>* cancelled,
+             std::shared_ptr<const DisplayProfile> screen)
 {
     detail::DecodeOptions options;
     options.bounds = bounds;
     options.standIn = true;
     options.cancelled = cancelled;
+    options.screen = std::move(screen);
     QSize full;
     options.fullSize = &full;
     std::optional<QImage> image = detail::decodeFile(path, options);
@@ -71,8 +77,22 @@ std::pair<std::optional<QImage>, QSize> decodeWithin(const QString& path, const 
 // Files from this size on decode in more than a frame's time, whatever their type.
 constexpr qint64 kSlowDecodeBytes = 512 * 1024;
 
-void run(Early& e, const QString& path, ImageType type, const std::function<QSize()>& previewBounds)
+// Whether the pictures were made for the screen profile the process has now.
+bool forTheScreen(const Early& e)
 {
+    const std::shared_ptr<const DisplayProfile> now = displayProfile();
+    return (now ? now->icc() : QByteArray()) == (e.screen ? e.screen->icc() : QByteArray());
+}
+
+void run(Early& e, const QString& path, ImageType type, const std::function<QSize()>& previewBounds,
+         const std::function<QByteArray()>& screenProfile)
+{
+    {
+        std::shared_ptr<const DisplayProfile> screen =
+            screenProfile ? DisplayProfile::fromIcc(screenProfile()) : displayProfile();
+        const std::lock_guard lock(e.mutex);
+        e.screen = std::move(screen);
+    }
     const bool jpeg = type == ImageType::Jpeg;
     if (!jpeg) {
         std::unique_lock lock(e.mutex);
@@ -81,7 +101,7 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
     const QSize bounds =
         hasPreview(type) && previewBounds && !e.cancelled ? previewBounds() : QSize();
     if (!bounds.isEmpty()) {
-        auto [image, full] = decodeWithin(path, bounds, &e.cancelled);
+        auto [image, full] = decodeWithin(path, bounds, &e.cancelled, e.screen);
         std::unique_lock lock(e.mutex);
         e.previewPending = false;
         const bool previewed = image && full.isValid();
@@ -102,8 +122,12 @@ void run(Early& e, const QString& path, ImageType type, const std::function<QSiz
     if (!e.finished) {
         DecodeFailure failure = DecodeFailure::none;
         std::optional<QImage> image;
-        if (!e.cancelled)
-            image = detail::decodeForDisplay(path, &failure, &e.cancelled);
+        if (!e.cancelled) {
+            detail::DecodeOptions options;
+            options.cancelled = &e.cancelled;
+            options.screen = e.screen;
+            image = detail::decodeForDisplay(path, &failure, options);
+        }
         {
             const std::lock_guard lock(e.mutex);
             e.previewPending = false;
@@ -123,7 +147,7 @@ std::optional<Preview> decodePreview(const QString& path, const QSize& bounds,
 {
     if (bounds.isEmpty() || !hasPreview(detectImageType(path)))
         return std::nullopt;
-    auto [image, full] = decodeWithin(path, bounds, cancelled);
+    auto [image, full] = decodeWithin(path, bounds, cancelled, displayProfile());
     // Without a full size the decoder gave the whole picture: no preview of it.
     if (!image || !full.isValid() || (cancelled && cancelled->load()))
         return std::nullopt;
@@ -135,7 +159,8 @@ bool decodesSlowly(const QString& path)
     return QFileInfo(path).size() >= kSlowDecodeBytes;
 }
 
-EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds)
+EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> previewBounds,
+                         std::function<QByteArray()> screenProfile)
     : m_state(std::make_unique<State>())
 {
     if (argument.isEmpty() || argument.startsWith(QLatin1Char('-')))
@@ -153,8 +178,10 @@ EarlyDecode::EarlyDecode(const QString& argument, std::function<QSize()> preview
     e.applicationStarted = QCoreApplication::instance() != nullptr;
     e.started = true;
     e.done.start();
-    e.thread = std::thread(
-        [&e, path, type, bounds = std::move(previewBounds)] { run(e, path, type, bounds); });
+    e.thread = std::thread([&e, path, type, bounds = std::move(previewBounds),
+                            profile = std::move(screenProfile)] {
+        run(e, path, type, bounds, profile);
+    });
 }
 
 EarlyDecode::~EarlyDecode()
@@ -195,7 +222,7 @@ std::optional<Preview> EarlyDecode::takePreview(const QString& path)
         return std::nullopt;
     e.changed.wait(lock, [&e] { return !e.previewPending; });
     std::optional<Preview> preview = std::exchange(e.preview, std::nullopt);
-    if (preview && base::FileStamp::of(path) != e.version)
+    if (preview && (base::FileStamp::of(path) != e.version || !forTheScreen(e)))
         return std::nullopt;
     return preview;
 }
@@ -222,8 +249,8 @@ EarlyDecode::takeResult(const QString& path)
     e.path.clear();
     e.preview.reset();
     std::optional<QImage> image = std::exchange(e.image, std::nullopt);
-    // Rewritten while it was read: decoded afresh.
-    if (base::FileStamp::of(path) != e.version)
+    // Rewritten while it was read, or made for another screen: decoded afresh.
+    if (base::FileStamp::of(path) != e.version || !forTheScreen(e))
         return std::nullopt;
     return std::pair{std::move(image), e.failure};
 }

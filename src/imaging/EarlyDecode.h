@@ -49,8 +49,11 @@ public:
     // path: as given on the command line, relative to the working directory. Nothing is started
     // for an empty path, an option or a file of no type Pelu reads. previewBounds is called on
     // the decoding thread for a JPEG or HEIF file and gives the window's size in pixels; empty when
-    // it is not known.
-    explicit EarlyDecode(const QString& path, std::function<QSize()> previewBounds = {});
+    // it is not known. screenProfile, when given, is called on the decoding thread first and
+    // gives the ICC profile of the screen the window is likely to open on (empty: none); the
+    // pictures are converted into it. Without it they go into the process's displayProfile().
+    explicit EarlyDecode(const QString& path, std::function<QSize()> previewBounds = {},
+                         std::function<QByteArray()> screenProfile = {});
     ~EarlyDecode();
     EarlyDecode(const EarlyDecode&) = delete;
     EarlyDecode& operator=(const EarlyDecode&) = delete;
@@ -60,7 +63,8 @@ public:
     void applicationStarted();
 
     // The preview decoded for this absolute path, waited for if still under way; none when
-    // there is none or it is for another file. Taken once. The whole picture then comes from
+    // there is none, it is for another file, or it was made for another screen profile than
+    // the process's displayProfile() now. Taken once. The whole picture then comes from
     // takeResult, which waits for it only once done() has finished.
     std::optional<Preview> takePreview(const QString& path);
     // Finishes once the decode has ended; a finished future when none was started.
@@ -69,7 +73,8 @@ public:
     // or for a moment at most, it waits.
     void previewShown();
     // The result for this absolute path, waited for if still under way; none when there is
-    // none, it is for another file, or the file changed since it was read. Taken once.
+    // none, it is for another file, the file changed since it was read, or it was made for
+    // another screen profile. Taken once.
     std::optional<std::pair<std::optional<QImage>, DecodeFailure>> takeResult(const QString& path);
 
     // The decode's own state, shared with its thread.

@@ -33,11 +33,9 @@ DecodeCounts& decodeCounts()
 }
 
 std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failure,
-                                       const std::atomic<bool>* cancelled)
+                                       const DecodeOptions& options)
 {
     resetSizeRefusal();
-    DecodeOptions options;
-    options.cancelled = cancelled;
     std::optional<QImage> image = decodeFile(path, options);
     if (failure) {
         if (image)
@@ -59,7 +57,9 @@ std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure,
     counts.all.fetch_add(1, std::memory_order_relaxed);
     if (onMainThread())
         counts.onMainThread.fetch_add(1, std::memory_order_relaxed);
-    return detail::decodeForDisplay(path, failure, cancelled);
+    detail::DecodeOptions options;
+    options.cancelled = cancelled;
+    return detail::decodeForDisplay(path, failure, options);
 }
 
 DecodeFailure classifyDecodeFailure(const QString& path)
@@ -85,7 +85,7 @@ std::optional<QImage> decodeAsStored(const QString& path)
 {
     detail::DecodeOptions options;
     options.upright = false;
-    options.toSrgb = false;
+    options.forScreen = false;
     return detail::decodeFile(path, options);
 }
 

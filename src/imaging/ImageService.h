@@ -18,9 +18,10 @@
 // The image service: every decode of an image file goes through here. Safe from any thread.
 namespace imaging {
 
-// Decodes the first image for display: upright, in sRGB. Nothing when the file cannot be
-// decoded (missing, truncated, hostile, too large); then *failure, when given, says why.
-// Once *cancelled turns true a JPEG decode gives up part way, with nothing.
+// Decodes the first image for display: upright, in the screen's colour space (see
+// DisplayColour.h; sRGB unless a display profile is set), HDR pictures tone-mapped onto it.
+// Nothing when the file cannot be decoded (missing, truncated, hostile, too large); then
+// *failure, when given, says why. Once *cancelled turns true a JPEG decode gives up part way, with nothing.
 std::optional<QImage> decodeImage(const QString& path, DecodeFailure* failure = nullptr,
                                   const std::atomic<bool>* cancelled = nullptr);
 

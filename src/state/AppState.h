@@ -138,6 +138,10 @@ public:
     // The size in pixels of the view the picture is fitted into: previews are decoded for it.
     void setViewPixels(const QSize& size) { m_viewPixels = size; }
     void reloadCurrentImage();
+    // The screen's colour profile changed (imaging::setDisplayProfile): the shown picture is
+    // decoded again for it in the background and replaces the old one when done; the
+    // neighbours' copies are dropped and decoded anew.
+    void redecodeForScreen();
     void preloadAdjacentImages();
     // While held, neighbours are not decoded ahead: at start the first picture has the
     // processor to itself until it is on screen. Released at the latest after timeoutMs.

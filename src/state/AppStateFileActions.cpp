@@ -6,15 +6,16 @@
 #include "desktop/Clipboard.h"
 #include "desktop/FileManager.h"
 #include "desktop/Trash.h"
+#include "imaging/colour/DisplayColour.h"
 
 #include <cmath>
 
 void AppState::copyImageToPasteboard()
 {
-    // The whole picture, never its preview.
+    // The whole picture, never its preview; other programs get sRGB, not the screen's colours.
     finishPreview();
     if (m_currentImage)
-        desktop::copyImage(*m_currentImage, m_currentURL.value_or(QUrl()));
+        desktop::copyImage(imaging::inSrgb(*m_currentImage), m_currentURL.value_or(QUrl()));
 }
 
 void AppState::revealInFinder()

@@ -1,6 +1,7 @@
 #include "thumbnailcache/ThumbnailCache.h"
 
 #include "base/ThreadPriority.h"
+#include "imaging/colour/DisplayColour.h"
 #include "imaging/pixels/Thumbnail.h"
 #include "thumbnailcache/ThumbnailStore.h"
 
@@ -17,11 +18,13 @@ namespace {
 // one made now and kept there for the next start and for the file managers.
 std::optional<QImage> storedOrMade(const QString& path)
 {
+    // Kept in sRGB, shown in the screen's colours.
     const auto fitted = [](const QImage& image) {
         constexpr int side = imaging::kThumbnailMaxPixelSize;
-        return image.width() > side || image.height() > side
-                   ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                   : image;
+        return imaging::forScreen(
+            image.width() > side || image.height() > side
+                ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                : image);
     };
     if (const std::optional<QImage> stored = thumbnailstore::read(path))
         return fitted(*stored);
@@ -128,6 +131,16 @@ void ThumbnailCache::remove(const QUrl& url)
     if (job != m_jobs.end() && job->running)
         job->stale = true;
     Q_EMIT thumbnailRemoved(url);
+}
+
+void ThumbnailCache::clear()
+{
+    m_cache.clear();
+    for (Job& job : m_jobs) {
+        if (job.running)
+            job.stale = true;
+    }
+    Q_EMIT cleared();
 }
 
 void ThumbnailCache::startQueued()

@@ -46,6 +46,9 @@ public:
     // Forgets one file's picture, after the file was rewritten. A make under way for it is
     // done again, as it may have read the old contents.
     void remove(const QUrl& url);
+    // Forgets every picture, after the screen's colour profile changed; makes under way are
+    // done again, in the new profile's colours.
+    void clear();
 
     qsizetype count() const { return m_cache.size(); }
     // The picture when the map holds it; never starts a make.
@@ -60,6 +63,8 @@ public:
 Q_SIGNALS:
     // Whoever shows this file's picture should ask for it again.
     void thumbnailRemoved(const QUrl& url);
+    // Every picture was forgotten: whoever shows any should ask again.
+    void cleared();
 
 private:
     struct Waiter {

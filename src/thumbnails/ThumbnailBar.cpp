@@ -75,6 +75,7 @@ ThumbnailBar::ThumbnailBar(AppState& state, ThumbnailCache& cache, QWidget* pare
     connect(&m_state, &AppState::currentIndexChanged, this, &ThumbnailBar::scrollToCurrent);
     connect(&m_state, &AppState::imageFilesChanged, this, &ThumbnailBar::filesChanged);
     connect(&m_cache, &ThumbnailCache::thumbnailRemoved, this, &ThumbnailBar::reloadFile);
+    connect(&m_cache, &ThumbnailCache::cleared, this, &ThumbnailBar::reloadAll);
 }
 
 ThumbnailBar::~ThumbnailBar()
@@ -177,6 +178,16 @@ void ThumbnailBar::reloadFile(const QUrl& url)
             m_cache.cancel(cell.ticket);
             requestPicture(position);
         }
+    }
+}
+
+void ThumbnailBar::reloadAll()
+{
+    for (const auto& [position, cell] : m_cells) {
+        if (!cell.asked)
+            continue;
+        m_cache.cancel(cell.ticket);
+        requestPicture(position);
     }
 }
 

@@ -64,6 +64,8 @@ private:
     void scrollToCurrent();
     void filesChanged();
     void reloadFile(const QUrl& url);
+    // Asks again for every picture asked for, keeping the old ones until the new arrive.
+    void reloadAll();
     // Makes the cells on screen or near it and drops the others.
     void syncCells();
     void requestMissing();

@@ -40,7 +40,7 @@ recommends=$(field Recommends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
 echo "Depends: $(field Depends)"
 echo "Recommends: $(field Recommends)"
 # Opened at run time, invisible to dpkg-shlibdeps.
-for package in libheif1 libraw20 libtiff6 libglib2.0-0 libjxl0.7 libavif15; do
+for package in libheif1 libraw20 libtiff6 libglib2.0-0 libjxl0.7 libavif15 liblcms2-2; do
     grep -qx "$package" <<< "$depends" && ok "Depends on $package" || fail "no Depends on $package"
 done
 for package in qt6-image-formats-plugins qt6-wayland; do
@@ -79,7 +79,7 @@ done
 # The libraries opened by name resolve where the package's Depends put them.
 cache=$(/sbin/ldconfig -p)
 for soname in libheif.so.1 libraw_r.so.20 libtiff.so.6 libgio-2.0.so.0 libjxl.so.0.7 \
-    libjxl_threads.so.0.7 libavif.so.15; do
+    libjxl_threads.so.0.7 libavif.so.15 liblcms2.so.2; do
     grep -q "^[[:space:]]*$soname " <<< "$cache" && ok "$soname resolves" ||
         fail "$soname does not resolve"
 done

@@ -37,7 +37,8 @@ set_tests_properties(app_tst_activation_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEO
 # The real program as a Wayland client of a nested weston on an X server of its own; skipped
 # (77) only where weston cannot start.
 add_test(NAME app_wayland_weston
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:pelu>)
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/app/wayland_test.sh $<TARGET_FILE:pelu>
+                 $<TARGET_FILE:pelu-test-colord>)
 set_tests_properties(app_wayland_weston PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 240
                      SKIP_RETURN_CODE 77 ENVIRONMENT "LC_ALL=C.UTF-8")
 
@@ -46,3 +47,10 @@ add_test(NAME app_file_actions_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1024x600x24"
                  bash ${CMAKE_CURRENT_SOURCE_DIR}/app/file_actions_window_test.sh $<TARGET_FILE:pelu>)
 set_tests_properties(app_file_actions_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 180 ENVIRONMENT "LC_ALL=C.UTF-8")
+# HDR pictures and display profiles in the real window: needs an X server, skipped otherwise.
+add_test(NAME app_tst_screenwindow_xvfb
+         COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:app_tst_screenwindow>)
+set_tests_properties(app_tst_screenwindow_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 300
+                     ENVIRONMENT "LC_ALL=C.UTF-8;QT_QPA_PLATFORM=xcb")
+set_tests_properties(app_tst_screenwindow PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;DISPLAY=")

@@ -137,6 +137,10 @@ struct HeifParams {
     int orientation = 1; // written as the container's own rotate/mirror boxes
     QByteArray exif{}, icc{};
     int nclxPrimaries = 0; // when non-zero, an nclx colour box with these primaries
+    int nclxTransfer = 13; // and this transfer (13 sRGB, 16 PQ, 18 HLG)
+    int nclxMatrix = 6;    // and these YCbCr coefficients (6 BT.601, 9 BT.2020), full range
+    int maxContentLight = 0; // when non-zero, a clli box with this peak in nits
+    bool lossless = false;   // lossless, 4:4:4: with matrix 0 the samples come back as written
     int bitDepth = 8;
     int thumbnailSide = 0; // when non-zero, a thumbnail of the picture this large, as encoders make
     QImage thumbnail{};    // when not null, this picture as the thumbnail instead
@@ -175,17 +179,28 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
             context.get(), params.avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder)
             .code)
         return false;
-    heif_encoder_set_lossy_quality(encoder, 95);
+    if (params.lossless) {
+        heif_encoder_set_lossless(encoder, 1);
+        heif_encoder_set_parameter_string(encoder, "chroma", "444");
+    } else {
+        heif_encoder_set_lossy_quality(encoder, 95);
+    }
     heif_image* image = makeHeifImage(source, params.bitDepth);
     if (!params.icc.isEmpty())
         heif_image_set_raw_color_profile(image, "prof", params.icc.constData(),
                                          size_t(params.icc.size()));
+    if (params.maxContentLight > 0) {
+        const heif_content_light_level level{uint16_t(params.maxContentLight), 0};
+        heif_image_set_content_light_level(image, &level);
+    }
     heif_encoding_options* options = heif_encoding_options_alloc();
     options->image_orientation = heif_orientation(params.orientation);
     heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
     if (params.nclxPrimaries) {
         nclx->color_primaries = heif_color_primaries(params.nclxPrimaries);
-        nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
+        nclx->transfer_characteristics = heif_transfer_characteristics(params.nclxTransfer);
+        nclx->matrix_coefficients = heif_matrix_coefficients(params.nclxMatrix);
+        nclx->full_range_flag = 1;
         heif_image_set_nclx_color_profile(image, nclx);
         options->output_nclx_profile = nclx;
         options->macOS_compatibility_workaround_no_nclx_profile = 0;

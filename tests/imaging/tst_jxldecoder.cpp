@@ -26,7 +26,7 @@ private:
     {
         DecodeOptions options;
         options.upright = upright;
-        options.toSrgb = srgb;
+        options.forScreen = srgb;
         return decodeJxl(path, ImageType::Jxl, options);
     }
 

@@ -3,6 +3,7 @@
 #include "state/AppState.h"
 
 #include <QClipboard>
+#include <QColorSpace>
 #include <QDBusConnection>
 #include <QMimeData>
 #include <QDesktopServices>
@@ -120,6 +121,8 @@ private Q_SLOTS:
         QTRY_VERIFY(clipboard->mimeData()->hasFormat("image/png"));
         data = clipboard->mimeData();
         QCOMPARE(data->urls(), QList<QUrl>{url});
+        // Other programs get the picture tagged as sRGB.
+        image.setColorSpace(QColorSpace(QColorSpace::SRgb));
         QCOMPARE(QImage::fromData(data->data("image/png")).convertToFormat(QImage::Format_RGB32),
                  image);
     }

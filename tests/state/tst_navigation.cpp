@@ -2,9 +2,11 @@
 #include "../support/TestAccess.h"
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
+#include "imaging/colour/DisplayColour.h"
 #include "state/AppState.h"
 #include "base/WorkPool.h"
 
+#include <QColorSpace>
 #include <QImage>
 #include <QSettings>
 #include <QSignalSpy>
@@ -279,6 +281,42 @@ private Q_SLOTS:
         QCOMPARE(state.currentImage()->size(), QSize(40, 30));
         QCOMPARE(state.rotation(), 90.0);
         QVERIFY(!state.preloadedImages().contains(urls[0]));
+    }
+
+    // A new screen profile: the shown picture is decoded again in its colours, off this thread,
+    // its rotation kept, and the neighbours decoded ahead in the old ones are replaced.
+    void aNewScreenProfileDecodesAgain()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        AppState state;
+        state.openFile(urls[0]);
+        QTRY_COMPARE(state.preloadedImages().size(), 2);
+        state.setRotation(90);
+        const QRgb before = state.currentImage()->pixel(0, 0);
+        const qint64 neighbour = state.preloadedImages().value(urls[1]).cacheKey();
+        QSignalSpy changed(&state, &AppState::currentImageChanged);
+        QVERIFY(imaging::setDisplayProfile(QColorSpace(QColorSpace::AdobeRgb).iccProfile()));
+        state.redecodeForScreen();
+        // Decoded in the background: the old picture stays until then.
+        QCOMPARE(changed.count(), 0);
+        QTRY_COMPARE(changed.count(), 1);
+        QVERIFY(imaging::displayProfile()->holds(*state.currentImage()));
+        QVERIFY(state.currentImage()->pixel(0, 0) != before);
+        QCOMPARE(state.rotation(), 90.0);
+        QTRY_COMPARE(state.preloadedImages().size(), 2);
+        QVERIFY(state.preloadedImages().value(urls[1]).cacheKey() != neighbour);
+        QVERIFY(imaging::displayProfile()->holds(state.preloadedImages().value(urls[1])));
+
+        // A step taken while the new colours are being decoded: the late picture is dropped.
+        QVERIFY(imaging::setDisplayProfile(QColorSpace(QColorSpace::DisplayP3).iccProfile()));
+        state.redecodeForScreen();
+        state.nextImage();
+        base::workPool().waitForDone();
+        QTest::qWait(50);
+        QCOMPARE(state.currentURL(), urls[1]);
+        QCOMPARE(state.currentImage()->width(), 10);
+        imaging::setDisplayProfile({});
     }
 
     void lateResultsFromAnotherFolderNeverEnterTheCache()

@@ -1,5 +1,10 @@
 #include "thumbnailcache/ThumbnailCache.h"
 
+#include "imaging/colour/DisplayColour.h"
+#include "thumbnailcache/ThumbnailStore.h"
+
+#include <QColorSpace>
+
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -154,6 +159,29 @@ private Q_SLOTS:
         QCOMPARE(removed.count(), 2);
     }
 
+    // A new screen profile: every picture is forgotten, and the one under way is made again,
+    // in the new colours; whoever shows pictures is told once.
+    void clearForgetsEverythingAndRemakesWhatIsUnderWay()
+    {
+        Maker maker;
+        ThumbnailCache cache(maker.function(), 1);
+        Answer first;
+        cache.loadThumbnail(fakeUrl(1), this, first.done());
+        QTRY_COMPARE(first.count, 1);
+        maker.hold();
+        Answer second;
+        cache.loadThumbnail(fakeUrl(2), this, second.done());
+        QTRY_COMPARE(maker.running.load(), 1);
+        QSignalSpy cleared(&cache, &ThumbnailCache::cleared);
+        cache.clear();
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(!cache.cached(fakeUrl(1)));
+        maker.gate.release(10);
+        QTRY_COMPARE(second.count, 1);
+        QCOMPARE(maker.calls.load(), 3);
+        QCOMPARE(second.image->pixel(0, 0), QColor::fromHsv(120, 255, 255).rgb());
+    }
+
     // Through the image service: a file that gives nothing is tried again on every request,
     // and once it holds a 4000 × 3000 picture gives 120 × 90.
     void failuresAreNotRemembered()
@@ -179,6 +207,38 @@ private Q_SLOTS:
         cache.loadThumbnail(url, this, answer.done());
         QTRY_COMPARE_WITH_TIMEOUT(answer.count, 1, 20000);
         QCOMPARE(answer.image.value().size(), QSize(120, 90));
+    }
+
+    // With a wide-gamut screen's profile: the strip shows the picture in the screen's colours,
+    // made now or read back from disk, while the copy kept on disk for other programs is sRGB.
+    void keptInSrgbShownInTheScreensColours()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("red.png"));
+        QImage picture(200, 100, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(path));
+        const QUrl url = QUrl::fromLocalFile(path);
+        thumbnailstore::remove(path);
+        QVERIFY(imaging::setDisplayProfile(QColorSpace(QColorSpace::AdobeRgb).iccProfile()));
+        for (const char* step : {"made", "read back"}) {
+            // A cache of its own each time: the second finds the picture only on disk.
+            ThumbnailCache cache;
+            Answer answer;
+            cache.loadThumbnail(url, this, answer.done());
+            QTRY_COMPARE_WITH_TIMEOUT(answer.count, 1, 20000);
+            QVERIFY2(answer.image, step);
+            const QImage shown = *answer.image;
+            QVERIFY2(imaging::displayProfile()->holds(shown), step);
+            QVERIFY2(std::abs(qRed(shown.pixel(10, 10)) - 219) <= 2 &&
+                         qGreen(shown.pixel(10, 10)) <= 2,
+                     step);
+            const std::optional<QImage> kept = thumbnailstore::read(path);
+            QVERIFY2(kept, step);
+            QCOMPARE(kept->pixel(10, 10), qRgb(255, 0, 0));
+        }
+        imaging::setDisplayProfile({});
+        thumbnailstore::remove(path);
     }
 };
 

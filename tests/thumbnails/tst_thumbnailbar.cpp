@@ -175,6 +175,11 @@ private Q_SLOTS:
         f.cache.remove(fileUrl(QStringLiteral("lime"), 1));
         QTRY_COMPARE(f.middleOf(1), QColor(Qt::magenta));
         QCOMPARE(f.middleOf(0), QColor(Qt::green));
+        // A new screen profile: every picture shown is made again, in the new colours.
+        f.cache.clear();
+        // They arrive one by one, the old pictures kept until then.
+        QTRY_COMPARE(f.middleOf(0), QColor(Qt::magenta));
+        QTRY_COMPARE(f.middleOf(4), QColor(Qt::magenta));
     }
 };
 

@@ -203,9 +203,11 @@ struct ToneMapper::Kernel {
 
 namespace {
 
-template <bool Hlg, bool Alpha, typename Kernel>
+template <bool Hlg, bool Alpha, bool Bgra, typename Kernel>
 void mapPixels(const Kernel& kernel, const uint8_t* samples, int width, uint8_t* out)
 {
+    constexpr int kRed = Bgra ? 2 : 0;
+    constexpr int kBlue = Bgra ? 0 : 2;
     constexpr int kStep = Alpha ? 8 : 6;
     typename Kernel::Run run;
     for (int x = 0; x < width; x += Kernel::kRun) {
@@ -222,9 +224,9 @@ void mapPixels(const Kernel& kernel, const uint8_t* samples, int width, uint8_t*
         uint8_t* pixel = out + qsizetype(x) * 4;
         in = samples + qsizetype(x) * kStep;
         for (int i = 0; i < count; ++i, pixel += 4, in += kStep) {
-            pixel[0] = kernel.encode[run.index[0][i]];
+            pixel[kRed] = kernel.encode[run.index[0][i]];
             pixel[1] = kernel.encode[run.index[1][i]];
-            pixel[2] = kernel.encode[run.index[2][i]];
+            pixel[kBlue] = kernel.encode[run.index[2][i]];
             pixel[3] = Alpha ? kernel.alpha[kernel.code(in + 6)] : 255;
         }
     }
@@ -250,27 +252,45 @@ std::array<float, 3> ToneMapper::toneMapped(uint16_t r, uint16_t g, uint16_t b) 
     return {run.light[0][0], run.light[1][0], run.light[2][0]};
 }
 
-void ToneMapper::mapRow(const uint8_t* samples, int width, bool alpha, uint8_t* out) const
+namespace {
+
+template <bool Bgra, typename Kernel>
+void mapRowAs(const Kernel& k, bool hlg, bool alpha, const uint8_t* samples, int width,
+              uint8_t* out)
 {
-    const Kernel k = kernel();
-    if (m_hlg)
-        alpha ? mapPixels<true, true>(k, samples, width, out)
-              : mapPixels<true, false>(k, samples, width, out);
+    if (hlg)
+        alpha ? mapPixels<true, true, Bgra>(k, samples, width, out)
+              : mapPixels<true, false, Bgra>(k, samples, width, out);
     else
-        alpha ? mapPixels<false, true>(k, samples, width, out)
-              : mapPixels<false, false>(k, samples, width, out);
+        alpha ? mapPixels<false, true, Bgra>(k, samples, width, out)
+              : mapPixels<false, false, Bgra>(k, samples, width, out);
 }
 
-QImage ToneMapper::map(const uint8_t* data, qsizetype stride, int width, int height,
-                       bool alpha) const
+} // namespace
+
+void ToneMapper::mapRow(const uint8_t* samples, int width, bool alpha, uint8_t* out,
+                        bool bgra) const
+{
+    const Kernel k = kernel();
+    if (bgra)
+        mapRowAs<true>(k, m_hlg, alpha, samples, width, out);
+    else
+        mapRowAs<false>(k, m_hlg, alpha, samples, width, out);
+}
+
+QImage ToneMapper::map(const uint8_t* data, qsizetype stride, int width, int height, bool alpha,
+                       bool bgra) const
 {
     if (!data || width <= 0 || height <= 0 || stride < qsizetype(width) * (alpha ? 8 : 6))
         return {};
-    QImage image(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    const QImage::Format format = bgra    ? alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32
+                                  : alpha ? QImage::Format_RGBA8888
+                                          : QImage::Format_RGBX8888;
+    QImage image(width, height, format);
     if (image.isNull())
         return {};
     for (int y = 0; y < height; ++y)
-        mapRow(data + qsizetype(y) * stride, width, alpha, image.scanLine(y));
+        mapRow(data + qsizetype(y) * stride, width, alpha, image.scanLine(y), bgra);
     return image;
 }
 

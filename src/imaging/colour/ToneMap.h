@@ -55,14 +55,18 @@ public:
     std::array<float, 3> toneMapped(uint16_t r, uint16_t g, uint16_t b) const;
 
     // `width` pixels of interleaved 16-bit little-endian samples, three or four a pixel (as
-    // libheif's RRGGBB_LE and RRGGBBAA_LE chromas), to RGBX8888 or RGBA8888, alpha straight.
-    // Samples beyond the bit depth count as its largest value.
-    void mapRow(const uint8_t* samples, int width, bool alpha, uint8_t* out) const;
+    // libheif's RRGGBB_LE and RRGGBBAA_LE chromas), to RGBX8888 or RGBA8888, alpha straight;
+    // with bgra, to the bytes of RGB32 or ARGB32 (blue first), which Qt draws and converts
+    // fastest. Samples beyond the bit depth count as its largest value.
+    void mapRow(const uint8_t* samples, int width, bool alpha, uint8_t* out,
+                bool bgra = false) const;
 
     // A whole picture of `height` rows `stride` bytes apart, as Format_RGBX8888 or
-    // Format_RGBA8888; a null image when the stride is too short for the width or the image
-    // cannot be allocated. The caller has held the size to the pixel budget.
-    QImage map(const uint8_t* data, qsizetype stride, int width, int height, bool alpha) const;
+    // Format_RGBA8888 (with bgra, Format_RGB32 or Format_ARGB32); a null image when the stride
+    // is too short for the width or the image cannot be allocated. The caller has held the
+    // size to the pixel budget.
+    QImage map(const uint8_t* data, qsizetype stride, int width, int height, bool alpha,
+               bool bgra = false) const;
 
 private:
     // The tables' addresses and the matrix, copied for each row so that the compiler need not

@@ -22,8 +22,8 @@ struct DecodeCounts {
 };
 DecodeCounts& decodeCounts();
 
-// What imaging::decodeImage does, without counting.
+// What imaging::decodeImage does, without counting, with these options.
 std::optional<QImage> decodeForDisplay(const QString& path, DecodeFailure* failure,
-                                       const std::atomic<bool>* cancelled);
+                                       const DecodeOptions& options);
 
 } // namespace imaging::detail

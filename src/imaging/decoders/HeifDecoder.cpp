@@ -4,9 +4,8 @@
 #include "imaging/ImageTypes.h"
 
 #include <QColorSpace>
-#include <QPointF>
 
-#include "imaging/colour/CicpColour.h"
+#include "imaging/decoders/HeifColour.h"
 #include "imaging/decoders/HeifLibrary.h"
 
 #include <array>
@@ -30,7 +29,6 @@ using ImagePtr = std::unique_ptr<const heif_image, decltype(&heif_image_release)
 
 // libheif checks every 'ispe' against this while reading; our own budget applies after.
 constexpr int kMaxSide = 65535;
-constexpr size_t kMaxIccBytes = 16 * 1024 * 1024;
 
 struct PrimaryImage {
     ContextPtr context{nullptr, heif().heif_context_free};
@@ -73,40 +71,6 @@ std::optional<PrimaryImage> openPrimary(const QString& path)
     heif().heif_context_set_maximum_image_size_limit(context,
                                                      int(std::min<qint64>(side, kMaxSide)));
     return primary;
-}
-
-QColorSpace nclxColorSpace(const heif_color_profile_nclx& nclx)
-{
-    // libheif gives the chromaticities of every primaries it knows.
-    return cicpColorSpace(
-        nclx.color_primaries, nclx.transfer_characteristics,
-        {QPointF(nclx.color_primary_white_x, nclx.color_primary_white_y),
-         QPointF(nclx.color_primary_red_x, nclx.color_primary_red_y),
-         QPointF(nclx.color_primary_green_x, nclx.color_primary_green_y),
-         QPointF(nclx.color_primary_blue_x, nclx.color_primary_blue_y)});
-}
-
-QColorSpace colorSpaceOf(const heif_image_handle* handle)
-{
-    const heif_color_profile_type type = heif().heif_image_handle_get_color_profile_type(handle);
-    if (type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC) {
-        const size_t size = heif().heif_image_handle_get_raw_color_profile_size(handle);
-        if (size == 0 || size > kMaxIccBytes)
-            return {};
-        QByteArray icc(qsizetype(size), Qt::Uninitialized);
-        if (heif().heif_image_handle_get_raw_color_profile(handle, icc.data()).code !=
-            heif_error_Ok)
-            return {};
-        return QColorSpace::fromIccProfile(icc);
-    }
-    heif_color_profile_nclx* nclx = nullptr;
-    const heif_error error = heif().heif_image_handle_get_nclx_color_profile(handle, &nclx);
-    // libheif may hand over a profile together with an error (unknown primaries): ours to free.
-    const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
-        nclx, heif().heif_nclx_color_profile_free);
-    if (error.code != heif_error_Ok || !nclx)
-        return {};
-    return nclxColorSpace(*nclx);
 }
 
 // The first Exif block, without the offset word that HEIF puts before the TIFF header.
@@ -159,29 +123,62 @@ const char* av1Decoder()
 
 namespace {
 
+// The 8-bit pixels libheif delivers as an image of that colour space: RGB32 where they are
+// to be converted, which Qt converts fastest.
+QImage copyPixels(const uint8_t* data, int stride, int width, int height, bool alpha,
+                  bool premultiplied, bool convert)
+{
+    const QImage::Format format = alpha ? premultiplied ? QImage::Format_RGBA8888_Premultiplied
+                                                        : QImage::Format_RGBA8888
+                                  : convert ? QImage::Format_RGB32
+                                            : QImage::Format_RGB888;
+    QImage image(width, height, format);
+    if (image.isNull())
+        return image;
+    const qsizetype rowBytes = qsizetype(width) * (alpha ? 4 : 3);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = data + qsizetype(y) * stride;
+        if (format != QImage::Format_RGB32) {
+            std::memcpy(image.scanLine(y), in, size_t(rowBytes));
+            continue;
+        }
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = qRgb(in[0], in[1], in[2]);
+    }
+    return image;
+}
+
 // One image of the file (the primary picture or its thumbnail), as 8-bit RGB(A) with the
-// colour profile attached; fallbackSpace stands in when the image names none of its own.
+// colour profile attached, for the screen when the options say so; HDR pictures are decoded
+// at full depth and tone-mapped then. fallback stands in when the image names no colour of
+// its own.
 std::optional<QImage> decodeHandle(const heif_image_handle* handle, const QString& path,
-                                   const DecodeOptions& options,
-                                   const QColorSpace& fallbackSpace = {})
+                                   const DecodeOptions& options, const HeifColour& fallback = {})
 {
     const bool alpha = heif().heif_image_handle_has_alpha_channel(handle) != 0;
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> decoding(
         heif().heif_decoding_options_alloc(), heif().heif_decoding_options_free);
     if (!decoding)
         return std::nullopt;
+    // Read before decoding, so a profile that comes with an error is freed whatever the pixels do.
+    HeifColour colour = heifColourOf(handle);
+    if (!colour.isKnown())
+        colour = fallback;
+    const bool toneMap = colour.hdr && options.forScreen;
+    // Full depth for the tone map; an 8-bit HDR picture comes as it is.
+    const bool deep = toneMap && heif().heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     decoding->ignore_transformations = options.upright ? 0 : 1;
-    decoding->convert_hdr_to_8bit = 1;
+    decoding->convert_hdr_to_8bit = deep ? 0 : 1;
     if (detectImageType(path) == ImageType::Avif)
         decoding->decoder_id = av1Decoder();
-    // Read before decoding, so a profile that comes with an error is freed whatever the pixels do.
-    QColorSpace colorSpace = colorSpaceOf(handle);
-    if (!colorSpace.isValid())
-        colorSpace = fallbackSpace;
+    const heif_chroma chroma = deep    ? alpha ? heif_chroma_interleaved_RRGGBBAA_LE
+                                               : heif_chroma_interleaved_RRGGBB_LE
+                               : alpha ? heif_chroma_interleaved_RGBA
+                                       : heif_chroma_interleaved_RGB;
     heif_image* decoded = nullptr;
-    const heif_error error = heif().heif_decode_image(
-        handle, &decoded, heif_colorspace_RGB,
-        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, decoding.get());
+    const heif_error error =
+        heif().heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, decoding.get());
     const ImagePtr result(decoded, heif().heif_image_release);
     if (error.code != heif_error_Ok || !decoded)
         return std::nullopt;
@@ -191,22 +188,22 @@ std::optional<QImage> decodeHandle(const heif_image_handle* handle, const QStrin
         heif().heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
     const int width = heif().heif_image_get_width(decoded, heif_channel_interleaved);
     const int height = heif().heif_image_get_height(decoded, heif_channel_interleaved);
-    const qsizetype rowBytes = qsizetype(width) * (alpha ? 4 : 3);
+    const qsizetype rowBytes = qsizetype(width) * (alpha ? 4 : 3) * (deep ? 2 : 1);
     if (!data || !withinPixelBudget(width, height) || stride < rowBytes)
         return std::nullopt;
-    const QImage::Format format = !alpha ? QImage::Format_RGB888
-                                  : heif().heif_image_handle_is_premultiplied_alpha(handle)
-                                      ? QImage::Format_RGBA8888_Premultiplied
-                                      : QImage::Format_RGBA8888;
-    QImage image(width, height, format);
+    QImage image;
+    if (toneMap) {
+        image =
+            toneMapHeif(decoded, data, stride, width, height, alpha, deep, *colour.hdr, options);
+    } else {
+        image = copyPixels(data, stride, width, height, alpha,
+                           heif().heif_image_handle_is_premultiplied_alpha(handle) != 0,
+                           needsScreenConversion(colour.space, options));
+        image.setColorSpace(colour.space);
+    }
     if (image.isNull())
         return std::nullopt;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), data + qsizetype(y) * stride, rowBytes);
-
-    image.setColorSpace(colorSpace);
-    if (options.toSrgb)
-        convertToSrgb(image);
+    convertForScreen(image, options);
     return image;
 }
 
@@ -246,7 +243,7 @@ std::optional<QImage> decodeThumbnail(const PrimaryImage& primary, const QString
     }
     if (!best || (!options.standIn && std::max(bestSize.width(), bestSize.height()) < needed))
         return std::nullopt;
-    std::optional<QImage> image = decodeHandle(best.get(), path, options, colorSpaceOf(handle));
+    std::optional<QImage> image = decodeHandle(best.get(), path, options, heifColourOf(handle));
     if (!image || image->size() != bestSize)
         return std::nullopt;
     if (isCheapToDecode(full)) {

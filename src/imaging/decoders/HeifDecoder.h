@@ -23,7 +23,8 @@ std::optional<HeifInfo> readHeifInfo(const QString& path);
 // The primary image of a HEIC, HEIF or AVIF file, as 8-bit RGB(A). libheif applies the
 // container's own transformations (never the Exif orientation) unless options.upright is
 // false. The colour profile (ICC, or nclx primaries and transfer) is attached, and the
-// pixels converted to sRGB when options.toSrgb. Where the file carries a thumbnail of the
+// pixels converted for the screen when options.forScreen; an HDR picture (nclx transfer PQ
+// or HLG) is then decoded at full depth and tone-mapped (HeifColour.h). Where the file carries a thumbnail of the
 // primary image large enough for options.boundingSize or options.bounds (of any size when
 // options.standIn), that is decoded instead, and options.fullSize receives the picture's size.
 std::optional<QImage> decodeHeif(const QString& path, ImageType type, const DecodeOptions& options);

@@ -18,7 +18,10 @@ namespace imaging::detail {
     X(heif_decoding_options_alloc)                                                                 \
     X(heif_decoding_options_free)                                                                  \
     X(heif_get_decoder_descriptors)                                                                \
+    X(heif_image_get_bits_per_pixel_range)                                                         \
+    X(heif_image_get_content_light_level)                                                          \
     X(heif_image_get_height)                                                                       \
+    X(heif_image_get_mastering_display_colour_volume)                                              \
     X(heif_image_get_plane_readonly)                                                               \
     X(heif_image_get_width)                                                                        \
     X(heif_image_handle_get_color_profile_type)                                                    \
@@ -38,7 +41,10 @@ namespace imaging::detail {
     X(heif_image_handle_has_alpha_channel)                                                         \
     X(heif_image_handle_is_premultiplied_alpha)                                                    \
     X(heif_image_handle_release)                                                                   \
+    X(heif_image_has_content_light_level)                                                          \
+    X(heif_image_has_mastering_display_colour_volume)                                              \
     X(heif_image_release)                                                                          \
+    X(heif_mastering_display_colour_volume_decode)                                                 \
     X(heif_nclx_color_profile_free)
 
 // The functions of libheif that the viewer calls. The library is opened on first use rather

@@ -252,7 +252,7 @@ std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& 
         *options.fullSize = turned ? stored.transposed() : stored;
     // Qt brings only 32-bit pixels to sRGB in place; 24-bit ones it converts through a
     // second full-size copy, several times slower.
-    const bool wide = !grey && options.toSrgb && space.isValid() && space != QColorSpace::SRgb;
+    const bool wide = !grey && needsScreenConversion(space, options);
     cinfo.out_color_space = grey ? JCS_GRAYSCALE : wide ? kRgb32Layout : JCS_EXT_RGB;
     jpeg_calc_output_dimensions(&cinfo);
     const int w = int(cinfo.output_width);
@@ -301,11 +301,10 @@ std::optional<QImage> decodeStream(const std::function<void(j_decompress_ptr)>& 
     // The mirrored orientations and the half turn, in place.
     if (orientation >= 2 && orientation <= 4)
         image.mirror(orientation != 4, orientation != 2);
-    if (space.isValid()) {
+    if (space.isValid())
         image.setColorSpace(space);
-        if (options.toSrgb)
-            convertToSrgb(image);
-    }
+    convertForScreen(image, options);
+    // After the conversion, which makes a new image without the old one's texts.
     if (error.endedEarly)
         markIncomplete(image);
     return image;

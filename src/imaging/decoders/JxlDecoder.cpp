@@ -102,8 +102,8 @@ std::optional<JxlPicture> decodeJxlPicture(const QString& path, const DecodeOpti
     picture.hasAlpha = reader.survey().info.alpha_bits > 0;
     if (picture.image.format() == QImage::Format_RGBA64)
         picture.hdr = reader.colour().hdr;
-    else if (options.toSrgb)
-        convertToSrgb(picture.image);
+    else
+        convertForScreen(picture.image, options);
     return picture;
 }
 
@@ -115,7 +115,10 @@ std::optional<QImage> decodeJxl(const QString& path, ImageType, const DecodeOpti
     if (!picture->hdr.isHdr())
         return std::move(picture->image);
     QImage mapped = HdrToSdr(picture->hdr).map(picture->image, picture->hasAlpha);
-    return mapped.isNull() ? std::nullopt : std::optional<QImage>(std::move(mapped));
+    if (mapped.isNull())
+        return std::nullopt;
+    convertForScreen(mapped, options);
+    return mapped;
 }
 
 } // namespace imaging::detail

@@ -49,7 +49,7 @@ struct JxlPicture {
 
 // The first frame of a JPEG XL file. Sizes are checked against the budget and the file's
 // length before anything is allocated. The stored orientation is applied when options.upright,
-// the pixels are converted to sRGB when options.toSrgb (not an HDR signal), and
+// the pixels are converted for the screen when options.forScreen (not an HDR signal), and
 // options.cancelled is read between chunks of input. libjxl 0.7 has no reduced decode worth
 // taking (its DC pass is rendered at full size, as slowly as the whole picture), so
 // options.boundingSize and options.bounds get the whole picture.
@@ -59,7 +59,7 @@ std::optional<JxlPicture> decodeJxlPicture(const QString& path, const DecodeOpti
                                            bool hdrSignal);
 
 // The picture as the type table's decode gives it: 8-bit, and for a PQ or HLG picture brought
-// to sRGB by the tone mapper (whatever options.toSrgb says: 8 bits cannot hold the signal).
+// to sRGB by the tone mapper (whatever options.forScreen says: 8 bits cannot hold the signal).
 std::optional<QImage> decodeJxl(const QString& path, ImageType type, const DecodeOptions& options);
 
 } // namespace imaging::detail

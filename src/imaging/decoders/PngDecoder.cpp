@@ -33,8 +33,7 @@ std::optional<QImage> decodePngFile(const QString& path, ImageType type,
         return decodeWithQt(path, type, options);
     if (options.upright)
         frame = orientedImage(frame, storedOrientation(path, type).shown());
-    if (options.toSrgb)
-        convertToSrgb(frame);
+    convertForScreen(frame, options);
     return frame;
 }
 

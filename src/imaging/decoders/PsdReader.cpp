@@ -298,11 +298,9 @@ std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& option
         if (header->colorMode == Cmyk && channel == 3)
             cmykToRgb(image);
     }
-    if (header->colorMode == Rgb && !icc.isEmpty()) {
+    if (header->colorMode == Rgb && !icc.isEmpty())
         image.setColorSpace(QColorSpace::fromIccProfile(icc));
-        if (options.toSrgb)
-            convertToSrgb(image);
-    }
+    convertForScreen(image, options);
     return image;
 }
 

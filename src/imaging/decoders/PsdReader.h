@@ -24,7 +24,8 @@ QString psdColorModel(int colorMode);
 
 // The flattened composite stored after the layers: greyscale, duotone (as grey), indexed,
 // RGB or CMYK; 8 or 16 bits; raw or RLE. The first extra channel is transparency when the
-// layer count says so. An embedded RGB profile is converted to sRGB when options.toSrgb.
+// layer count says so. The pixels go from an embedded RGB profile (none: sRGB) into the
+// screen's when options.forScreen.
 // The orientation is left to the caller.
 std::optional<QImage> decodePsd(const QString& path, const DecodeOptions& options);
 

@@ -108,8 +108,8 @@ std::optional<QImage> decodeWithQt(const QString& path, ImageType type,
         return std::nullopt;
     if (options.upright)
         image = orientedImage(image, storedOrientation(path, type).shown());
-    if (options.toSrgb) {
-        convertToSrgb(image);
+    if (options.forScreen) {
+        convertForScreen(image, options);
         // For the screen: Qt scales a one-bit image as one-bit, dithered to black and white.
         if (image.depth() == 1)
             image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32

@@ -168,8 +168,10 @@ std::optional<QImage> embeddedPreview(const QString& path, const OpenRaw& open,
         if (!developed || !looksAlike(*image, *developed))
             return std::nullopt;
     }
-    if (!image->colorSpace().isValid())
+    // A JPEG preview came through the JPEG decoder, converted for the screen already.
+    if (!image->colorSpace().isValid() && !(options.screen && options.screen->holds(*image)))
         image->setColorSpace(QColorSpace::SRgb);
+    convertForScreen(*image, options);
     if (options.fullSize)
         *options.fullSize = full;
     return image;
@@ -236,6 +238,7 @@ std::optional<QImage> decodeRaw(const QString& path, const DecodeOptions& option
     for (int y = 0; y < height; ++y)
         std::memcpy(image.scanLine(y), developed->data + y * rowBytes, rowBytes);
     image.setColorSpace(QColorSpace::SRgb);
+    convertForScreen(image, options);
     return image;
 }
 

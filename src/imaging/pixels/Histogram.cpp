@@ -1,5 +1,7 @@
 #include "imaging/pixels/Histogram.h"
 
+#include "imaging/colour/DisplayColour.h"
+
 #include <QColorSpace>
 
 namespace imaging {
@@ -89,8 +91,10 @@ std::optional<HistogramData> computeHistogram(const QImage& image)
     if (image.isNull() || image.width() < 1 || image.height() < 1)
         return std::nullopt;
     const QColorSpace space = image.colorSpace();
-    if (space.isValid() && space != QColorSpace::SRgb) {
-        // Decoded images are sRGB already; anything else pays for one converted copy.
+    const std::shared_ptr<const DisplayProfile> screen = displayProfile();
+    if (space.isValid() && space != QColorSpace::SRgb && !(screen && screen->holds(image))) {
+        // Decoded images are in the screen's colours already, and those are counted as shown;
+        // anything else pays for one copy converted to sRGB.
         QImage srgb = image.convertToFormat(
             image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         srgb.convertToColorSpace(QColorSpace::SRgb);

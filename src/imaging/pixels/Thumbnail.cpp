@@ -11,6 +11,8 @@ std::optional<QImage> makeThumbnail(const QString& path, int maxPixelSize)
         return std::nullopt;
     detail::DecodeOptions options;
     options.boundingSize = maxPixelSize;
+    // Kept on disk for other programs too: sRGB, HDR pictures tone-mapped onto it.
+    options.screen = nullptr;
     std::optional<QImage> image = detail::decodeFile(path, options);
     if (!image)
         return std::nullopt;

@@ -9,7 +9,7 @@ namespace imaging {
 
 constexpr int kThumbnailMaxPixelSize = 120;
 
-// A thumbnail of the picture: upright, in sRGB, its longer side at most maxPixelSize (smaller
+// A thumbnail of the picture: upright, in sRGB (HDR pictures tone-mapped), its longer side at most maxPixelSize (smaller
 // images keep their size). JPEG decodes at reduced size through libjpeg's DCT scaling. HEIF and
 // raw files give the thumbnail or camera preview they carry when it is large enough and of the
 // picture's shape (and, for a picture cheap to decode, looks like it); otherwise HEIF decodes

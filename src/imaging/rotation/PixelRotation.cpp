@@ -131,7 +131,7 @@ bool writeRotatedPixels(const QString& source, const QString& destination, int q
     if (!hasPixelWriter(type) || turns == 0 || QFileInfo::exists(destination))
         return false;
     detail::DecodeOptions options;
-    options.toSrgb = false;
+    options.forScreen = false;
     // The decode comes first: it refuses a hostile file before any reader looks further.
     const std::optional<QImage> decoded = detail::decodeFile(source, type, options);
     if (!decoded)

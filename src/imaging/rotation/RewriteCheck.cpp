@@ -61,7 +61,7 @@ std::optional<QImage> decodeStored(const QString& path, ImageType type)
     constexpr int kCheckSide = 1024;
     DecodeOptions options;
     options.upright = false;
-    options.toSrgb = false;
+    options.forScreen = false;
     options.carriedCopies = false;
     options.boundingSize = kCheckSide;
     return decodeFile(path, type, options);
@@ -70,7 +70,7 @@ std::optional<QImage> decodeStored(const QString& path, ImageType type)
 std::optional<QImage> decodeUpright(const QString& path, ImageType type)
 {
     DecodeOptions options;
-    options.toSrgb = false;
+    options.forScreen = false;
     options.carriedCopies = false;
     return decodeFile(path, type, options);
 }

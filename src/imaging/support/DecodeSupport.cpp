@@ -150,6 +150,25 @@ void convertToSrgb(QImage& image)
     image.convertToColorSpace(QColorSpace::SRgb);
 }
 
+void convertForScreen(QImage& image, const DecodeOptions& options)
+{
+    if (!options.forScreen)
+        return;
+    if (options.screen)
+        options.screen->convert(image);
+    else
+        convertToSrgb(image);
+}
+
+bool needsScreenConversion(const QColorSpace& space, const DecodeOptions& options)
+{
+    if (!options.forScreen)
+        return false;
+    if (options.screen)
+        return true;
+    return space.isValid() && space != QColorSpace(QColorSpace::SRgb);
+}
+
 QByteArray nativePath(const QString& path)
 {
     return QFile::encodeName(path);

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "imaging/colour/DisplayColour.h"
+
 #include <QImage>
 #include <QString>
 
 #include <atomic>
+#include <memory>
 
 // Shared by the decoders: the size limit, one-time library set-up and colour conversion.
 namespace imaging::detail {
@@ -12,8 +15,11 @@ namespace imaging::detail {
 struct DecodeOptions {
     // Apply the file's orientation, so the image is shown upright.
     bool upright = true;
-    // Convert an embedded colour space to sRGB.
-    bool toSrgb = true;
+    // Convert the pixels from the picture's own colour space into the screen's, and map HDR
+    // pictures onto it; otherwise colours stay as the file holds them.
+    bool forScreen = true;
+    // The screen's profile, the one set for the process unless told otherwise; null: sRGB.
+    std::shared_ptr<const DisplayProfile> screen = displayProfile();
     // When positive, a decoder may deliver a reduced image no smaller than needed for a
     // thumbnail whose longer side is this many pixels (JPEG DCT scaling, raw half size).
     int boundingSize = 0;
@@ -69,6 +75,12 @@ void quietTiffLibrary();
 
 // Converts an image carrying a colour space other than sRGB to sRGB; others are left alone.
 void convertToSrgb(QImage& image);
+// What options.forScreen asks of a decoded picture carrying its own colour space (none:
+// sRGB): into options.screen, or to sRGB without one.
+void convertForScreen(QImage& image, const DecodeOptions& options);
+// Whether a picture of this colour space needs converting for the options: 32-bit pixels
+// convert fastest, so decoders that can choose pick them then.
+bool needsScreenConversion(const QColorSpace& space, const DecodeOptions& options);
 
 // The file name as the C libraries want it.
 QByteArray nativePath(const QString& path);
