@@ -33,11 +33,15 @@ QWidget* windowToResize(ZoomScrollArea* scrollArea)
 // more when either turns out other than assumed, within a while.
 class FrameWatch : public QObject {
 public:
+    static constexpr const char* kName = "pelu-frame-watch";
+
     FrameWatch(QWidget* window, ZoomScrollArea* area, const QSizeF& image, const QSize& assumed,
                bool areaLaidOut)
         : QObject(window), m_window(window), m_area(area), m_image(image), m_assumed(assumed),
           m_areaLaidOut(areaLaidOut)
     {
+        // Found by name: without a meta-object of its own, a typed search would match any child.
+        setObjectName(QString::fromLatin1(kName));
         window->installEventFilter(this);
         QTimer::singleShot(kWatchMs, this, &QObject::deleteLater);
     }
@@ -106,7 +110,8 @@ void resizeWindowToImage(ZoomScrollArea* scrollArea, const QSizeF& image)
     // On Wayland the compositor keeps the window where it is: only its size changes.
     if (desktop::windowPositionsKnown()) {
         window->move(target.topLeft());
-        if (scrollArea && !window->findChild<FrameWatch*>(QString(), Qt::FindDirectChildrenOnly))
+        if (scrollArea && !window->findChild<QObject*>(QString::fromLatin1(FrameWatch::kName),
+                                                     Qt::FindDirectChildrenOnly))
             new FrameWatch(window, scrollArea, image, decorations, areaHasSize);
     }
 }

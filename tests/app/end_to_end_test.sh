@@ -6,7 +6,8 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Only what this script started: "kill 0" would end the whole process group, ctest included.
+trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 # A home of its own: the user's settings and Trash stay untouched.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 export XDG_RUNTIME_DIR="$work/run"

@@ -4,7 +4,8 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Only what this script started: "kill 0" would end the whole process group, ctest included.
+trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 unset QT_QPA_PLATFORM
 mkdir -p "$work/config/Pelu" "$work/pics" "$work/single"

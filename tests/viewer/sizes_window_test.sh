@@ -6,7 +6,8 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Only what this script started: "kill 0" would end the whole process group, ctest included.
+trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 export XDG_RUNTIME_DIR="$work/run" XDG_CACHE_HOME="$work/cache"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/Pelu" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
