@@ -6,14 +6,8 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-# Only what this script started: "kill 0" would end the whole process group, ctest included.
-trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-# A home of its own: the user's settings and Trash stay untouched.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
+source "$(dirname "$0")/../support/window_session.sh"
+trap window_cleanup EXIT
 conf="$XDG_CONFIG_HOME/Pelu/Pelu.conf"
 
 pics="$work/Pictures"
@@ -23,11 +17,6 @@ convert -size 150x200 xc:'#d02020' -size 150x200 xc:'#2040e0' +append "$pics/bea
 convert -size 300x200 gradient:'#20c020-#104010' "$pics/forest.png"
 convert -size 240x160 plasma:fractal -seed 7 "$pics/sky.jpg"
 
-passed=0
-failed=0
-check() { # name, condition result
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
 settle() { # waits up to 5 s for a command to succeed
     for _ in $(seq 50); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
     return 1
@@ -36,22 +25,8 @@ stored() { grep -qx "$1" "$conf"; }
 shot() { [ -n "${PELU_SHOT_DIR:-}" ] && import -window root "$PELU_SHOT_DIR/$1.png" || true; }
 
 launch() {
-    "$pelu" "$@" &
-    pid=$!
-    wid=""
-    for _ in $(seq 100); do
-        wid=$(xdotool search --onlyvisible --name 'beach' 2>/dev/null | head -n1 || true)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
-    [ -n "$wid" ] || { echo "FAILED: no window appeared"; exit 1; }
-    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    launch_window beach 100 "$@"
     sleep 0.3
-}
-quit() {
-    xdotool key --window "$wid" ctrl+q 2>/dev/null || true  # the window may be gone before the release
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    ! kill -0 "$pid" 2>/dev/null
 }
 
 launch "$pics"

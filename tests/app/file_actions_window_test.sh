@@ -5,25 +5,14 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-# Only what this script started: "kill 0" would end the whole process group, ctest included.
-trap 'for p in ${pid:-} ${paster:-}; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
-# A home of its own: the user's settings and clipboard stay untouched.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/Pelu" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
+source "$(dirname "$0")/../support/window_session.sh"
+trap 'window_cleanup ${paster:-}' EXIT
 
 pics="$work/Pictures"
 mkdir -p "$pics"
 # 24 megapixels, as a camera's photo.
 convert -size 6000x4000 gradient:'#203040-#e0c080' -quality 85 "$pics/big photo.jpg"
 
-passed=0
-failed=0
-check() { # name, condition result
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
 settle() { # waits up to 20 s for a command to succeed
     for _ in $(seq 200); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
     return 1
@@ -32,22 +21,8 @@ now() { python3 -c 'import time; print(int(time.monotonic() * 1000))'; }
 shot() { [ -n "${PELU_SHOT_DIR:-}" ] && import -window root "$PELU_SHOT_DIR/$1.png" || true; }
 
 launch() {
-    PELU_TRACE_FRAMES=1 "$pelu" "$@" 2>"$work/trace" &
-    pid=$!
-    wid=""
-    for _ in $(seq 150); do
-        wid=$(xdotool search --onlyvisible --name 'big photo' 2>/dev/null | head -n1 || true)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
-    [ -n "$wid" ] || { echo "FAILED: no window appeared"; exit 1; }
-    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    PELU_TRACE_FRAMES=1 launch_window 'big photo' 150 "$@" 2>"$work/trace"
     sleep 0.5
-}
-quit() {
-    xdotool key --window "$wid" ctrl+q 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    ! kill -0 "$pid" 2>/dev/null
 }
 clip() { xclip -selection clipboard -o -t "$1"; }
 

@@ -4,11 +4,9 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-# Only what this script started: "kill 0" would end the whole process group, ctest included.
-trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-unset QT_QPA_PLATFORM
-mkdir -p "$work/config/Pelu" "$work/pics" "$work/single"
+source "$(dirname "$0")/../support/window_session.sh"
+trap window_cleanup EXIT
+mkdir -p "$work/pics" "$work/single"
 # A window wide enough for every cell, so that the strip has nothing to scroll.
 printf '[General]\nshowThumbnailBar=true\n[Window]\ngeometry=@Rect(0 0 1024 720)\n' \
     >"$work/config/Pelu/Pelu.conf"
@@ -19,20 +17,12 @@ for i in "${!colours[@]}"; do
 done
 convert -size 300x200 xc:red "$work/single/only.png"
 
-failed=0
-check() { # name, then the command that must succeed
+# Here a check runs its command: name, then the command that must succeed.
+check() {
     if "${@:2}"; then echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }
 
-"$pelu" "$work/pics/pic1.png" &
-pid=$!
-wid=""
-for _ in $(seq 100); do
-    wid=$(xdotool search --onlyvisible --name 'pic1' 2>/dev/null | head -n1 || true)
-    [ -n "$wid" ] && break
-    sleep 0.1
-done
-[ -n "$wid" ] || { echo "FAILED: no window appeared"; exit 1; }
+launch_window pic1 100 "$work/pics/pic1.png"
 
 title() { xprop -id "$wid" _NET_WM_NAME | sed -n 's/.*= "\(.*\)"/\1/p'; }
 wait_title() {

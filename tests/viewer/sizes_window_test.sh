@@ -6,13 +6,8 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-# Only what this script started: "kill 0" would end the whole process group, ctest included.
-trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="$work/run" XDG_CACHE_HOME="$work/cache"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/Pelu" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
+source "$(dirname "$0")/../support/window_session.sh"
+trap window_cleanup EXIT
 
 pics="$work/pics"
 mkdir -p "$pics"
@@ -24,27 +19,9 @@ for i in $(seq 1 39); do
     convert -size 64x48 xc:"hsl($((i * 9)),90%,50%)" "$pics/a$(printf %02d "$i").png"
 done
 
-passed=0
-failed=0
-check() { # name, condition result
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
 launch() { # file, title
-    "$pelu" "$1" &
-    pid=$!
-    wid=""
-    for _ in $(seq 100); do
-        wid=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -n1 || true)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
-    [ -n "$wid" ] || { echo "FAILED: no window appeared"; exit 1; }
-    xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    launch_window "$2" 100 "$1"
     sleep 1
-}
-quit() {
-    xdotool key --window "$wid" ctrl+q 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 }
 pixel() { # x, y within the window: r,g,b
     import -window "$wid" "$work/shot.png"
@@ -61,7 +38,7 @@ size
 middle=$(pixel $((WIDTH / 2)) $((HEIGHT / 2))); keep actual-size
 echo "middle at 100 %: $middle"
 if is_white "$middle"; then r=0; else r=1; fi; check "a fresh view at 100 % shows the picture's middle" $r
-quit
+quit || check "quits" 1
 
 # The checked "Fit to Window" brings the fit back after the wheel zoomed in: the frame is in
 # view along the middle row when fitted, not when zoomed in.
@@ -82,7 +59,7 @@ xdotool key --window "$wid" ctrl+1
 sleep 0.8
 if frame_in_view $((HEIGHT / 2)); then r=0; else r=1; fi; check "the checked Fit to Window fits again" $r
 keep fit-again
-quit
+quit || check "quits" 1
 
 # The strip, shown with the 31st of 40 current, centres its cell at once.
 printf '[General]\ndisplayMode=fitToWindow\nshowThumbnailBar=true\n' >"$XDG_CONFIG_HOME/Pelu/Pelu.conf"
@@ -98,7 +75,7 @@ close() { # two colours within 24 per channel
     [ $(( (r1 - r2) ** 2 < 576 && (g1 - g2) ** 2 < 576 && (b1 - b2) ** 2 < 576 )) = 1 ]
 }
 if close "$cell" "$want"; then r=0; else r=1; fi; check "the strip shows the current cell when it appears" $r
-quit
+quit || check "quits" 1
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -6,6 +6,4 @@ set_tests_properties(viewer_window_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 12
 # Sizes and the strip as they look in the real window.
 add_test(NAME viewer_sizes_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1280x800x24" bash ${CMAKE_CURRENT_SOURCE_DIR}/viewer/sizes_window_test.sh $<TARGET_FILE:pelu>)
-# Reads window placement and pixels after waits: run alone, so other tests' load cannot outlast them.
-set_tests_properties(viewer_sizes_xvfb PROPERTIES RESOURCE_LOCK xvfb RUN_SERIAL TRUE TIMEOUT 120
-                     ENVIRONMENT "LC_ALL=C.UTF-8")
+set_tests_properties(viewer_sizes_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 120 ENVIRONMENT "LC_ALL=C.UTF-8")

@@ -4,31 +4,15 @@
 set -euo pipefail
 pelu="$1"
 work=$(mktemp -d)
-# Only what this script started: "kill 0" would end the whole process group, ctest included.
-trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-unset QT_QPA_PLATFORM
+source "$(dirname "$0")/../support/window_session.sh"
+trap window_cleanup EXIT
 
 mkdir -p "$work/pics"
 convert -size 300x200 xc:'#d02020' "$work/pics/shot1.png"
 convert -size 300x200 xc:'#20c020' "$work/pics/shot2.png"
 convert -size 300x200 xc:'#2040e0' "$work/pics/shot10.png"
 
-passed=0
-failed=0
-check() { # name, condition result
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); echo "ok: $1"; else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
-
-"$pelu" "$work/pics/shot1.png" &
-pid=$!
-wid=""
-for _ in $(seq 100); do
-    wid=$(xdotool search --onlyvisible --name 'shot' 2>/dev/null | head -n1 || true)
-    [ -n "$wid" ] && break
-    sleep 0.1
-done
-[ -n "$wid" ] || { echo "FAILED: no window appeared"; echo "0 passed, 1 failed"; exit 1; }
+launch_window shot 100 "$work/pics/shot1.png"
 
 title() { xprop -id "$wid" _NET_WM_NAME WM_NAME | sed -n 's/.*= "\(.*\)"/\1/p' | head -n1; }
 pixel() { # colour at the window's centre, as r,g,b
@@ -46,7 +30,6 @@ sleep 0.5
 rgb=$(pixel); echo "centre $rgb"
 [[ "$rgb" =~ ^(2[0-9][0-9]|19[0-9]),[0-4]?[0-9],[0-4]?[0-9]$ ]]; check "red image is shown" $?
 
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" Right
 wait_title 'shot2.png [2/3]'; check "right arrow steps in natural order" $?
 xdotool key --window "$wid" Left Left
