@@ -38,9 +38,7 @@ PannableImageView::PannableImageView(QWidget* parent) : QWidget(parent)
     m_fade->setEndValue(1.0);
     connect(m_fade, &QVariantAnimation::valueChanged, this, [this] { update(); });
     connect(m_fade, &QVariantAnimation::finished, this, [this] {
-        // Released, not kept for the next fade: a window-sized buffer held between steps is
-        // memory a person pays for all the time, and a fresh one costs two large-page faults.
-        m_fadeSnapshot = QImage();
+        m_spareSnapshot = std::exchange(m_fadeSnapshot, QImage());
         update();
     });
     connect(&m_scaledCopy, &ScaledImageCache::copyReady, this, [this] { update(); });
@@ -71,15 +69,19 @@ void PannableImageView::fadeFromCurrentContent()
     // Like a layer transition: freeze what is shown (a running fade included), then blend it
     // away over whatever gets drawn from now on.
     const double dpr = devicePixelRatioF();
+    // The buffer of the last fade is painted over: fresh memory for a window-sized image costs
+    // a step milliseconds in page faults.
     const QSize pixels = size() * dpr;
-    QImage snapshot =
-        imaging::newImage(pixels.width(), pixels.height(), QImage::Format_ARGB32_Premultiplied);
+    QImage snapshot = std::exchange(m_spareSnapshot, QImage());
+    if (snapshot.size() != pixels)
+        snapshot =
+            imaging::newImage(pixels.width(), pixels.height(), QImage::Format_ARGB32_Premultiplied);
     snapshot.setDevicePixelRatio(dpr);
     {
         QPainter painter(&snapshot);
         paintFrame(painter, rect());
     }
-    m_fadeSnapshot = std::move(snapshot);
+    m_spareSnapshot = std::exchange(m_fadeSnapshot, std::move(snapshot));
     m_fade->stop();
     m_fade->setDuration(kFadeDurationMs);
     // Its clock starts now, with the new picture at hand, not at the animation's first tick.

@@ -93,6 +93,7 @@ private:
     QVariantAnimation* m_fade = nullptr;
     QImage m_fadeSnapshot;
     QElapsedTimer m_fadeClock;
+    QImage m_spareSnapshot; // the last fade's buffer, painted over by the next one
     QString m_traceLabel;
     bool m_traceStandInSeen = false;
 };
