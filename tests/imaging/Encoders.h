@@ -163,39 +163,6 @@ inline QByteArray transcodeJpeg(const QByteArray& jpeg)
     return out;
 }
 
-// Bits as a codestream packs them, least significant first.
-class BitWriter {
-public:
-    void put(quint64 value, int bits)
-    {
-        for (int i = 0; i < bits; ++i, ++m_bit) {
-            if (m_bit % 8 == 0)
-                m_bytes.append('\0');
-            if (value >> i & 1)
-                m_bytes[m_bytes.size() - 1] = char(m_bytes.back() | 1 << (m_bit % 8));
-        }
-    }
-    QByteArray bytes() const { return m_bytes; }
-
-private:
-    QByteArray m_bytes;
-    int m_bit = 0;
-};
-
-// A bare codestream whose header claims this size and default metadata, then filler.
-inline QByteArray claimingSize(quint32 width, quint32 height, int filler)
-{
-    BitWriter bits;
-    bits.put(0, 1); // not a small size
-    bits.put(3, 2); // height in 30 bits
-    bits.put(height - 1, 30);
-    bits.put(0, 3); // no aspect ratio: width follows
-    bits.put(3, 2);
-    bits.put(width - 1, 30);
-    bits.put(1, 1); // default metadata: 8-bit sRGB
-    return QByteArray("\xFF\x0A", 2) + bits.bytes() + QByteArray(filler, '\0');
-}
-
 struct AvifRecipe {
     quint64 timescale = 1000;
     QList<quint64> durations{};

@@ -4,7 +4,6 @@
 #include "Encoders.h"
 #include "imaging/pixels/Orientation.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -87,6 +86,12 @@ inline QByteArray noise(QRandomGenerator& random, int size)
     for (char& byte : bytes)
         byte = char(random.bounded(256));
     return bytes;
+}
+
+// A file checked in beside the tests.
+inline QString dataFile(const QString& name)
+{
+    return QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data/") + name;
 }
 
 using testsupport::readFile;
@@ -437,27 +442,6 @@ inline QByteArray gif(const QList<QImage>& frames, int delayMs = 100)
         out.append('\0');
     }
     return out.append(';');
-}
-
-// An icon holding quadrants() at each of these square sizes, as PNG entries.
-inline QByteArray icon(const QList<int>& sides)
-{
-    QByteArray out("\0\0\1\0", 4), images;
-    out.append(char(sides.size())).append('\0');
-    for (const int side : sides) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        quadrants(side, side).save(&buffer, "png");
-        QByteArray entry(16, '\0');
-        entry[0] = entry[1] = char(side % 256);
-        qToLittleEndian<quint16>(1, entry.data() + 4);
-        qToLittleEndian<quint16>(32, entry.data() + 6);
-        qToLittleEndian<quint32>(quint32(buffer.size()), entry.data() + 8);
-        qToLittleEndian<quint32>(quint32(6 + 16 * sides.size() + images.size()), entry.data() + 12);
-        out.append(entry);
-        images.append(buffer.data());
-    }
-    return out + images;
 }
 
 // Writes the image in the family its extension names. An orientation >= 0 is stored as Exif

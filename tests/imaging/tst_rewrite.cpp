@@ -10,11 +10,6 @@ using namespace fixtures;
 
 namespace {
 
-QString dataFile(const QString& name)
-{
-    return QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data/") + name;
-}
-
 QImage argb(const QImage& image)
 {
     return image.convertToFormat(QImage::Format_ARGB32);
@@ -163,7 +158,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("turns");
         QTest::addColumn<QString>("destination");
         QVERIFY(QFile::copy(m_files["tif"], path("tif.rw2")));
-        QVERIFY(writeFile(path("sizes.ico"), icon({16, 32})));
         QVERIFY(writeFile(path("animated.gif"), gif({m_picture, m_picture.mirrored()})));
         QVERIFY(writeFile(path("taken.jpg"), "keep me") && writeFile(path("taken.png"), "keep me"));
         // Encoding a JPEG XL again would lose data, and a sequence's later frames would be lost.
@@ -182,7 +176,7 @@ private Q_SLOTS:
         add("avif-sequence", path("sequence.avif"));
         add("rw2", path("tif.rw2"));
         add("missing", path("missing.jpg"));
-        add("icon-sizes", path("sizes.ico"));
+        add("icon-sizes", dataFile("ico-sizes-16-48-32.ico"));
         add("animation", path("animated.gif"));
         add("whole-turns", m_files["png"], -4);
         add("jpg-taken", m_files["jpg"], 1, "taken.jpg");

@@ -339,24 +339,6 @@ private Q_SLOTS:
                  show(p3Red));
     }
 
-    void matrices()
-    {
-        const Matrix3 to709 = primariesConversion(Primaries::Bt2020, Primaries::Bt709);
-        const Matrix3 to2020 = primariesConversion(Primaries::Bt709, Primaries::Bt2020);
-        const Matrix3 roundTrip = multiply(to709, to2020);
-        for (size_t i = 0; i < 3; ++i) {
-            for (size_t j = 0; j < 3; ++j) {
-                QVERIFY(std::abs(to709[i][j] - reference::to709[i][j]) < 1e-4);
-                QVERIFY(std::abs(to2020[i][j] - reference::to2020[i][j]) < 1e-4);
-                QVERIFY(std::abs(roundTrip[i][j] - (i == j ? 1 : 0)) < 1e-12);
-            }
-        }
-        const Matrix3 xyz = toXyz(Primaries::Bt2020);
-        QVERIFY(std::abs(xyz[1][0] - reference::lumaR) < 1e-4);
-        QVERIFY(std::abs(xyz[1][1] - reference::lumaG) < 1e-4);
-        QVERIFY(std::abs(xyz[1][2] - reference::lumaB) < 1e-4);
-    }
-
     // Runs of every length give each pixel what it gets alone; alpha is scaled straight, and
     // samples past the bit depth read as its top code.
     void rowsAndAlpha()
