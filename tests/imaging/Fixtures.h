@@ -148,7 +148,6 @@ struct HeifParams {
     bool lossless = false;   // lossless, 4:4:4: with matrix 0 the samples come back as written
     int bitDepth = 8;
     int thumbnailSide = 0; // when non-zero, a thumbnail of the picture this large, as encoders make
-    QImage thumbnail{};    // when not null, this picture as the thumbnail instead
 };
 
 // The picture as libheif's input, at this many bits per sample.
@@ -218,15 +217,6 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
         heif_context_encode_thumbnail(context.get(), image, handle, encoder, options,
                                       params.thumbnailSide, &thumbnail);
         heif_image_handle_release(thumbnail);
-    }
-    if (encoded && !params.thumbnail.isNull()) {
-        heif_image* small = makeHeifImage(params.thumbnail, 8);
-        heif_image_handle* thumbnail = nullptr;
-        if (!heif_context_encode_image(context.get(), small, encoder, nullptr, &thumbnail).code)
-            // libheif 1.15 takes these two the other way round from what its header says.
-            heif_context_assign_thumbnail(context.get(), thumbnail, handle);
-        heif_image_handle_release(thumbnail);
-        heif_image_release(small);
     }
     heif_encoding_options_free(options);
     heif_nclx_color_profile_free(nclx);

@@ -4,7 +4,6 @@
 #include "imaging/AnimatedImage.h"
 #include "imaging/ImageService.h"
 
-#include <QBuffer>
 #include <QtTest>
 
 using namespace fixtures;
@@ -64,11 +63,7 @@ private Q_SLOTS:
                                                   jxl))
                              << QList<int>{100, 250, 100} << 3;
         // avifenc 0.11 writes no edit list, which means for ever.
-        QTest::newRow("avif") << written("three.avif",
-                                         encodeAvif({solidRgb(Qt::red), solidRgb(Qt::green),
-                                                     solidRgb(Qt::blue)},
-                                                    {.durations = {100, 250, 5}}))
-                              << QList<int>{100, 250, 100} << 0;
+        QTest::newRow("avif") << dataFile("avif-sequence-rgb-5ms.avif") << QList<int>{100, 250, 100} << 0;
         QTest::newRow("gif named png")
             << written("gif.png", gif({solidRgb(Qt::red), solidRgb(Qt::green), solidRgb(Qt::blue)}, 50))
             << QList<int>{50, 50, 50} << 0;
@@ -149,18 +144,20 @@ private Q_SLOTS:
     // rounding of two decoders.
     void recompressedJpegShowsTheSamePixels()
     {
-        QBuffer jpeg;
-        jpeg.open(QIODevice::WriteOnly);
-        QImageWriter writer(&jpeg, "jpeg");
-        writer.setQuality(90);
-        QVERIFY(writer.write(photo(320, 240)));
-        const QString original = written("photo.jpg", jpeg.data());
-        const QString recompressed = written("photo.jxl", transcodeJpeg(jpeg.data()));
-        const std::optional<QImage> a = imaging::decodeImage(original);
+        QVERIFY(photo(320, 240).save(path("photo.jpg"), "JPEG", 90));
+        const QString recompressed = written("photo.jxl", transcodeJpeg(readFile(path("photo.jpg"))));
+        const std::optional<QImage> a = imaging::decodeImage(path("photo.jpg"));
         const std::optional<QImage> b = imaging::decodeImage(recompressed);
         QVERIFY(a && b && a->size() == b->size());
-        const auto [largest, mean] = difference(*a, *b);
-        QVERIFY2(largest <= 4 && mean < 1.0, qPrintable(QStringLiteral("%1 %2").arg(largest).arg(mean)));
+        const QImage x = a->convertToFormat(QImage::Format_RGB32);
+        const QImage y = b->convertToFormat(QImage::Format_RGB32);
+        for (int row = 0; row < x.height(); ++row) {
+            for (int col = 0; col < x.width(); ++col) {
+                const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+                QVERIFY(std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                  std::abs(qBlue(p) - qBlue(q))}) <= 4);
+            }
+        }
     }
 
     // The empty state's words: a size over the budget, damage, or a name that lies.

@@ -13,18 +13,17 @@ namespace {
 // The formulas again, written from ITU-R BT.2100, BT.2390 and BT.2087 and not from the code.
 namespace reference {
 
+const double m1 = 0.1593017578125, m2 = 78.84375;
+const double c1 = 0.8359375, c2 = 18.8515625, c3 = 18.6875;
+
 double pqToNits(double e)
 {
-    const double m1 = 0.1593017578125, m2 = 78.84375;
-    const double c1 = 0.8359375, c2 = 18.8515625, c3 = 18.6875;
     const double p = std::pow(e, 1 / m2);
     return 10000 * std::pow(std::max(p - c1, 0.0) / (c2 - c3 * p), 1 / m1);
 }
 
 double nitsToPq(double nits)
 {
-    const double m1 = 0.1593017578125, m2 = 78.84375;
-    const double c1 = 0.8359375, c2 = 18.8515625, c3 = 18.6875;
     const double y = std::pow(nits / 10000, m1);
     return std::pow((c1 + c2 * y) / (1 + c3 * y), m2);
 }
