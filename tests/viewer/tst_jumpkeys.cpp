@@ -1,6 +1,6 @@
 // Home, End, Page Up and Page Down, and a key pressed while a jump's photo is still decoding.
-#include "ViewerFixture.h"
 #include "../state/LargePhoto.h"
+#include "ViewerFixture.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -20,9 +20,8 @@ private Q_SLOTS:
         const auto urls = f.files(25);
         f.state.openFile(urls[2]);
         const QList<std::pair<Qt::Key, qint64>> keys{
-            {Qt::Key_End, 24},      {Qt::Key_PageDown, 9}, {Qt::Key_PageDown, 19},
-            {Qt::Key_PageUp, 9},    {Qt::Key_Home, 0},     {Qt::Key_PageUp, 15},
-            {Qt::Key_Home, 0},      {Qt::Key_End, 24}};
+            {Qt::Key_End, 24}, {Qt::Key_PageDown, 9}, {Qt::Key_PageDown, 19}, {Qt::Key_PageUp, 9},
+            {Qt::Key_Home, 0}, {Qt::Key_PageUp, 15},  {Qt::Key_Home, 0},      {Qt::Key_End, 24}};
         for (const auto& [key, expected] : keys) {
             f.press(key);
             QCOMPARE(f.state.currentIndex(), expected);
