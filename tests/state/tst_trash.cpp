@@ -147,9 +147,8 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         state.deleteCurrentImage();
-        QVERIFY(clock.elapsed() < 50);
+        QCOMPARE_LT(clock.elapsed(), 50);
         QTRY_VERIFY_WITH_TIMEOUT(state.deleteError(), 1000);
-        qInfo("%s: %s", QTest::currentDataTag(), qPrintable(*state.deleteError()));
         QVERIFY2(state.deleteError()->contains(words), qPrintable(*state.deleteError()));
         QCOMPARE(QFile::exists(path), fault != "gone");
         QCOMPARE(state.currentURL(), url);
@@ -177,12 +176,9 @@ private Q_SLOTS:
         if (volume.isEmpty())
             QSKIP("no volume of its own mounted (trash_volumes.sh mounts them)");
         const QString path = volume + "/on volume #2.png";
-        QImage image(6, 4, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QVERIFY(image.save(path, "PNG"));
+        QVERIFY(testsupport::writeFile(path, "picture"));
         const auto error = desktop::moveToTrash(path);
-        qInfo("%s: %s", variable.constData(), qPrintable(error.value_or("trashed")));
-        QCOMPARE(!error, trashed);
+        QVERIFY2(!error == trashed, qPrintable(error.value_or("trashed")));
         QCOMPARE(QFile::exists(path), !trashed);
         if (!trashed)
             return;
