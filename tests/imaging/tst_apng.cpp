@@ -132,8 +132,8 @@ private Q_SLOTS:
 
     void disposalClearsOrRestoresTheRegion_data()
     {
-        QTest::addColumn<int>("first");  // the first frame's disposal
-        QTest::addColumn<int>("second"); // the second frame's
+        QTest::addColumn<int>("first");     // the first frame's disposal
+        QTest::addColumn<int>("second");    // the second frame's
         QTest::addColumn<QColor>("middle"); // under the second frame, once the third is drawn
         QTest::addColumn<QColor>("corner"); // outside it
         const QColor clear(0, 0, 0, 0);

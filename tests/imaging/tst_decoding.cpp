@@ -2,11 +2,11 @@
 #include "../support/TestAccess.h"
 
 #include "imaging/AnimatedImage.h"
+#include "imaging/EarlyDecode.h"
+#include "imaging/ImageService.h"
 #include "imaging/decoders/Decoding.h"
 #include "imaging/decoders/JxlAnimation.h"
-#include "imaging/EarlyDecode.h"
 #include "imaging/support/ImageBuffer.h"
-#include "imaging/ImageService.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -111,8 +111,8 @@ private Q_SLOTS:
             std::fill_n(twoColour.scanLine(y), twoColour.bytesPerLine(), uchar(0xff));
         QVERIFY(writePicture(path("two-colour.png"), twoColour));
         add("two-colour.png", "8 RGB", "RRBB", twoColour.size());
-        QTest::newRow("sizes.ico") << dataFile("ico-sizes-16-48-32.ico") << "8 RGB" << "RGBW"
-                                   << QSize(48, 48) << QColor(); // the largest entry
+        QTest::newRow("sizes.ico") << dataFile("ico-sizes-16-48-32.ico") << "8 RGB"
+                                   << "RGBW" << QSize(48, 48) << QColor(); // the largest entry
 
         // Display P3 from an ICC profile or an nclx box.
         QImage p3(64, 48, QImage::Format_RGB32);
@@ -125,8 +125,10 @@ private Q_SLOTS:
         QVERIFY(writeHeif(path("p3-icc.heic"), p3, {.icc = p3.colorSpace().iccProfile()}));
         QVERIFY(writeHeif(path("p3-nclx.heic"), p3, {.nclxPrimaries = 12}));
         QVERIFY(writeFile(path("p3.psd"), psdBytes(p3, {.icc = p3.colorSpace().iccProfile()})));
-        QVERIFY(writeFile(path("p3.jxl"), encodeJxl({{p3, 0}}, {.icc = p3.colorSpace().iccProfile()})));
-        for (const char* name : {"p3.png", "p3.jpg", "p3-icc.heic", "p3-nclx.heic", "p3.psd", "p3.jxl"})
+        QVERIFY(
+            writeFile(path("p3.jxl"), encodeJxl({{p3, 0}}, {.icc = p3.colorSpace().iccProfile()})));
+        for (const char* name :
+             {"p3.png", "p3.jpg", "p3-icc.heic", "p3-nclx.heic", "p3.psd", "p3.jxl"})
             add(name, "8 RGB", "", p3.size(), inSrgb);
 
         // 280 MB decoded: more than Qt allows unless told otherwise.
@@ -362,16 +364,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("odd");
         QTest::addColumn<QSize>("oddSize"); // decoded instead: raw files develop at half size
         const QImage stored = storedFor(redOverBlue({200, 400}), 6);
-        QVERIFY(writeHeif(path("thumbnailed6.heic"), stored, {.orientation = 6, .thumbnailSide = 160}));
+        QVERIFY(
+            writeHeif(path("thumbnailed6.heic"), stored, {.orientation = 6, .thumbnailSide = 160}));
         // The same, with a green 100 x 100 thumbnail.
         QTest::newRow("heic") << path("thumbnailed6.heic")
-                              << dataFile("heic-square-thumbnail-not-the-picture.heic") << QSize(200, 400);
+                              << dataFile("heic-square-thumbnail-not-the-picture.heic")
+                              << QSize(200, 400);
         for (const bool jpeg : {false, true}) {
             const QString file = path(QStringLiteral("previewed6-%1.dng").arg(jpeg));
             const QString odd = path(QStringLiteral("square6-%1.dng").arg(jpeg));
-            QVERIFY(writeDng(file, stored, 6) && appendDngPreview(file, stored.scaled(160, 80), jpeg));
-            QVERIFY(writeDng(odd, stored, 6) && appendDngPreview(odd, stored.scaled(100, 100), jpeg));
-            QTest::newRow(jpeg ? "dng, JPEG preview" : "dng, RGB preview") << file << odd << QSize(100, 200);
+            QVERIFY(writeDng(file, stored, 6) &&
+                    appendDngPreview(file, stored.scaled(160, 80), jpeg));
+            QVERIFY(writeDng(odd, stored, 6) &&
+                    appendDngPreview(odd, stored.scaled(100, 100), jpeg));
+            QTest::newRow(jpeg ? "dng, JPEG preview" : "dng, RGB preview")
+                << file << odd << QSize(100, 200);
         }
     }
     void embeddedPreviewsStandInForThePicture()

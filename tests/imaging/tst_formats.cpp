@@ -55,17 +55,18 @@ private Q_SLOTS:
         QTest::newRow("apng") << written("three.png", apngtest::apng(apng))
                               << QList<int>{100, 250, 100} << 2;
         const JxlRecipe jxl{.animated = true, .loops = 3};
-        QTest::newRow("jxl") << written("three.jxl",
-                                        encodeJxl({{solidRgb(Qt::red), 100},
-                                                   {solidRgb(Qt::white), 0},
-                                                   {solidRgb(Qt::green), 250},
-                                                   {solidRgb(Qt::blue), 5}},
-                                                  jxl))
+        QTest::newRow("jxl") << written("three.jxl", encodeJxl({{solidRgb(Qt::red), 100},
+                                                                {solidRgb(Qt::white), 0},
+                                                                {solidRgb(Qt::green), 250},
+                                                                {solidRgb(Qt::blue), 5}},
+                                                               jxl))
                              << QList<int>{100, 250, 100} << 3;
         // avifenc 0.11 writes no edit list, which means for ever.
-        QTest::newRow("avif") << dataFile("avif-sequence-rgb-5ms.avif") << QList<int>{100, 250, 100} << 0;
+        QTest::newRow("avif") << dataFile("avif-sequence-rgb-5ms.avif") << QList<int>{100, 250, 100}
+                              << 0;
         QTest::newRow("gif named png")
-            << written("gif.png", gif({solidRgb(Qt::red), solidRgb(Qt::green), solidRgb(Qt::blue)}, 50))
+            << written("gif.png",
+                       gif({solidRgb(Qt::red), solidRgb(Qt::green), solidRgb(Qt::blue)}, 50))
             << QList<int>{50, 50, 50} << 0;
     }
 
@@ -145,7 +146,8 @@ private Q_SLOTS:
     void recompressedJpegShowsTheSamePixels()
     {
         QVERIFY(photo(320, 240).save(path("photo.jpg"), "JPEG", 90));
-        const QString recompressed = written("photo.jxl", transcodeJpeg(readFile(path("photo.jpg"))));
+        const QString recompressed =
+            written("photo.jxl", transcodeJpeg(readFile(path("photo.jpg"))));
         const std::optional<QImage> a = imaging::decodeImage(path("photo.jpg"));
         const std::optional<QImage> b = imaging::decodeImage(recompressed);
         QVERIFY(a && b && a->size() == b->size());
@@ -167,13 +169,11 @@ private Q_SLOTS:
         QTest::addColumn<imaging::DecodeFailure>("why");
         const QByteArray still = encodeJxl({{photo(64, 48), 0}}, {.lossless = false});
         QTest::newRow("jxl over the budget")
-            << dataFile("jxl-claims-100000x100000.jxl")
-            << imaging::DecodeFailure::tooLarge;
+            << dataFile("jxl-claims-100000x100000.jxl") << imaging::DecodeFailure::tooLarge;
         QTest::newRow("jxl cut short")
             << written("cut.jxl", still.left(still.size() / 2)) << imaging::DecodeFailure::damaged;
         QTest::newRow("jxl of a lying size")
-            << dataFile("jxl-claims-195mp-in-100-bytes.jxl")
-            << imaging::DecodeFailure::damaged;
+            << dataFile("jxl-claims-195mp-in-100-bytes.jxl") << imaging::DecodeFailure::damaged;
         QTest::newRow("text named jxl")
             << written("notes.jxl", "plain words") << imaging::DecodeFailure::damaged;
         QTest::newRow("jxl named jpg")

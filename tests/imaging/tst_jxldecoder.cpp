@@ -227,8 +227,8 @@ private Q_SLOTS:
     void damagedFilesGiveNothing_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        for (const int length : {0, 1, 2, 12, 40, 100, 1000, int(m_still.size() / 2),
-                                 int(m_still.size() - 1)})
+        for (const int length :
+             {0, 1, 2, 12, 40, 100, 1000, int(m_still.size() / 2), int(m_still.size() - 1)})
             QTest::addRow("cut at %d", length) << m_still.left(length);
         for (quint32 seed = 1; seed <= 4; ++seed) {
             QRandomGenerator random(seed);

@@ -68,9 +68,11 @@ private Q_SLOTS:
         QVERIFY(writeHeif(path("camera.heic"), m_picture, {.exif = exifBlock(camera)}));
         // Exif boxes start with the offset of the TIFF header, usually none.
         for (const auto& [name, box, brotli] :
-             {std::tuple{"camera.jxl", QByteArray(4, '\0'), false}, {"brotli.jxl", QByteArray(4, '\0'), true},
+             {std::tuple{"camera.jxl", QByteArray(4, '\0'), false},
+              {"brotli.jxl", QByteArray(4, '\0'), true},
               {"padded.jxl", QByteArray("\0\0\0\x06pppppp", 10), false}}) {
-            const JxlRecipe recipe{.boxes = {{"Exif", box + exifBlock(camera)}}, .compressBoxes = brotli};
+            const JxlRecipe recipe{.boxes = {{"Exif", box + exifBlock(camera)}},
+                                   .compressBoxes = brotli};
             QVERIFY(writeFile(path(name), encodeJxl({{m_picture, 0}}, recipe)));
         }
         QVERIFY(writeDng(path("camera.dng"), m_picture));
@@ -119,11 +121,14 @@ private Q_SLOTS:
             QTest::newRow(name) << file << QString(depth) << QString(model);
         };
         // Every PNG sample 0 (for a palette: red); four inks as print workflows write them.
-        for (const auto& [name, depth, model] :
-             {std::tuple{"depth-palette1.png", "8 bits", "RGB"}, {"depth-palette8.png", "8 bits", "RGB"},
-              {"depth-grey1.png", "1 bits", "Gray"}, {"depth-rgb16.png", "16 bits", "RGB"},
-              {"depth-greyalpha16.png", "16 bits", "Gray"}, {"depth-rgba8.png", "8 bits", "RGB"},
-              {"depth-cmyk.jpg", "8 bits", "CMYK"}, {"depth-cmyk.tif", "8 bits", "CMYK"}})
+        for (const auto& [name, depth, model] : {std::tuple{"depth-palette1.png", "8 bits", "RGB"},
+                                                 {"depth-palette8.png", "8 bits", "RGB"},
+                                                 {"depth-grey1.png", "1 bits", "Gray"},
+                                                 {"depth-rgb16.png", "16 bits", "RGB"},
+                                                 {"depth-greyalpha16.png", "16 bits", "Gray"},
+                                                 {"depth-rgba8.png", "8 bits", "RGB"},
+                                                 {"depth-cmyk.jpg", "8 bits", "CMYK"},
+                                                 {"depth-cmyk.tif", "8 bits", "CMYK"}})
             row(name, dataFile(name), depth, model);
         const QImage grey = quadrants(64, 48).convertToFormat(QImage::Format_Grayscale8);
         QVERIFY(writePicture(path("grey.jpg"), grey) && writePicture(path("grey.tif"), grey));

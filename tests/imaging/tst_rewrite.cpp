@@ -161,9 +161,9 @@ private Q_SLOTS:
         QVERIFY(writeFile(path("animated.gif"), gif({m_picture, m_picture.mirrored()})));
         QVERIFY(writeFile(path("taken.jpg"), "keep me") && writeFile(path("taken.png"), "keep me"));
         // Encoding a JPEG XL again would lose data, and a sequence's later frames would be lost.
-        QVERIFY(writeFile(path("animated.jxl"),
-                          encodeJxl({{m_picture, 100}, {m_picture.mirrored(), 100}},
-                                    {.animated = true})));
+        QVERIFY(writeFile(
+            path("animated.jxl"),
+            encodeJxl({{m_picture, 100}, {m_picture.mirrored(), 100}}, {.animated = true})));
         const auto add = [this](const char* tag, const QString& source, int turns = 1,
                                 const char* destination = "refused") {
             QTest::newRow(tag) << source << turns << path(destination);

@@ -69,7 +69,8 @@ private Q_SLOTS:
         const auto add = [](const char* name, QRgb white, QRgb red, QRgb green, int tolerance) {
             QTest::newRow(name) << dataFile(name) << white << red << green << tolerance;
         };
-        for (const char* name : {"hdr-pq.heic", "hdr-hlg.heic", "hdr-pq.avif", "hdr-pq-thumbnail.heic"})
+        for (const char* name :
+             {"hdr-pq.heic", "hdr-hlg.heic", "hdr-pq.avif", "hdr-pq-thumbnail.heic"})
             add(name, kToneMappedWhite, kToneMappedRed, kToneMappedGreen, 2);
         // As phones write them, in BT.2020 YCbCr: its rounding alone moves red's green by three.
         add("hdr-pq-ycbcr.avif", kToneMappedWhite, kToneMappedRed, kToneMappedGreen, 3);
