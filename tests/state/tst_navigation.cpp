@@ -172,21 +172,6 @@ private Q_SLOTS:
         QCOMPARE(state.currentImage()->width(), 40);
     }
 
-    void undecodableFileStillMovesPositionAndTitle()
-    {
-        QTemporaryDir dir;
-        const auto urls = makeFolder(dir, 2);
-        const QString broken = dir.filePath(QStringLiteral("img3.png"));
-        QVERIFY(testsupport::writeFile(broken, "not an image"));
-        AppState state;
-        state.openFile(QUrl::fromLocalFile(broken));
-        QVERIFY(!state.currentImage());
-        QCOMPARE(state.windowTitle(), QStringLiteral("img3.png [3/3]"));
-        state.nextImage();
-        QCOMPARE(state.currentURL(), urls[0]);
-        QVERIFY(state.currentImage());
-    }
-
     // Reloaded after a rewrite, or in a new screen profile's colours (off this thread, the old
     // picture kept until then), the shown file keeps its turn; the copies decoded ahead from
     // the old file or in the old colours are replaced.
