@@ -132,8 +132,9 @@ private Q_SLOTS:
         QCOMPARE(state.imageFiles(), m_files);
     }
 
-    // One or ten back and forward, wrapping around; a step never applies the display mode. In a
-    // folder of one nothing changes, the picture not even decoded again.
+    // One or ten back and forward, wrapping around (the keys' own test has more), a whole round
+    // landing where it began; a step never applies the display mode. In a folder of one nothing
+    // changes, the picture not even decoded again.
     void stepsWrapAround()
     {
         QTemporaryDir dir;
@@ -141,9 +142,8 @@ private Q_SLOTS:
         AppState state;
         state.openFile(urls[2]);
         state.setZoomAction(std::nullopt);
-        const QList<std::pair<qint64, qint64>> steps{{-10, 17}, {10, 2},  {10, 12}, {10, 22},
-                                                     {10, 7},   {-25, 7}, {-1, 6},  {-7, 24},
-                                                     {1, 0},    {-1, 24}};
+        const QList<std::pair<qint64, qint64>> steps{{-10, 17}, {10, 2}, {-3, 24},
+                                                     {1, 0},    {-1, 24}, {-25, 24}};
         for (const auto& [delta, expected] : steps) {
             state.stepBy(delta);
             QCOMPARE(state.currentIndex(), expected);
