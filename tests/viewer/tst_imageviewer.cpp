@@ -104,10 +104,9 @@ private Q_SLOTS:
         Fixture f;
         const auto urls = f.files(4);
         f.state.openFile(urls[0]);
-        for (const auto& [key, index] : QList<std::pair<Qt::Key, int>>{{Qt::Key_Right, 1},
-                                                                       {Qt::Key_Space, 2},
-                                                                       {Qt::Key_Left, 1},
-                                                                       {Qt::Key_Backspace, 0}}) {
+        const QList<std::pair<Qt::Key, int>> steps{
+            {Qt::Key_Right, 1}, {Qt::Key_Space, 2}, {Qt::Key_Left, 1}, {Qt::Key_Backspace, 0}};
+        for (const auto& [key, index] : steps) {
             f.press(key);
             QCOMPARE(f.state.currentIndex(), index);
         }
