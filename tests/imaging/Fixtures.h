@@ -16,6 +16,8 @@
 #include <libheif/heif.h>
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -92,6 +94,24 @@ inline QByteArray noise(QRandomGenerator& random, int size)
 inline QString dataFile(const QString& name)
 {
     return QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data/") + name;
+}
+
+// What BT.2390's tone map with 203-nit white at SDR white makes of the HDR fixtures' patches
+// (white, BT.709 red and BT.2020 green at 203 nits) on an sRGB screen.
+inline const QRgb kToneMappedWhite = qRgb(229, 229, 229);
+inline const QRgb kToneMappedRed = qRgb(249, 13, 1);
+inline const QRgb kToneMappedGreen = qRgb(0, 242, 0);
+
+// How far apart two colours are: the largest difference of a channel.
+inline int colourDistance(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+inline QString rgbText(QRgb c)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
 }
 
 using testsupport::readFile;

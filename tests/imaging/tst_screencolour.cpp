@@ -1,7 +1,7 @@
 // Pictures as the screen shows them: HDR pictures tone-mapped, and every picture converted into
 // the display's own profile, set as the window system would set it.
 #include "../support/DisplayProfiles.h"
-#include "HdrFixtures.h"
+#include "Fixtures.h"
 
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
