@@ -4,7 +4,6 @@
 #include "viewer/IncompleteNotice.h"
 #include "viewer/ViewerRules.h"
 
-#include <QDeadlineTimer>
 #include <QMimeData>
 #include <limits>
 
@@ -99,31 +98,6 @@ private Q_SLOTS:
         QVERIFY(!strip->isVisible());
     }
 
-    void keysStepAndAreConsumed()
-    {
-        Fixture f;
-        const auto urls = f.files(4);
-        f.state.openFile(urls[0]);
-        const QList<std::pair<Qt::Key, int>> steps{
-            {Qt::Key_Right, 1}, {Qt::Key_Space, 2}, {Qt::Key_Left, 1}, {Qt::Key_Backspace, 0}};
-        for (const auto& [key, index] : steps) {
-            f.press(key);
-            QCOMPARE(f.state.currentIndex(), index);
-        }
-        // Backspace held down steps once per repeat, once the photo it goes to is decoded
-        // ahead: a repeat never waits for a decode.
-        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QString(), true);
-        if (f.state.isDecodingAhead(-1)) {
-            QApplication::sendEvent(f.viewer, &repeat);
-            QCOMPARE(f.state.currentIndex(), 0);
-        }
-        QTRY_VERIFY(!f.state.isDecodingAhead(-1));
-        QApplication::sendEvent(f.viewer, &repeat);
-        QCOMPARE(f.state.currentIndex(), 3);
-        QVERIFY(repeat.isAccepted());
-        QVERIFY(f.viewer->hasFocus());
-    }
-
     // A step tells of its new index, file and picture; the viewer lays itself out once for
     // all three, and a change the step did not make still reaches the screen.
     void aStepLaysTheViewerOutOnce()
@@ -139,80 +113,6 @@ private Q_SLOTS:
         QCOMPARE(f.statusText().left(5), QStringLiteral("2 / 3"));
         f.state.setShowThumbnailBar(!f.state.showThumbnailBar());
         QCOMPARE(TestAccess::refreshCount(*f.viewer), before + 2);
-    }
-
-    void keysThatWaitedBehindASlowStepBecomeOne()
-    {
-        Fixture f;
-        const auto urls = f.files(8);
-        f.state.openFile(urls[0]);
-        const auto send = [&f](Qt::Key key, qint64 sentAt, bool repeat = false) {
-            QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat);
-            event.setTimestamp(quint64(sentAt));
-            QApplication::sendEvent(f.viewer, &event);
-            return event.isAccepted();
-        };
-        const qint64 now = QDeadlineTimer::current().deadline();
-        // Read as soon as it was sent: a step at once.
-        QVERIFY(send(Qt::Key_Right, now));
-        QCOMPARE(f.state.currentIndex(), 1);
-        // Sent long before they were read, as behind a slow decode: one step, the net one,
-        // once all of them are read.
-        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Backspace, Qt::Key_Space})
-            QVERIFY(send(key, now - 400));
-        QCOMPARE(f.state.currentIndex(), 1);
-        QTRY_COMPARE(f.state.currentIndex(), 3);
-        QCOMPARE(f.statusText().left(6), QStringLiteral("4 / 8 "));
-        // A timely key while a step is pending joins it instead of overtaking it.
-        QVERIFY(send(Qt::Key_Right, now - 400));
-        QVERIFY(send(Qt::Key_Left, QDeadlineTimer::current().deadline()));
-        QCOMPARE(f.state.currentIndex(), 3);
-        QVERIFY(f.state.hasPendingStep());
-        QTRY_VERIFY(!f.state.hasPendingStep());
-        QCOMPARE(f.state.currentIndex(), 3);
-
-        // Letting go of a held key drops the repeats that piled up; a press that piled up
-        // among them is still taken.
-        const auto release = [&f] {
-            QKeyEvent event(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
-            QApplication::sendEvent(f.viewer, &event);
-        };
-        const auto decodedAhead = [&f] {
-            return !f.state.isDecodingAhead(1) && !f.state.isDecodingAhead(2);
-        };
-        QTRY_VERIFY(decodedAhead());
-        QVERIFY(send(Qt::Key_Right, now - 400, true));
-        release();
-        QTRY_VERIFY(!f.state.hasPendingStep());
-        QCOMPARE(f.state.currentIndex(), 3);
-        QVERIFY(send(Qt::Key_Right, now - 400));
-        QVERIFY(send(Qt::Key_Right, now - 400, true));
-        release();
-        QTRY_COMPARE(f.state.currentIndex(), 5);
-    }
-
-    // Tab cycles the overlays and keeps the focus; Escape closes an overlay, then full screen,
-    // then quits.
-    void tabCyclesOverlaysEscapeClosesThemThenQuits()
-    {
-        Fixture f;
-        for (OverlayMode mode :
-             {OverlayMode::metadata, OverlayMode::histogram, OverlayMode::none}) {
-            QTest::keyClick(f.viewer, Qt::Key_Tab);
-            QCOMPARE(f.state.overlayMode(), mode);
-        }
-        QVERIFY(f.viewer->hasFocus());
-        f.state.setOverlayMode(OverlayMode::histogram);
-        f.press(Qt::Key_F, QStringLiteral("f"));
-        QTRY_VERIFY(f.window.isFullScreen());
-        f.press(Qt::Key_Escape);
-        QCOMPARE(f.state.overlayMode(), OverlayMode::none);
-        QVERIFY(f.window.isFullScreen());
-        f.press(Qt::Key_Escape);
-        QTRY_VERIFY(!f.window.isFullScreen());
-        QCOMPARE(f.quits, 0);
-        f.press(Qt::Key_Escape);
-        QCOMPARE(f.quits, 1);
     }
 
     void dropOpensFirstFileAndRefusesOthers()
