@@ -174,7 +174,8 @@ private Q_SLOTS:
 
     // A new surface reports only the zoom it settles at, not the 100 % its first image passes
     // through on the way to the fit (the window would show it for a frame). A retired one
-    // reports nothing of a request under way, a click or a wheel.
+    // reports nothing of a request under way, a click or a wheel; one told that a request is
+    // done may be destroyed there and then.
     void surfaceReportsOnlyWhileItServes()
     {
         SurfaceHarness h(solidImage(4000, 500)); // lower than the view: centred at 100 %
@@ -196,10 +197,7 @@ private Q_SLOTS:
         QCOMPARE(h.states.size(), reports);
         QCOMPARE(h.clicks, QStringList());
         QCOMPARE(magnified.count(), 0);
-    }
 
-    void consumerMayDestroyTheSurface()
-    {
         // The window may close when told a request is done: nothing may touch it after.
         auto* view = new ZoomableImageView;
         view->setImage(solidImage(400, 300));
