@@ -25,8 +25,7 @@ run: deps
 	$(MAKE) build
 	./build/pelu "$(FIRST_SAMPLE)"
 
-# A window test whose X server or window manager was slow to come up gets one more try; a
-# fault fails both.
+# A test that lost a timing race to a loaded machine gets one more try; a fault fails both.
 CTEST_FLAGS := --output-on-failure -j $(JOBS) --repeat until-pass:2
 
 test-plain: build

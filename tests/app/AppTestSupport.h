@@ -37,18 +37,4 @@ inline QList<QAction*> allActions(QMenuBar* bar)
     return found;
 }
 
-// The item titled title in the menu titled menu (both in English, without mnemonics).
-inline QAction* findAction(QMenuBar* bar, const QString& menu, const QString& title)
-{
-    for (QAction* top : bar->actions()) {
-        if (!top->menu() || QString(top->text()).remove('&') != menu)
-            continue;
-        for (QAction* action : top->menu()->actions()) {
-            if (QString(action->text()).remove('&') == title)
-                return action;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace apptest

@@ -1,14 +1,11 @@
 #include "AppTestSupport.h"
-#include "app/AppDelegate.h"
 #include "desktop/Applications.h"
 #include "desktop/WindowSystem.h"
 #include "desktop/X11Startup.h"
-#include "state/AppState.h"
 
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QWidget>
 
 #include <cstdlib>
 #include <cstring>
@@ -105,94 +102,38 @@ class TestActivation : public QObject {
     static bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
 private Q_SLOTS:
-    void startupIdTime_data()
+    // The time ends the launcher's id, within 32 bits; ids and tokens are quoted where needed,
+    // and dropped when they hold control characters or run long.
+    void startupIdsAndTokens()
     {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<quint32>("time");
-        QTest::newRow("launcher's id") << "nautilus-4711-host-pelu-3_TIME123456" << 123456u;
-        QTest::newRow("largest time") << "x_TIME4294967295" << 4294967295u;
-        QTest::newRow("past 32 bits") << "x_TIME4294967296" << 0u;
-        QTest::newRow("no time") << "kde-launcher-1234" << 0u;
-        QTest::newRow("time not at the end") << "x_TIME12-more" << 0u;
-        QTest::newRow("empty time") << "x_TIME" << 0u;
-        QTest::newRow("empty") << "" << 0u;
-    }
-    void startupIdTime()
-    {
-        QFETCH(QString, id);
-        QFETCH(quint32, time);
-        QCOMPARE(desktop::x11::startupIdTime(id), time);
-    }
-
-    void startupMessagesQuoteWhatNeedsIt()
-    {
-        using desktop::x11::startupRemoveMessage;
+        using namespace desktop::x11;
+        const QList<std::pair<const char*, quint32>> times{
+            {"nautilus-4711-host-pelu-3_TIME123456", 123456u},
+            {"x_TIME4294967295", 4294967295u},
+            {"x_TIME4294967296", 0u},
+            {"kde-launcher-1234", 0u},
+            {"x_TIME12-more", 0u},
+            {"x_TIME", 0u},
+            {"", 0u}};
+        for (const auto& [id, time] : times)
+            QCOMPARE(startupIdTime(QString::fromLatin1(id)), time);
         QCOMPARE(startupRemoveMessage(QStringLiteral("a-1_TIME5")), "remove: ID=a-1_TIME5");
         QCOMPARE(startupRemoveMessage(QStringLiteral("a b\"c\\d")), "remove: ID=\"a b\\\"c\\\\d\"");
-        const QString id = desktop::x11::makeStartupId(QStringLiteral("My App/2"), 99);
+        const QString id = makeStartupId(QStringLiteral("My App/2"), 99);
         QVERIFY2(QRegularExpression(QStringLiteral("^pelu-[0-9]+-[^ -/]+-My_App_2-[0-9]+_TIME99$"))
                      .match(id)
                      .hasMatch(),
                  qPrintable(id));
-        QVERIFY(desktop::x11::makeStartupId(QStringLiteral("a"), 1) !=
-                desktop::x11::makeStartupId(QStringLiteral("a"), 1));
-    }
-
-    void tokensWithControlCharactersAreDropped()
-    {
+        QVERIFY(makeStartupId(QStringLiteral("a"), 1) != makeStartupId(QStringLiteral("a"), 1));
         QCOMPARE(desktop::sanitizedToken(QStringLiteral("abc_TIME1")), "abc_TIME1");
         QCOMPARE(desktop::sanitizedToken(QStringLiteral("abc\ndef")), QString());
         QCOMPARE(desktop::sanitizedToken(QString(2000, QLatin1Char('a'))), QString());
     }
 
-    // The X server of the test has no window manager: this test plays one, and sees the
-    // running instance ask it for the focus with the time of the second launch's launcher,
-    // then tell the launcher its start is complete.
-    void secondLaunchOnX11AsksForTheFocusWithTheLauncherTime_data()
-    {
-        QTest::addColumn<QString>("startupId");
-        QTest::newRow("with a startup id") << "launcher-42-host-pelu-0_TIME4242";
-        QTest::newRow("without one") << "";
-    }
-    void secondLaunchOnX11AsksForTheFocusWithTheLauncherTime()
-    {
-        QFETCH(QString, startupId);
-        if (!onX11())
-            QSKIP("needs an X server (app_tst_activation_xvfb)");
-        QTemporaryDir dir;
-        const QString socket = dir.filePath(QStringLiteral("pelu.socket"));
-        const QString photo = makeImage(dir.path(), QStringLiteral("photo.png"));
-        AppDelegate running;
-        QWidget window;
-        running.setWindow(&window);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(!running.handOverOrListen({}, dir.path(), socket));
-        // Only now: the window is mapped, and the fake manager will not map anything.
-        FakeWindowManager manager;
-        QVERIFY(manager.ready());
-
-        AppDelegate second;
-        QVERIFY(second.handOverOrListen({QStringLiteral("photo.png")}, dir.path(), socket,
-                                        {QString(), startupId}));
-        QTRY_COMPARE(running.appState().currentURL(), QUrl::fromLocalFile(photo));
-        if (startupId.isEmpty()) {
-            QTest::qWait(200);
-            manager.receive();
-            QVERIFY(manager.startupMessages.isEmpty());
-            return;
-        }
-        QTRY_VERIFY((manager.receive(), !manager.activations.isEmpty()));
-        QCOMPARE(manager.activations.size(), 1);
-        QCOMPARE(manager.activations[0].window, quint32(window.winId()));
-        QCOMPARE(manager.activations[0].source, 1u);
-        QCOMPARE(manager.activations[0].time, 4242u);
-        QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
-        QCOMPARE(manager.startupMessages, QList<QByteArray>{"remove: ID=" + startupId.toUtf8()});
-    }
-
-    // The real program: the second launch reads its startup id before Qt's X11 plugin takes it
-    // from the environment, and the running instance asks for the focus with its time.
+    // The X server of the test has no window manager: this test plays one. The second launch
+    // reads its startup id before Qt's X11 plugin takes it from the environment, and the running
+    // instance asks for its own window's focus with the launcher's time, then tells the launcher
+    // its start is complete.
     void realSecondLaunchForwardsItsStartupId()
     {
         if (!onX11())
@@ -210,6 +151,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(
             !QDir(dir.path()).entryList({QStringLiteral("pelu-*.socket")}, QDir::System).isEmpty(),
             10000);
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     QStringLiteral("search --sync --onlyvisible --name a.png").split(' '));
+        QVERIFY(search.waitForFinished(10000));
+        const quint32 window = search.readAllStandardOutput().trimmed().toUInt();
         FakeWindowManager manager;
         QVERIFY(manager.ready());
         env.insert(QStringLiteral("DESKTOP_STARTUP_ID"),
@@ -222,6 +168,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT((manager.receive(), !manager.activations.isEmpty()), 5000);
         first.kill();
         first.waitForFinished();
+        QCOMPARE(manager.activations[0].window, window);
+        QCOMPARE(manager.activations[0].source, 1u);
         QCOMPARE(manager.activations[0].time, 9001u);
         QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
         QCOMPARE(manager.startupMessages.last(), "remove: ID=menu-7-host-pelu-1_TIME9001");

@@ -8,13 +8,11 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QMimeData>
 #include <QFileDialog>
 #include <QMainWindow>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QTimer>
-
-using apptest::findAction;
 
 namespace {
 
@@ -89,84 +87,47 @@ private Q_SLOTS:
         m_delegate.reset();
     }
 
-    void placeOnScreens_data()
-    {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QList<QRect>>("screens");
-        QTest::addColumn<QRect>("expected");
-        const QRect left(0, 0, 1920, 1080);
-        const QList<QRect> two{left, QRect(1920, 0, 1280, 1024)};
-        QTest::newRow("inside a screen")
-            << QRect(100, 100, 400, 300) << two << QRect(100, 100, 400, 300);
-        QTest::newRow("across two screens")
-            << QRect(1700, 100, 400, 300) << two << QRect(1700, 100, 400, 300);
-        QTest::newRow("partly below the bottom edge")
-            << QRect(100, 900, 400, 300) << two << QRect(100, 780, 400, 300);
-        QTest::newRow("on a screen since unplugged")
-            << QRect(3400, 200, 400, 300) << two << QRect(2800, 200, 400, 300);
-        QTest::newRow("above every screen, nearest is the left one")
-            << QRect(500, -900, 400, 300) << two << QRect(500, 0, 400, 300);
-        QTest::newRow("larger than the only screen")
-            << QRect(-50, -50, 2500, 1400) << QList<QRect>{left} << left;
-        QTest::newRow("mostly on the right, sticking out below")
-            << QRect(2000, 900, 400, 300) << two << QRect(2000, 724, 400, 300);
-    }
-
+    // Left where it lies, even across two screens; else moved the least onto the screen it
+    // mostly covers or, off every screen (one since unplugged), the nearest; never larger than it.
     void placeOnScreens()
     {
-        QFETCH(QRect, frame);
-        QFETCH(QList<QRect>, screens);
-        QFETCH(QRect, expected);
-        QCOMPARE(app::placeOnScreens(frame, screens), expected);
+        const QRect left(0, 0, 1920, 1080);
+        const QList<QRect> two{left, QRect(1920, 0, 1280, 1024)};
+        const auto placed = [&two](QRect frame) { return app::placeOnScreens(frame, two); };
+        QCOMPARE(placed({1700, 100, 400, 300}), QRect(1700, 100, 400, 300));
+        QCOMPARE(placed({100, 900, 400, 300}), QRect(100, 780, 400, 300));
+        QCOMPARE(placed({2000, 900, 400, 300}), QRect(2000, 724, 400, 300));
+        QCOMPARE(placed({3400, 200, 400, 300}), QRect(2800, 200, 400, 300));
+        QCOMPARE(placed({500, -900, 400, 300}), QRect(500, 0, 400, 300));
+        QCOMPARE(app::placeOnScreens({-50, -50, 2500, 1400}, {left}), left);
     }
 
     // What is kept at close: the window's frame where the window system reports positions;
     // where it does not (Wayland, which reports 0,0), the position kept before with the new
     // size, or no position at all.
-    void frameToKeep_data()
-    {
-        QTest::addColumn<QRect>("kept");
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<bool>("positionKnown");
-        QTest::addColumn<QRect>("expected");
-        const QRect fromX11(300, 200, 640, 480);
-        const QRect moved(60, 70, 700, 500);
-        const QRect onWayland(0, 0, 700, 500);
-        QTest::newRow("position reported") << fromX11 << moved << true << moved;
-        QTest::newRow("first frame, position reported") << QRect() << moved << true << moved;
-        QTest::newRow("position unknown, the kept one stays")
-            << fromX11 << onWayland << false << QRect(300, 200, 700, 500);
-        QTest::newRow("position unknown, none kept") << QRect() << onWayland << false << QRect();
-        QTest::newRow("no frame") << fromX11 << QRect() << false << QRect();
-    }
     void frameToKeep()
     {
-        QFETCH(QRect, kept);
-        QFETCH(QRect, frame);
-        QFETCH(bool, positionKnown);
-        QFETCH(QRect, expected);
-        QCOMPARE(app::frameToKeep(kept, frame, positionKnown), expected);
+        const QRect fromX11(300, 200, 640, 480), moved(60, 70, 700, 500);
+        const QRect onWayland(0, 0, 700, 500);
+        QCOMPARE(app::frameToKeep(fromX11, moved, true), moved);
+        QCOMPARE(app::frameToKeep(QRect(), moved, true), moved);
+        QCOMPARE(app::frameToKeep(fromX11, onWayland, false), QRect(300, 200, 700, 500));
+        QCOMPARE(app::frameToKeep(QRect(), onWayland, false), QRect());
+        QCOMPARE(app::frameToKeep(fromX11, QRect(), false), QRect());
     }
 
-    // A size kept without a position (a first run on Wayland) sizes the next window.
-    void sizeKeptWithoutPositionIsRestored()
+    // A size kept without a position (a first run on Wayland) sizes the next window; the
+    // window's size in pixels is kept at close for the next start's first decode.
+    void windowSizeIsKeptForTheNextStart()
     {
         apptest::settings().clear();
+        QCOMPARE(app::windowPixelsAtStart(), app::kDefaultContentSize);
         QWidget window;
         QVERIFY(!app::restoreWindowFrame(&window));
         apptest::settings().setValue(QStringLiteral("Window/size"), QSize(700, 500));
         QVERIFY(app::restoreWindowFrame(&window));
         QCOMPARE(window.size(), QSize(700, 500));
         QCOMPARE(app::windowPixelsAtStart(), QSize());
-    }
-
-    // The first launch shows the default content size, every item enabled without an image.
-    // The window's size in pixels, kept at close for the next start's first decode.
-    void windowPixelsAreKeptForTheNextStart()
-    {
-        apptest::settings().clear();
-        QCOMPARE(app::windowPixelsAtStart(), app::kDefaultContentSize);
-        QWidget window;
         window.resize(640, 480);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -174,6 +135,7 @@ private Q_SLOTS:
         QCOMPARE(app::windowPixelsAtStart(), QSize(640, 480) * window.devicePixelRatioF());
     }
 
+    // The first launch shows the default content size, every item enabled without an image.
     void everyItemIsEnabledWithoutAnImage()
     {
         QCOMPARE(m_pelu->viewer()->size(), QSize(400, 300));
@@ -249,6 +211,10 @@ private Q_SLOTS:
 
     void openPanelOpensOneImage()
     {
+        QAction* open = nullptr;
+        for (QAction* action : apptest::allActions(bar()))
+            open = action->text() == QLatin1String("Open...") ? action : open;
+        QVERIFY(open);
         const QString chosen = m_folder->filePath(QStringLiteral("c.png"));
         QStringList filters;
         QTimer::singleShot(0, this, [&] {
@@ -259,7 +225,7 @@ private Q_SLOTS:
             panel->selectFile(chosen);
             static_cast<QDialog*>(panel)->accept();
         });
-        findAction(bar(), QStringLiteral("File"), QStringLiteral("Open..."))->trigger();
+        open->trigger();
         QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
         QCOMPARE(state().imageFiles().size(), 3);
         QCOMPARE(filters.size(), 1);
@@ -273,7 +239,7 @@ private Q_SLOTS:
             folder = panel->directory().path();
             panel->close();
         });
-        findAction(bar(), QStringLiteral("File"), QStringLiteral("Open..."))->trigger();
+        open->trigger();
         QCOMPARE(state().currentURL(), QUrl::fromLocalFile(chosen));
         QCOMPARE(QDir(folder).canonicalPath(), QDir(m_folder->path()).canonicalPath());
     }

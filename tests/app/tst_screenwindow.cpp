@@ -1,7 +1,7 @@
 // The real program in a real window, its pixels read off the X server: HDR pictures tone-mapped
 // onto the screen, and pictures shown through the profile published on the root window,
 // changed while Pelu runs. With PELU_SHOT_DIR set the screenshots are kept there.
-#include "../imaging/HdrFixtures.h"
+#include "../imaging/Fixtures.h"
 #include "../support/DisplayProfiles.h"
 #include "../support/X11Root.h"
 
@@ -138,30 +138,16 @@ private Q_SLOTS:
             x11root::remove("_ICC_PROFILE");
     }
 
-    // PQ and HLG pictures of white, BT.709 red and BT.2020 green at 203 nits on screen.
-    void hdrPatchesOnScreen_data()
-    {
-        QTest::addColumn<QString>("file");
-        // Each in a folder of its own: one picture a window.
-        for (const char* folder : {"pq", "hlg", "avif"})
-            QDir().mkpath(path(QString::fromLatin1(folder)));
-        QVERIFY(writeHdrHeif(path("pq/pq.heic"), hdrPatches(16, 200), 16));
-        QVERIFY(writeHdrHeif(path("hlg/hlg.heic"), hdrPatches(18, 200), 18));
-        QVERIFY(writePqAvif(path("avif/pq.avif"), hdrPatches(16, 200)));
-        for (const char* name : {"pq/pq.heic", "hlg/hlg.heic", "avif/pq.avif"})
-            QTest::newRow(name) << path(QString::fromLatin1(name));
-    }
+    // A PQ picture of white, BT.709 red and BT.2020 green at 203 nits, tone-mapped on screen.
+    // HLG and AVIF take the same way to the window once decoded (see imaging_tst_screencolour).
     void hdrPatchesOnScreen()
     {
-        QFETCH(QString, file);
-        QVERIFY(launch(file));
-        const QImage image = shot(qPrintable(QFileInfo(file).completeBaseName()));
+        QDir().mkpath(path("pq"));
+        QVERIFY(QFile::copy(dataFile("hdr-pq-thumbnail.heic"), path("pq/pq.heic")));
+        QVERIFY(launch(path("pq/pq.heic")));
+        const QImage image = shot("pq");
         const QRect picture = pictureIn(image);
-        QVERIFY2(picture.width() > 300, qPrintable(QStringLiteral("picture at %1,%2 %3x%4")
-                                                       .arg(picture.x())
-                                                       .arg(picture.y())
-                                                       .arg(picture.width())
-                                                       .arg(picture.height())));
+        QVERIFY(picture.width() > 300);
         const QList<QRgb> wanted{kToneMappedWhite, kToneMappedRed, kToneMappedGreen};
         QStringList seen;
         bool close = true;
@@ -172,12 +158,11 @@ private Q_SLOTS:
             seen.append(rgbText(got));
             close = close && colourDistance(got, wanted[i]) <= 2;
         }
-        qInfo("%s: %s", qPrintable(QFileInfo(file).fileName()), qPrintable(seen.join(", ")));
         QVERIFY2(close, qPrintable(seen.join(", ")));
     }
 
-    // sRGB red and Display P3 red with Adobe RGB's profile on the root window, the profile
-    // changed while the window is open, and taken away again.
+    // sRGB red and Display P3 red with Adobe RGB's profile on the root window, and the profile
+    // taken away while the window is open.
     void displayProfileOnScreen()
     {
         QImage red(300, 200, QImage::Format_RGB32);
@@ -200,15 +185,6 @@ private Q_SLOTS:
         // Taken away: as without any profile, P3 red clipped to sRGB's.
         QVERIFY(x11root::remove("_ICC_PROFILE"));
         QVERIFY2(centreBecomes(qRgb(255, 0, 0), "p3-red-no-profile", &got),
-                 qPrintable(rgbText(got)));
-        // A profile of tables, published while Pelu runs.
-        QVERIFY(x11root::set("_ICC_PROFILE", displayprofiles::adobeRgbInTables()));
-        QVERIFY2(centreBecomes(qRgb(239, 0, 0), "p3-red-on-tables", &got),
-                 qPrintable(rgbText(got)));
-        QProcess::execute(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("key"), QStringLiteral("--window"), m_window, QStringLiteral("Left")});
-        QVERIFY2(centreBecomes(qRgb(219, 0, 0), "srgb-red-on-tables", &got),
                  qPrintable(rgbText(got)));
     }
 };

@@ -8,7 +8,6 @@
 #include <QPair>
 #include <QRandomGenerator>
 
-#include <avif/avif.h>
 #include <jxl/encode.h>
 
 #include <algorithm>
@@ -16,9 +15,9 @@
 #include <optional>
 #include <vector>
 
-// JPEG XL and AVIF sequence files made on the spot with the encoders of libjxl and libavif
-// (linked into the tests, unlike the viewer, which opens the decoders at run time): the same
-// libraries as cjxl and avifenc, without running either. And pictures for lossy coding.
+// JPEG XL files made on the spot with libjxl's encoder (linked into the tests, unlike the
+// viewer, which opens the decoder at run time): the library of cjxl, without running it. And
+// pictures for lossy coding.
 namespace fixtures {
 
 struct JxlFrame {
@@ -29,7 +28,6 @@ struct JxlFrame {
 struct JxlRecipe {
     bool lossless = true;
     int orientation = 1;
-    bool container = false;
     // An ICC profile, else a named encoding, else sRGB.
     QByteArray icc{};
     std::optional<JxlColorEncoding> encoding{};
@@ -37,10 +35,9 @@ struct JxlRecipe {
     bool sixteenBit = false;
     // One channel, the red one of the frames.
     bool grey = false;
-    bool animated = false;
-    quint32 ticksPerSecond = 1000;
+    bool animated = false; // durations in milliseconds
     quint32 loops = 0;
-    // Boxes as type and contents, Brotli-compressed when compressBoxes.
+    // Boxes as type and contents, Brotli-compressed when compressBoxes; they need a container.
     QList<QPair<QByteArray, QByteArray>> boxes{};
     bool compressBoxes = false;
 };
@@ -87,7 +84,7 @@ inline QByteArray encodeJxl(const QList<JxlFrame>& frames, const JxlRecipe& reci
 {
     JxlEncoder* encoder = JxlEncoderCreate(nullptr);
     const bool alpha = frames.first().image.hasAlphaChannel();
-    JxlEncoderUseContainer(encoder, recipe.container || !recipe.boxes.isEmpty());
+    JxlEncoderUseContainer(encoder, !recipe.boxes.isEmpty());
     JxlBasicInfo info;
     JxlEncoderInitBasicInfo(&info);
     info.xsize = uint32_t(frames.first().image.width());
@@ -101,7 +98,7 @@ inline QByteArray encodeJxl(const QList<JxlFrame>& frames, const JxlRecipe& reci
         info.num_extra_channels = 1;
     }
     info.have_animation = recipe.animated;
-    info.animation.tps_numerator = recipe.ticksPerSecond;
+    info.animation.tps_numerator = 1000;
     info.animation.tps_denominator = 1;
     info.animation.num_loops = recipe.loops;
     bool ok = JxlEncoderSetBasicInfo(encoder, &info) == JXL_ENC_SUCCESS;
@@ -163,101 +160,6 @@ inline QByteArray transcodeJpeg(const QByteArray& jpeg)
     return out;
 }
 
-// Bits as a codestream packs them, least significant first.
-class BitWriter {
-public:
-    void put(quint64 value, int bits)
-    {
-        for (int i = 0; i < bits; ++i, ++m_bit) {
-            if (m_bit % 8 == 0)
-                m_bytes.append('\0');
-            if (value >> i & 1)
-                m_bytes[m_bytes.size() - 1] = char(m_bytes.back() | 1 << (m_bit % 8));
-        }
-    }
-    QByteArray bytes() const { return m_bytes; }
-
-private:
-    QByteArray m_bytes;
-    int m_bit = 0;
-};
-
-// A bare codestream whose header claims this size and default metadata, then filler.
-inline QByteArray claimingSize(quint32 width, quint32 height, int filler)
-{
-    BitWriter bits;
-    bits.put(0, 1); // not a small size
-    bits.put(3, 2); // height in 30 bits
-    bits.put(height - 1, 30);
-    bits.put(0, 3); // no aspect ratio: width follows
-    bits.put(3, 2);
-    bits.put(width - 1, 30);
-    bits.put(1, 1); // default metadata: 8-bit sRGB
-    return QByteArray("\xFF\x0A", 2) + bits.bytes() + QByteArray(filler, '\0');
-}
-
-struct AvifRecipe {
-    quint64 timescale = 1000;
-    QList<quint64> durations{};
-    // One picture as a still (primary item) rather than a sequence.
-    bool still = false;
-    // 10-bit with these CICP values instead of 8-bit sRGB; frames then come from RGBA64.
-    int depth = 8;
-    avifColorPrimaries primaries = AVIF_COLOR_PRIMARIES_BT709;
-    avifTransferCharacteristics transfer = AVIF_TRANSFER_CHARACTERISTICS_SRGB;
-    // Quarter turns counter-clockwise ('irot') and mirroring axis ('imir'), when not negative.
-    int rotation = -1;
-    int mirror = -1;
-};
-
-inline QByteArray encodeAvif(const QList<QImage>& frames, const AvifRecipe& recipe)
-{
-    avifEncoder* encoder = avifEncoderCreate();
-    encoder->speed = AVIF_SPEED_FASTEST;
-    encoder->timescale = recipe.timescale;
-    encoder->minQuantizer = encoder->maxQuantizer = 8;
-    bool ok = true;
-    for (qsizetype i = 0; i < frames.size() && ok; ++i) {
-        const bool deep = recipe.depth > 8;
-        const QImage rgb =
-            frames[i].convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_RGB888);
-        avifImage* image = avifImageCreate(uint32_t(rgb.width()), uint32_t(rgb.height()),
-                                           uint32_t(recipe.depth), AVIF_PIXEL_FORMAT_YUV444);
-        image->colorPrimaries = recipe.primaries;
-        image->transferCharacteristics = recipe.transfer;
-        image->matrixCoefficients = AVIF_MATRIX_COEFFICIENTS_BT601;
-        if (recipe.rotation >= 0) {
-            image->transformFlags |= AVIF_TRANSFORM_IROT;
-            image->irot.angle = uint8_t(recipe.rotation);
-        }
-        if (recipe.mirror >= 0) {
-            image->transformFlags |= AVIF_TRANSFORM_IMIR;
-            image->imir.mode = uint8_t(recipe.mirror);
-        }
-        avifRGBImage pixels;
-        avifRGBImageSetDefaults(&pixels, image);
-        pixels.format = deep ? AVIF_RGB_FORMAT_RGBA : AVIF_RGB_FORMAT_RGB;
-        pixels.depth = deep ? 16 : 8;
-        // Opaque: without this the encoder writes an alpha track of its own.
-        pixels.ignoreAlpha = AVIF_TRUE;
-        pixels.pixels = const_cast<uint8_t*>(rgb.constBits());
-        pixels.rowBytes = uint32_t(rgb.bytesPerLine());
-        ok = avifImageRGBToYUV(image, &pixels) == AVIF_RESULT_OK &&
-             avifEncoderAddImage(encoder, image, recipe.still ? 1 : recipe.durations.value(i, 1),
-                                 recipe.still ? AVIF_ADD_IMAGE_FLAG_SINGLE
-                                            : AVIF_ADD_IMAGE_FLAG_NONE) == AVIF_RESULT_OK;
-        avifImageDestroy(image);
-    }
-    avifRWData output = AVIF_DATA_EMPTY;
-    ok = ok && avifEncoderFinish(encoder, &output) == AVIF_RESULT_OK;
-    const QByteArray out =
-        ok ? QByteArray(reinterpret_cast<const char*>(output.data), qsizetype(output.size))
-           : QByteArray();
-    avifRWDataFree(&output);
-    avifEncoderDestroy(encoder);
-    return out;
-}
-
 // Smooth gradients, edges and grain, so lossy coding has something to lose.
 inline QImage photo(int width, int height, quint32 seed = 7)
 {
@@ -281,25 +183,6 @@ inline QImage filled(int width, int height, QColor colour)
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
     return image;
-}
-
-// The largest difference of any channel between two pictures of one size, and the mean one.
-inline std::pair<int, double> difference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    int largest = 0;
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        for (int col = 0; col < x.width(); ++col) {
-            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
-                largest = std::max(largest, std::abs(d));
-                sum += std::abs(d);
-            }
-        }
-    }
-    return {largest, sum / (3.0 * std::max(1, x.width() * x.height()))};
 }
 
 } // namespace fixtures

@@ -4,7 +4,6 @@
 #include "Encoders.h"
 #include "imaging/pixels/Orientation.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -17,6 +16,8 @@
 #include <libheif/heif.h>
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -89,6 +90,30 @@ inline QByteArray noise(QRandomGenerator& random, int size)
     return bytes;
 }
 
+// A file checked in beside the tests.
+inline QString dataFile(const QString& name)
+{
+    return QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data/") + name;
+}
+
+// What BT.2390's tone map with 203-nit white at SDR white makes of the HDR fixtures' patches
+// (white, BT.709 red and BT.2020 green at 203 nits) on an sRGB screen.
+inline const QRgb kToneMappedWhite = qRgb(229, 229, 229);
+inline const QRgb kToneMappedRed = qRgb(249, 13, 1);
+inline const QRgb kToneMappedGreen = qRgb(0, 242, 0);
+
+// How far apart two colours are: the largest difference of a channel.
+inline int colourDistance(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+inline QString rgbText(QRgb c)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
+}
+
 using testsupport::readFile;
 using testsupport::writeFile;
 
@@ -143,7 +168,6 @@ struct HeifParams {
     bool lossless = false;   // lossless, 4:4:4: with matrix 0 the samples come back as written
     int bitDepth = 8;
     int thumbnailSide = 0; // when non-zero, a thumbnail of the picture this large, as encoders make
-    QImage thumbnail{};    // when not null, this picture as the thumbnail instead
 };
 
 // The picture as libheif's input, at this many bits per sample.
@@ -213,15 +237,6 @@ inline bool writeHeif(const QString& path, const QImage& source, const HeifParam
         heif_context_encode_thumbnail(context.get(), image, handle, encoder, options,
                                       params.thumbnailSide, &thumbnail);
         heif_image_handle_release(thumbnail);
-    }
-    if (encoded && !params.thumbnail.isNull()) {
-        heif_image* small = makeHeifImage(params.thumbnail, 8);
-        heif_image_handle* thumbnail = nullptr;
-        if (!heif_context_encode_image(context.get(), small, encoder, nullptr, &thumbnail).code)
-            // libheif 1.15 takes these two the other way round from what its header says.
-            heif_context_assign_thumbnail(context.get(), thumbnail, handle);
-        heif_image_handle_release(thumbnail);
-        heif_image_release(small);
     }
     heif_encoding_options_free(options);
     heif_nclx_color_profile_free(nclx);
@@ -437,27 +452,6 @@ inline QByteArray gif(const QList<QImage>& frames, int delayMs = 100)
         out.append('\0');
     }
     return out.append(';');
-}
-
-// An icon holding quadrants() at each of these square sizes, as PNG entries.
-inline QByteArray icon(const QList<int>& sides)
-{
-    QByteArray out("\0\0\1\0", 4), images;
-    out.append(char(sides.size())).append('\0');
-    for (const int side : sides) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        quadrants(side, side).save(&buffer, "png");
-        QByteArray entry(16, '\0');
-        entry[0] = entry[1] = char(side % 256);
-        qToLittleEndian<quint16>(1, entry.data() + 4);
-        qToLittleEndian<quint16>(32, entry.data() + 6);
-        qToLittleEndian<quint32>(quint32(buffer.size()), entry.data() + 8);
-        qToLittleEndian<quint32>(quint32(6 + 16 * sides.size() + images.size()), entry.data() + 12);
-        out.append(entry);
-        images.append(buffer.data());
-    }
-    return out + images;
 }
 
 // Writes the image in the family its extension names. An orientation >= 0 is stored as Exif

@@ -132,35 +132,32 @@ private Q_SLOTS:
 
     void disposalClearsOrRestoresTheRegion_data()
     {
-        QTest::addColumn<int>("dispose");
+        QTest::addColumn<int>("first");     // the first frame's disposal
+        QTest::addColumn<int>("second");    // the second frame's
         QTest::addColumn<QColor>("middle"); // under the second frame, once the third is drawn
-        QTest::newRow("none keeps") << 0 << QColor(Qt::green);
-        QTest::newRow("background clears") << 1 << QColor(0, 0, 0, 0);
-        QTest::newRow("previous restores") << 2 << QColor(Qt::red);
+        QTest::addColumn<QColor>("corner"); // outside it
+        const QColor clear(0, 0, 0, 0);
+        QTest::newRow("none keeps") << 0 << 0 << QColor(Qt::green) << QColor(Qt::red);
+        QTest::newRow("background clears") << 0 << 1 << clear << QColor(Qt::red);
+        QTest::newRow("previous restores") << 0 << 2 << QColor(Qt::red) << QColor(Qt::red);
+        QTest::newRow("previous on the first frame clears") << 2 << 0 << QColor(Qt::green) << clear;
     }
 
     void disposalClearsOrRestoresTheRegion()
     {
-        QFETCH(int, dispose);
+        QFETCH(int, first);
+        QFETCH(int, second);
         QFETCH(QColor, middle);
-        const std::unique_ptr<ApngDecoder> decoder = openBytes(apng(threeFrames(quint8(dispose))));
+        QFETCH(QColor, corner);
+        Animation animation = threeFrames(quint8(second));
+        animation.frames[0].dispose = quint8(first);
+        const std::unique_ptr<ApngDecoder> decoder = openBytes(apng(animation));
         decoder->nextFrame();
         QCOMPARE(decoder->nextFrame().pixelColor(3, 3), QColor(Qt::green));
         const QImage third = decoder->nextFrame();
         QCOMPARE(third.pixelColor(3, 3), middle);
-        QCOMPARE(third.pixelColor(0, 0), QColor(Qt::red));
+        QCOMPARE(third.pixelColor(0, 0), corner);
         QCOMPARE(third.pixelColor(7, 7), QColor(Qt::blue));
-    }
-
-    void previousOnTheFirstFrameClears()
-    {
-        Animation animation = threeFrames();
-        animation.frames[0].dispose = 2;
-        const std::unique_ptr<ApngDecoder> decoder = openBytes(apng(animation));
-        decoder->nextFrame();
-        const QImage second = decoder->nextFrame();
-        QCOMPARE(second.pixelColor(0, 0), QColor(0, 0, 0, 0));
-        QCOMPARE(second.pixelColor(3, 3), QColor(Qt::green));
     }
 
     void blendingOverMixesStraightAlpha()

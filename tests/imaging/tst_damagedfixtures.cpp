@@ -18,10 +18,7 @@ namespace {
 
 constexpr std::size_t kAllocationCeiling = std::size_t(1) << 30;
 
-QString dataFile(const char* name)
-{
-    return QStringLiteral(PELU_SOURCE_DIR "/tests/imaging/data/") + QLatin1String(name);
-}
+using fixtures::dataFile;
 
 // Every image the service hands out for a file besides decodeImage: as stored, as a thumbnail
 // and the first frames of its animation.

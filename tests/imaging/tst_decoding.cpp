@@ -2,10 +2,11 @@
 #include "../support/TestAccess.h"
 
 #include "imaging/AnimatedImage.h"
-#include "imaging/decoders/Decoding.h"
 #include "imaging/EarlyDecode.h"
-#include "imaging/support/ImageBuffer.h"
 #include "imaging/ImageService.h"
+#include "imaging/decoders/Decoding.h"
+#include "imaging/decoders/JxlAnimation.h"
+#include "imaging/support/ImageBuffer.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -110,8 +111,8 @@ private Q_SLOTS:
             std::fill_n(twoColour.scanLine(y), twoColour.bytesPerLine(), uchar(0xff));
         QVERIFY(writePicture(path("two-colour.png"), twoColour));
         add("two-colour.png", "8 RGB", "RRBB", twoColour.size());
-        QVERIFY(writeFile(path("sizes.ico"), icon({16, 48, 32})));
-        add("sizes.ico", "8 RGB", "RGBW", {48, 48}); // the largest entry
+        QTest::newRow("sizes.ico") << dataFile("ico-sizes-16-48-32.ico") << "8 RGB"
+                                   << "RGBW" << QSize(48, 48) << QColor(); // the largest entry
 
         // Display P3 from an ICC profile or an nclx box.
         QImage p3(64, 48, QImage::Format_RGB32);
@@ -124,7 +125,10 @@ private Q_SLOTS:
         QVERIFY(writeHeif(path("p3-icc.heic"), p3, {.icc = p3.colorSpace().iccProfile()}));
         QVERIFY(writeHeif(path("p3-nclx.heic"), p3, {.nclxPrimaries = 12}));
         QVERIFY(writeFile(path("p3.psd"), psdBytes(p3, {.icc = p3.colorSpace().iccProfile()})));
-        for (const char* name : {"p3.png", "p3.jpg", "p3-icc.heic", "p3-nclx.heic", "p3.psd"})
+        QVERIFY(
+            writeFile(path("p3.jxl"), encodeJxl({{p3, 0}}, {.icc = p3.colorSpace().iccProfile()})));
+        for (const char* name :
+             {"p3.png", "p3.jpg", "p3-icc.heic", "p3-nclx.heic", "p3.psd", "p3.jxl"})
             add(name, "8 RGB", "", p3.size(), inSrgb);
 
         // 280 MB decoded: more than Qt allows unless told otherwise.
@@ -202,6 +206,8 @@ private Q_SLOTS:
         QCOMPARE(shown->size(), m_picture.size());
         QCOMPARE(thumbnail->size(), m_picture.size() / 2);
         QCOMPARE(quadrantColours(*shown) + quadrantColours(*thumbnail), QStringLiteral("RGBWRGBW"));
+        if (ext == "jxl") // played frames are turned too
+            QCOMPARE(quadrantColours(imaging::detail::JxlAnimation(file).nextFrame()), "RGBW");
         if (ext == "heic" || ext == "avif")
             return;
         QCOMPARE(imaging::readImageProperties(file).value().orientation, orientation);
@@ -209,23 +215,6 @@ private Q_SLOTS:
         QVERIFY(asStored);
         QCOMPARE(asStored->size(), stored.size());
         QCOMPARE(quadrantColours(*asStored), quadrantColours(stored));
-    }
-
-    void animationsPlayFrameByFrame()
-    {
-        QImage red(8, 8, QImage::Format_RGB32), green = red, blue = red;
-        red.fill(Qt::red);
-        green.fill(Qt::green);
-        blue.fill(Qt::blue);
-        QVERIFY(writeFile(path("three.png"), gif({red, green, blue}, 50))); // a GIF all the same
-        QCOMPARE(imaging::decodeImage(path("three.png")).value().pixelColor(4, 4), QColor(Qt::red));
-        imaging::AnimatedImage animation(path("three.png"));
-        QCOMPARE(animation.frameCount(), 3);
-        for (const QColor expected : {Qt::red, Qt::green, Qt::blue, Qt::red}) {
-            QCOMPARE(animation.nextFrame().pixelColor(4, 4), expected);
-            QCOMPARE(animation.currentDelayMs(), 50);
-        }
-        QVERIFY(!imaging::AnimatedImage(m_files["png"]).isAnimated());
     }
 
     void decodesAreCountedWithTheirThread()
@@ -365,93 +354,64 @@ private Q_SLOTS:
         }
     }
 
-    // A HEIF file's own thumbnail is read instead of its whole picture where it is enough: for
-    // a thumbnail no larger, and as the preview at start, however small. It is turned like the
-    // picture; one of another shape is not a copy of the picture and is never used.
-    void heifThumbnailsStandInForThePicture()
+    // A HEIF file's own thumbnail, or a raw file's preview as cameras store it (plain RGB or
+    // JPEG, turned as the sensor's data is), is read instead of the whole picture where it is
+    // enough: for a thumbnail no larger, and as the preview at start, however small. It is
+    // turned like the picture; one of another shape is not a copy of it and is never used.
+    void embeddedPreviewsStandInForThePicture_data()
     {
-        const QString file = path("thumbnailed6.heic");
-        const QImage upright = redOverBlue({200, 400});
-        QVERIFY(writeHeif(file, storedFor(upright, 6), {.orientation = 6, .thumbnailSide = 160}));
-
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("odd");
+        QTest::addColumn<QSize>("oddSize"); // decoded instead: raw files develop at half size
+        const QImage stored = storedFor(redOverBlue({200, 400}), 6);
+        QVERIFY(
+            writeHeif(path("thumbnailed6.heic"), stored, {.orientation = 6, .thumbnailSide = 160}));
+        // The same, with a green 100 x 100 thumbnail.
+        QTest::newRow("heic") << path("thumbnailed6.heic")
+                              << dataFile("heic-square-thumbnail-not-the-picture.heic")
+                              << QSize(200, 400);
+        for (const bool jpeg : {false, true}) {
+            const QString file = path(QStringLiteral("previewed6-%1.dng").arg(jpeg));
+            const QString odd = path(QStringLiteral("square6-%1.dng").arg(jpeg));
+            QVERIFY(writeDng(file, stored, 6) &&
+                    appendDngPreview(file, stored.scaled(160, 80), jpeg));
+            QVERIFY(writeDng(odd, stored, 6) &&
+                    appendDngPreview(odd, stored.scaled(100, 100), jpeg));
+            QTest::newRow(jpeg ? "dng, JPEG preview" : "dng, RGB preview")
+                << file << odd << QSize(100, 200);
+        }
+    }
+    void embeddedPreviewsStandInForThePicture()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, odd);
+        QFETCH(QSize, oddSize);
+        const QSize upright(200, 400);
         const auto [small, full] = decodedFor(file, 120);
         QVERIFY(small && redAboveBlue(*small));
         QCOMPARE(small->size(), QSize(80, 160));
-        QCOMPARE(full, upright.size());
+        QCOMPARE(full, upright);
         const std::optional<QImage> strip = imaging::makeThumbnail(file);
         QVERIFY(strip && strip->size() == QSize(60, 120) && redAboveBlue(*strip));
-        // Asked for more than the file's thumbnail holds, and shown: the whole picture.
-        const std::optional<QImage> large = imaging::makeThumbnail(file, 300);
-        QVERIFY(large && large->size() == QSize(150, 300));
-        const std::optional<QImage> whole = imaging::decodeImage(file);
-        QVERIFY(whole && whole->size() == upright.size() && redAboveBlue(*whole));
-
-        {
-            imaging::EarlyDecode early(file, [] { return QSize(300, 500); });
-            const std::optional<imaging::Preview> preview = early.takePreview(file);
-            QVERIFY(preview);
-            QCOMPARE(preview->fullSize, upright.size());
-            QCOMPARE(preview->image.size(), QSize(80, 160));
-            QVERIFY(redAboveBlue(preview->image));
-            early.previewShown();
-            early.done().waitForFinished();
-            const std::optional<QImage> after = imaging::decodeImage(file);
-            QVERIFY(after && after->size() == upright.size());
-        }
-
-        const QString odd = path("square-thumbnail.heic");
-        QImage square(100, 100, QImage::Format_RGB32);
-        square.fill(Qt::green);
-        QVERIFY(writeHeif(odd, upright, {.thumbnail = square}));
-        const auto [refused, oddFull] = decodedFor(odd, 60);
-        QVERIFY(refused && refused->size() == upright.size() && redAboveBlue(*refused));
-        QVERIFY(!oddFull.isValid());
-        imaging::EarlyDecode early(odd, [] { return QSize(300, 500); });
-        QVERIFY(!early.takePreview(odd));
-    }
-
-    // A raw file's preview, as cameras store it (plain RGB or JPEG, turned as the sensor's
-    // data is), is read instead of developing the sensor where it is enough, like a HEIF
-    // thumbnail; one of another shape never is.
-    void rawPreviewsStandInForThePicture_data()
-    {
-        QTest::addColumn<bool>("jpeg");
-        QTest::newRow("RGB preview") << false;
-        QTest::newRow("JPEG preview") << true;
-    }
-    void rawPreviewsStandInForThePicture()
-    {
-        QFETCH(bool, jpeg);
-        const QImage upright = redOverBlue({400, 600});
-        const QString file = path(QStringLiteral("previewed6-%1.dng").arg(jpeg));
-        const QImage stored = storedFor(upright, 6);
-        QVERIFY(writeDng(file, stored, 6));
-        QVERIFY(appendDngPreview(file, stored.scaled(150, 100), jpeg));
-
-        const auto [small, full] = decodedFor(file, 80);
-        QVERIFY(small && redAboveBlue(*small));
-        QCOMPARE(small->size(), QSize(100, 150));
-        QCOMPARE(full, upright.size());
-        // More than the preview holds: the sensor's data, developed at half size.
+        // Asked for more than the preview holds: the whole picture.
         const std::optional<QImage> large = imaging::makeThumbnail(file, 200);
-        QVERIFY(large && large->size() == QSize(133, 200) && redAboveBlue(*large));
+        QVERIFY(large && large->size() == QSize(100, 200) && redAboveBlue(*large));
         {
             imaging::EarlyDecode early(file, [] { return QSize(150, 200); });
             const std::optional<imaging::Preview> preview = early.takePreview(file);
-            QVERIFY(preview && preview->image.size() == QSize(100, 150));
-            QCOMPARE(preview->fullSize, upright.size());
+            QVERIFY(preview && preview->image.size() == QSize(80, 160));
+            QVERIFY(redAboveBlue(preview->image));
+            QCOMPARE(preview->fullSize, upright);
             early.previewShown();
             early.done().waitForFinished();
             const std::optional<QImage> whole = imaging::decodeImage(file);
-            QVERIFY(whole && whole->size() == upright.size() && redAboveBlue(*whole));
+            QVERIFY(whole && whole->size() == upright && redAboveBlue(*whole));
         }
-
-        const QString odd = path(QStringLiteral("square-preview-%1.dng").arg(jpeg));
-        QVERIFY(writeDng(odd, stored, 6));
-        QVERIFY(appendDngPreview(odd, stored.scaled(100, 100), jpeg));
-        const auto [developed, oddFull] = decodedFor(odd, 80);
-        QVERIFY(developed && developed->size() == upright.size() / 2 && redAboveBlue(*developed));
+        const auto [refused, oddFull] = decodedFor(odd, 60);
+        QVERIFY(refused && refused->size() == oddSize && redAboveBlue(*refused));
         QVERIFY(!oddFull.isValid());
+        imaging::EarlyDecode early(odd, [] { return QSize(150, 200); });
+        QVERIFY(!early.takePreview(odd));
     }
 
     // Every entry point must survive files that lie, end early or are not files at all.

@@ -4,8 +4,6 @@
 #include "imaging/AnimatedImage.h"
 #include "imaging/ImageService.h"
 
-#include <QBuffer>
-#include <QColorSpace>
 #include <QtTest>
 
 using namespace fixtures;
@@ -41,7 +39,8 @@ private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     // Red, green and blue with their delays (a 5 ms one played at 100), as many times as the
-    // file asks before stopping on the last frame; a file that asks nothing plays on.
+    // file asks before stopping on the last frame; a file that asks nothing plays on. A JPEG XL
+    // frame of no duration is drawn under the next one; a GIF is known by its content.
     void animationsPlayWithTheirDelays_data()
     {
         QTest::addColumn<QString>("file");
@@ -56,18 +55,19 @@ private Q_SLOTS:
         QTest::newRow("apng") << written("three.png", apngtest::apng(apng))
                               << QList<int>{100, 250, 100} << 2;
         const JxlRecipe jxl{.animated = true, .loops = 3};
-        QTest::newRow("jxl") << written("three.jxl",
-                                        encodeJxl({{solidRgb(Qt::red), 100},
-                                                   {solidRgb(Qt::green), 250},
-                                                   {solidRgb(Qt::blue), 5}},
-                                                  jxl))
+        QTest::newRow("jxl") << written("three.jxl", encodeJxl({{solidRgb(Qt::red), 100},
+                                                                {solidRgb(Qt::white), 0},
+                                                                {solidRgb(Qt::green), 250},
+                                                                {solidRgb(Qt::blue), 5}},
+                                                               jxl))
                              << QList<int>{100, 250, 100} << 3;
         // avifenc 0.11 writes no edit list, which means for ever.
-        QTest::newRow("avif") << written("three.avif",
-                                         encodeAvif({solidRgb(Qt::red), solidRgb(Qt::green),
-                                                     solidRgb(Qt::blue)},
-                                                    {.durations = {100, 250, 5}}))
-                              << QList<int>{100, 250, 100} << 0;
+        QTest::newRow("avif") << dataFile("avif-sequence-rgb-5ms.avif") << QList<int>{100, 250, 100}
+                              << 0;
+        QTest::newRow("gif named png")
+            << written("gif.png",
+                       gif({solidRgb(Qt::red), solidRgb(Qt::green), solidRgb(Qt::blue)}, 50))
+            << QList<int>{50, 50, 50} << 0;
     }
 
     void animationsPlayWithTheirDelays()
@@ -94,18 +94,13 @@ private Q_SLOTS:
         QCOMPARE(letter(imaging::makeThumbnail(file).value_or(QImage())), QString("R"));
     }
 
-    // Judged by the name alone, before anything is read.
-    void onlyTypesThatAnimateAreOpenedToPlay()
+    // A still picture of a type that may animate plays nothing.
+    void stillsDoNotPlay()
     {
-        for (const char* name : {"a.gif", "a.WEBP", "a.png", "a.jxl", "a.avif"})
-            QVERIFY2(imaging::AnimatedImage::mayAnimate(name), name);
-        for (const char* name : {"a.jpg", "a.heic", "a.tif", "a.dng", "a.txt", "jxl"})
-            QVERIFY2(!imaging::AnimatedImage::mayAnimate(name), name);
-        // A still picture of an animated type plays nothing.
-        QVERIFY(writePicture(path("still.jxl"), quadrants(24, 16)));
-        QVERIFY(writePicture(path("still.png"), quadrants(24, 16)));
-        for (const char* name : {"still.jxl", "still.png"})
+        for (const char* name : {"still.jxl", "still.png", "still.gif", "still.webp"}) {
+            QVERIFY(writePicture(path(name), quadrants(24, 16)));
             QVERIFY(!imaging::AnimatedImage(path(name)).isAnimated());
+        }
     }
 
     // An animated PNG whose default image is there for readers without animation shows its
@@ -150,38 +145,21 @@ private Q_SLOTS:
     // rounding of two decoders.
     void recompressedJpegShowsTheSamePixels()
     {
-        QBuffer jpeg;
-        jpeg.open(QIODevice::WriteOnly);
-        QImageWriter writer(&jpeg, "jpeg");
-        writer.setQuality(90);
-        QVERIFY(writer.write(photo(320, 240)));
-        const QString original = written("photo.jpg", jpeg.data());
-        const QString recompressed = written("photo.jxl", transcodeJpeg(jpeg.data()));
-        const std::optional<QImage> a = imaging::decodeImage(original);
+        QVERIFY(photo(320, 240).save(path("photo.jpg"), "JPEG", 90));
+        const QString recompressed =
+            written("photo.jxl", transcodeJpeg(readFile(path("photo.jpg"))));
+        const std::optional<QImage> a = imaging::decodeImage(path("photo.jpg"));
         const std::optional<QImage> b = imaging::decodeImage(recompressed);
         QVERIFY(a && b && a->size() == b->size());
-        const auto [largest, mean] = difference(*a, *b);
-        QVERIFY2(largest <= 4 && mean < 1.0, qPrintable(QStringLiteral("%1 %2").arg(largest).arg(mean)));
-    }
-
-    // A JPEG XL with a Display P3 profile is shown converted to sRGB.
-    void jxlColourProfileIsApplied()
-    {
-        QImage p3(32, 24, QImage::Format_RGB32);
-        p3.fill(QColor(200, 100, 50));
-        p3.setColorSpace(QColorSpace::DisplayP3);
-        const QColor inSrgb =
-            p3.colorSpace().transformationToColorSpace(QColorSpace::SRgb).map(QColor(200, 100, 50));
-        const QString file =
-            written("p3.jxl", encodeJxl({{p3, 0}}, {.icc = p3.colorSpace().iccProfile()}));
-        const std::optional<QImage> shown = imaging::decodeImage(file);
-        QVERIFY(shown);
-        QCOMPARE(shown->colorSpace(), QColorSpace(QColorSpace::SRgb));
-        const QColor got = shown->pixelColor(4, 4);
-        QVERIFY2(std::abs(got.red() - inSrgb.red()) <= 2 &&
-                     std::abs(got.green() - inSrgb.green()) <= 2 &&
-                     std::abs(got.blue() - inSrgb.blue()) <= 2,
-                 qPrintable(got.name()));
+        const QImage x = a->convertToFormat(QImage::Format_RGB32);
+        const QImage y = b->convertToFormat(QImage::Format_RGB32);
+        for (int row = 0; row < x.height(); ++row) {
+            for (int col = 0; col < x.width(); ++col) {
+                const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+                QVERIFY(std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                  std::abs(qBlue(p) - qBlue(q))}) <= 4);
+            }
+        }
     }
 
     // The empty state's words: a size over the budget, damage, or a name that lies.
@@ -191,13 +169,11 @@ private Q_SLOTS:
         QTest::addColumn<imaging::DecodeFailure>("why");
         const QByteArray still = encodeJxl({{photo(64, 48), 0}}, {.lossless = false});
         QTest::newRow("jxl over the budget")
-            << written("huge.jxl", claimingSize(100000, 100000, 64))
-            << imaging::DecodeFailure::tooLarge;
+            << dataFile("jxl-claims-100000x100000.jxl") << imaging::DecodeFailure::tooLarge;
         QTest::newRow("jxl cut short")
             << written("cut.jxl", still.left(still.size() / 2)) << imaging::DecodeFailure::damaged;
         QTest::newRow("jxl of a lying size")
-            << written("lying.jxl", claimingSize(15000, 13000, 84))
-            << imaging::DecodeFailure::damaged;
+            << dataFile("jxl-claims-195mp-in-100-bytes.jxl") << imaging::DecodeFailure::damaged;
         QTest::newRow("text named jxl")
             << written("notes.jxl", "plain words") << imaging::DecodeFailure::damaged;
         QTest::newRow("jxl named jpg")

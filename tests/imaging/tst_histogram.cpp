@@ -40,25 +40,6 @@ class TestHistogram : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void samplingStep_data()
-    {
-        QTest::addColumn<qint64>("pixels");
-        QTest::addColumn<qint64>("step");
-        QTest::newRow("1") << qint64(1) << qint64(1);
-        QTest::newRow("500,000") << qint64(500'000) << qint64(1);
-        QTest::newRow("999,999") << qint64(999'999) << qint64(1);
-        QTest::newRow("1,000,000") << qint64(1'000'000) << qint64(2);
-        QTest::newRow("12 MP") << qint64(12'000'000) << qint64(24);
-        QTest::newRow("200 MP") << qint64(200'000'000) << qint64(400);
-    }
-
-    void samplingStep()
-    {
-        QFETCH(qint64, pixels);
-        QFETCH(qint64, step);
-        QCOMPARE(imaging::histogramSamplingStep(pixels), step);
-    }
-
     // One colour in every pixel format the decoders hand out: each channel counts every
     // pixel at one value, transparent parts as if laid over black.
     void countsEveryFormatAsSrgb_data()

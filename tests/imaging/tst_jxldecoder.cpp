@@ -5,18 +5,37 @@
 #include "imaging/decoders/JxlDecoder.h"
 
 #include <QColorSpace>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/resource.h>
 
 using namespace imaging::detail;
 using namespace fixtures;
 using imaging::ImageType;
 
+namespace {
+
+qint64 peakMemoryKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+// JPEG XL as decoded, and damaged and lying files giving nothing, quickly and without
+// allocating for what they claim.
 class TestJxlDecoder : public QObject {
     Q_OBJECT
 
 private:
     QTemporaryDir m_dir;
+    QByteArray m_still;
+    QByteArray m_animation;
     QString write(const QString& name, const QByteArray& bytes)
     {
         const QString path = m_dir.filePath(name);
@@ -29,23 +48,40 @@ private:
         options.forScreen = srgb;
         return decodeJxl(path, ImageType::Jxl, options);
     }
+    // Everything the decoders offer, on one file: none may crash.
+    static bool givesAPicture(const QString& path)
+    {
+        readJxlInfo(path);
+        JxlAnimation animation(path);
+        const bool frame = !animation.nextFrame().isNull();
+        return decodeJxl(path, ImageType::Jxl, {}).has_value() || frame;
+    }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        JxlRecipe lossy;
+        lossy.lossless = false;
+        lossy.boxes = {{"Exif", QByteArray(4, '\0') + QByteArray("II*\0\x08\0\0\0", 8)}};
+        m_still = encodeJxl({{photo(600, 400), 0}}, lossy);
+        JxlRecipe animated;
+        animated.animated = true;
+        animated.lossless = false;
+        m_animation = encodeJxl(
+            {{photo(200, 150, 1), 100}, {photo(200, 150, 2), 100}, {photo(200, 150, 3), 100}},
+            animated);
+        QVERIFY(m_still.size() > 1000 && m_animation.size() > 1000);
+        QVERIFY(givesAPicture(write("whole.jxl", m_still)));
+    }
 
     void recognisesBothSignatures()
     {
         QVERIFY(isJxl(QByteArray("\xFF\x0A\xFA", 3)));
         QVERIFY(isJxl(QByteArray("\0\0\0\x0CJXL \x0D\x0A\x87\x0A\0\0", 14)));
-        QVERIFY(!isJxl(QByteArray("\0\0\0\x0CJXL \x0D\x0A\x87", 11)));
-        QVERIFY(!isJxl(QByteArray("\xFF\xD8\xFF", 3)));
-        QVERIFY(!isJxl(QByteArray("\xFF", 1)));
-        // Both kinds of file made by the encoder.
-        const QList<JxlFrame> frame{{quadrants(16, 16), 0}};
-        QVERIFY(isJxl(encodeJxl(frame, {})));
-        JxlRecipe boxed;
-        boxed.container = true;
-        QVERIFY(isJxl(encodeJxl(frame, boxed)));
+        for (const QByteArray& other : {QByteArray("\0\0\0\x0CJXL \x0D\x0A\x87", 11),
+                                        QByteArray("\xFF\xD8\xFF", 3), QByteArray("\xFF", 1)})
+            QVERIFY(!isJxl(other));
     }
 
     // Grey pictures come as RGB, alpha stays unpremultiplied, and an opaque picture is RGBX.
@@ -109,96 +145,6 @@ private Q_SLOTS:
         // 128 on a 1.8 curve is 147 on the sRGB one; as linear light it would be 74.
         QVERIFY2(std::abs(qGreen(shown->pixel(32, 32)) - 147) <= 4,
                  qPrintable(QString::number(qGreen(shown->pixel(32, 32)))));
-    }
-
-    // The codestream's orientation, written by the encoder, is applied when upright and left
-    // alone otherwise, and reported either way.
-    void orientationIsAppliedOrKept()
-    {
-        JxlRecipe recipe;
-        recipe.orientation = 6;
-        // Stored turned a quarter counter-clockwise, to be shown turned clockwise.
-        const QImage stored = quadrants(64, 48).transformed(QTransform().rotate(-90));
-        const QString path = write("orientation6.jxl", encodeJxl({{stored, 0}}, recipe));
-        const std::optional<QImage> upright = decode(path);
-        QVERIFY(upright);
-        QCOMPARE(upright->size(), QSize(64, 48));
-        QCOMPARE(quadrantColours(*upright), QString("RGBW"));
-        const std::optional<QImage> asStored = decode(path, false);
-        QVERIFY(asStored);
-        QCOMPARE(asStored->size(), QSize(48, 64));
-        QCOMPARE(quadrantColours(*asStored), quadrantColours(stored));
-        const std::optional<JxlInfo> info = readJxlInfo(path);
-        QVERIFY(info);
-        QCOMPARE(info->orientation, 6);
-        QCOMPARE(QSize(info->width, info->height), QSize(48, 64)); // as stored, like Exif's
-        JxlAnimation animation(path);
-        QCOMPARE(quadrantColours(animation.nextFrame()), QString("RGBW"));
-    }
-
-    // Frames as shown, one at a time: a zero-length frame is merged into the next, delays come
-    // from the ticks, a 5 ms delay is taken as the usual 100, and the last frame wraps.
-    void animationPlaysFrameByFrame()
-    {
-        JxlRecipe recipe;
-        recipe.animated = true;
-        recipe.loops = 2;
-        const QList<JxlFrame> frames{{filled(32, 24, Qt::red), 100},
-                                     {filled(32, 24, Qt::green), 0},
-                                     {filled(32, 24, Qt::blue), 250},
-                                     {filled(32, 24, Qt::white), 5}};
-        const QString path = write("animation.jxl", encodeJxl(frames, recipe));
-        JxlAnimation animation(path);
-        QVERIFY(animation.isAnimated());
-        QCOMPARE(animation.frameCount(), 3);
-        QCOMPARE(animation.loopCount(), 2);
-        const QList<QPair<QRgb, int>> expected{{qRgb(255, 0, 0), 100},
-                                               {qRgb(0, 0, 255), 250},
-                                               {qRgb(255, 255, 255), 100},
-                                               {qRgb(255, 0, 0), 100}};
-        for (const auto& [colour, delay] : expected) {
-            const QImage frame = animation.nextFrame();
-            QCOMPARE(frame.size(), QSize(32, 24));
-            QCOMPARE(frame.pixel(5, 5), colour);
-            QCOMPARE(animation.currentDelayMs(), delay);
-        }
-        QVERIFY(readJxlInfo(path)->animated);
-
-        const QString still = write("still.jxl", encodeJxl({{quadrants(16, 16), 0}}, {}));
-        JxlAnimation single(still);
-        QCOMPARE(single.frameCount(), 1);
-        QVERIFY(!single.isAnimated());
-        QCOMPARE(quadrantColours(single.nextFrame()), QString("RGBW"));
-        QCOMPARE(quadrantColours(single.nextFrame()), QString("RGBW"));
-        QVERIFY(!readJxlInfo(still)->animated);
-    }
-
-    void exifComesFromItsBox_data()
-    {
-        QTest::addColumn<bool>("compressed");
-        QTest::addColumn<int>("offset");
-        QTest::newRow("plain") << false << 0;
-        QTest::newRow("brotli") << true << 0;
-        QTest::newRow("after padding") << false << 6;
-    }
-
-    void exifComesFromItsBox()
-    {
-        QFETCH(bool, compressed);
-        QFETCH(int, offset);
-        const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08\0\0", 10) + QByteArray(200, 'x');
-        QByteArray box(4, '\0');
-        box[3] = char(offset);
-        box += QByteArray(offset, 'p') + tiff;
-        JxlRecipe recipe;
-        recipe.boxes = {{"Exif", box}};
-        recipe.compressBoxes = compressed;
-        const QString path = write("exif.jxl", encodeJxl({{quadrants(16, 16), 0}}, recipe));
-        const std::optional<JxlInfo> info = readJxlInfo(path);
-        QVERIFY(info);
-        QCOMPARE(info->exif, tiff);
-        QCOMPARE(readJxlExif(write("none.jxl", encodeJxl({{quadrants(16, 16), 0}}, {}))),
-                 QByteArray());
     }
 
     // PQ and HLG pictures come as their 16-bit signal with their primaries, and are shown
@@ -274,6 +220,73 @@ private Q_SLOTS:
         QVERIFY(!decodeJxl(path, ImageType::Jxl, options));
         cancelled = false;
         QVERIFY(decodeJxl(path, ImageType::Jxl, options));
+    }
+
+    // Cut anywhere, noise after either signature, or noise in place of the picture's data
+    // after intact headers.
+    void damagedFilesGiveNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        for (const int length :
+             {0, 1, 2, 12, 40, 100, 1000, int(m_still.size() / 2), int(m_still.size() - 1)})
+            QTest::addRow("cut at %d", length) << m_still.left(length);
+        for (quint32 seed = 1; seed <= 4; ++seed) {
+            QRandomGenerator random(seed);
+            const QByteArray noise = fixtures::noise(random, 8192);
+            QTest::addRow("codestream %u", seed) << QByteArray("\xFF\x0A", 2) + noise;
+            QTest::addRow("container %u", seed)
+                << QByteArray("\0\0\0\x0CJXL \x0D\x0A\x87\x0A", 12) + noise;
+            QTest::addRow("data %u", seed)
+                << QByteArray(m_still).replace(200, noise.size(), noise.left(m_still.size() - 200));
+        }
+    }
+
+    void damagedFilesGiveNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(!givesAPicture(write("damaged.jxl", bytes)));
+    }
+
+    // The frames before the cut play; the animation then ends on the last good one.
+    void truncatedAnimationKeepsItsGoodFrames()
+    {
+        const QByteArray cut = m_animation.left(m_animation.size() - m_animation.size() / 6);
+        JxlAnimation animation(write("cut-animation.jxl", cut));
+        QCOMPARE(animation.frameCount(), 3);
+        const QImage first = animation.nextFrame();
+        QVERIFY(!first.isNull());
+        QVERIFY(!animation.nextFrame().isNull());
+        QCOMPARE(animation.nextFrame(), first);
+        QCOMPARE(animation.frameCount(), 2);
+    }
+
+    // Sizes over the budget are refused, and remembered as such, from the header alone;
+    // sizes within it that the file's length could not hold are refused as damage.
+    void lyingHeadersAreRefusedBeforeAllocating_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("forSize");
+        QTest::newRow("100000 x 100000") << "jxl-claims-100000x100000.jxl" << true;
+        QTest::newRow("200 MP and a bit") << "jxl-claims-200mp-and-a-bit.jxl" << true;
+        QTest::newRow("195 MP in 100 bytes") << "jxl-claims-195mp-in-100-bytes.jxl" << false;
+        QTest::newRow("12 MP of nothing") << "jxl-claims-12mp-of-nothing.jxl" << false;
+    }
+
+    void lyingHeadersAreRefusedBeforeAllocating()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, forSize);
+        const QString path = dataFile(name);
+        const qint64 memoryBefore = peakMemoryKb();
+        QElapsedTimer timer;
+        timer.start();
+        resetSizeRefusal();
+        QVERIFY(!decodeJxl(path, ImageType::Jxl, {}));
+        QCOMPARE(wasRefusedForSize(), forSize);
+        QVERIFY(!readJxlInfo(path) || !forSize);
+        QCOMPARE(JxlAnimation(path).frameCount(), 0);
+        QVERIFY(timer.elapsed() < 1000);
+        QVERIFY(peakMemoryKb() - memoryBefore < 64 * 1024);
     }
 };
 

@@ -1,7 +1,7 @@
 // Pictures as the screen shows them: HDR pictures tone-mapped, and every picture converted into
 // the display's own profile, set as the window system would set it.
 #include "../support/DisplayProfiles.h"
-#include "HdrFixtures.h"
+#include "Fixtures.h"
 
 #include "imaging/EarlyDecode.h"
 #include "imaging/ImageService.h"
@@ -66,30 +66,19 @@ private Q_SLOTS:
         QTest::addColumn<QRgb>("red");
         QTest::addColumn<QRgb>("green");
         QTest::addColumn<int>("tolerance");
-        const int side = 64;
-        QVERIFY(writeHdrHeif(path("pq.heic"), hdrPatches(16, side), 16));
-        QVERIFY(writeHdrHeif(path("hlg.heic"), hdrPatches(18, side), 18));
-        QVERIFY(writePqAvif(path("pq.avif"), hdrPatches(16, side)));
-        QVERIFY(writeHdrHeif(path("pq-thumbnail.heic"), hdrPatches(16, side * 4), 16,
-                             {.thumbnailSide = 120}));
-        for (const char* name : {"pq.heic", "hlg.heic", "pq.avif", "pq-thumbnail.heic"})
-            QTest::newRow(name) << path(name) << kToneMappedWhite << kToneMappedRed
-                                << kToneMappedGreen << 2;
+        const auto add = [](const char* name, QRgb white, QRgb red, QRgb green, int tolerance) {
+            QTest::newRow(name) << dataFile(name) << white << red << green << tolerance;
+        };
+        for (const char* name :
+             {"hdr-pq.heic", "hdr-hlg.heic", "hdr-pq.avif", "hdr-pq-thumbnail.heic"})
+            add(name, kToneMappedWhite, kToneMappedRed, kToneMappedGreen, 2);
         // As phones write them, in BT.2020 YCbCr: its rounding alone moves red's green by three.
-        QVERIFY(writePqAvif(path("pq-ycbcr.avif"), hdrPatches(16, side), false));
-        QTest::newRow("pq-ycbcr.avif")
-            << path("pq-ycbcr.avif") << kToneMappedWhite << kToneMappedRed << kToneMappedGreen << 3;
+        add("hdr-pq-ycbcr.avif", kToneMappedWhite, kToneMappedRed, kToneMappedGreen, 3);
         // Eight bits of PQ are coarse (red's green code stands for 13.4 to 14.1 nits), but
         // still tone-mapped rather than shown as sRGB.
-        HeifParams eight{.nclxPrimaries = 9, .nclxTransfer = 16, .nclxMatrix = 0, .lossless = true};
-        QVERIFY(writeHeif(path("pq-8bit.heic"), hdrPatches(16, side), eight));
-        QTest::newRow("pq-8bit.heic")
-            << path("pq-8bit.heic") << kToneMappedWhite << kToneMappedRed << kToneMappedGreen << 6;
-        // A brighter source leaves less of the screen to its diffuse white.
-        QVERIFY(writeHdrHeif(path("pq-4000.heic"), hdrPatches(16, side), 16,
-                             {.maxContentLight = 4000}));
-        QTest::newRow("pq-4000.heic") << path("pq-4000.heic") << qRgb(208, 208, 208)
-                                      << qRgb(228, 35, 8) << qRgb(0, 220, 0) << 2;
+        add("hdr-pq-8bit.heic", kToneMappedWhite, kToneMappedRed, kToneMappedGreen, 6);
+        // A brighter source (a clli of 4000 nits) leaves less of the screen to its diffuse white.
+        add("hdr-pq-4000nits.heic", qRgb(208, 208, 208), qRgb(228, 35, 8), qRgb(0, 220, 0), 2);
     }
     void hdrPatchesAreToneMapped()
     {
@@ -117,12 +106,14 @@ private Q_SLOTS:
     }
 
     // sRGB red and Display P3 red on a screen with Adobe RGB's primaries, from every family
-    // that carries a colour space; the same with the profile as tables (Little CMS); and, with
-    // no profile published, what Pelu always showed.
+    // that carries a colour space, and grey (it becomes colour: its grey is the screen's too);
+    // the same with the profile as tables (Little CMS); and, with no profile published, what
+    // Pelu always showed.
     void picturesGoIntoTheDisplayProfile_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("p3");
+        QTest::addColumn<QRgb>("plain");
+        QTest::addColumn<QRgb>("onAdobe");
         const QImage srgbRed = solid(Qt::red);
         const QImage p3Red = solid(Qt::red, QColorSpace::DisplayP3);
         QVERIFY(srgbRed.save(path("red.png")));
@@ -134,20 +125,26 @@ private Q_SLOTS:
         QVERIFY(writeFile(path("p3red.psd"),
                           psdBytes(p3Red, {.icc = p3Red.colorSpace().iccProfile()})));
         for (const char* name : {"red.png", "red.jpg", "red.heic"})
-            QTest::newRow(name) << path(name) << false;
+            QTest::newRow(name) << path(name) << qRgb(255, 0, 0) << qRgb(219, 0, 0);
         for (const char* name : {"p3red.png", "p3red.jpg", "p3red.heic", "p3red.psd"})
-            QTest::newRow(name) << path(name) << true;
+            QTest::newRow(name) << path(name) << qRgb(255, 0, 0) << qRgb(239, 0, 0);
+        QImage grey(16, 16, QImage::Format_Grayscale8);
+        grey.fill(128);
+        QVERIFY(grey.save(path("grey.png")));
+        QTest::newRow("grey.png") << path("grey.png") << qRgb(128, 128, 128)
+                                  << QColorSpace(QColorSpace::SRgb)
+                                         .transformationToColorSpace(QColorSpace::AdobeRgb)
+                                         .map(qRgb(128, 128, 128));
     }
     void picturesGoIntoTheDisplayProfile()
     {
         QFETCH(QString, file);
-        QFETCH(bool, p3);
+        QFETCH(QRgb, plain);
+        QFETCH(QRgb, onAdobe);
         // JPEG and HEVC move a solid red by a level or two before any conversion.
         const int tolerance = 3;
-        const QRgb onAdobe = p3 ? qRgb(239, 0, 0) : qRgb(219, 0, 0);
-
-        const QRgb plain = centreOf(imaging::decodeImage(file));
-        QVERIFY2(colourDistance(plain, qRgb(255, 0, 0)) <= tolerance, qPrintable(rgbText(plain)));
+        const QRgb shown = centreOf(imaging::decodeImage(file));
+        QVERIFY2(colourDistance(shown, plain) <= tolerance, qPrintable(rgbText(shown)));
 
         QVERIFY(imaging::setDisplayProfile(displayprofiles::adobeRgb()));
         QVERIFY(!imaging::displayProfile()->isTableBased());
@@ -164,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(imaging::displayProfile()->holds(*table));
 
         QVERIFY(imaging::setDisplayProfile({}));
-        QCOMPARE(centreOf(imaging::decodeImage(file)), plain);
+        QCOMPARE(centreOf(imaging::decodeImage(file)), shown);
     }
 
     // A profile sampled into grids shows what Little CMS itself makes of it; profiles that
@@ -208,15 +205,15 @@ private Q_SLOTS:
     // Display P3 into one of tables: either way about what the sRGB rendering looks like there.
     void hdrPicturesGoIntoTheDisplayProfile()
     {
-        QVERIFY(writeHdrHeif(path("pq-screen.heic"), hdrPatches(16, 64), 16));
-        const std::optional<QImage> onSrgb = imaging::decodeImage(path("pq-screen.heic"));
+        const QString file = dataFile("hdr-pq.heic");
+        const std::optional<QImage> onSrgb = imaging::decodeImage(file);
         QVERIFY(onSrgb);
         const QColorTransform toAdobe =
             QColorSpace(QColorSpace::SRgb).transformationToColorSpace(QColorSpace::AdobeRgb);
         for (const QByteArray& profile :
              {displayprofiles::adobeRgb(), displayprofiles::adobeRgbInTables()}) {
             imaging::setDisplayProfile(profile);
-            const std::optional<QImage> shown = imaging::decodeImage(path("pq-screen.heic"));
+            const std::optional<QImage> shown = imaging::decodeImage(file);
             QVERIFY(shown);
             QVERIFY(imaging::displayProfile()->holds(*shown));
             const QList<QRgb> got = patchColours(*shown);
@@ -261,22 +258,6 @@ private Q_SLOTS:
             QVERIFY(counted);
             QCOMPARE(counted->red[size_t(qRed(shown->pixel(5, 5)))], 32 * 32);
         }
-    }
-
-    // A grey picture becomes colour on a screen with a profile: its grey is the screen's too.
-    void greyPicturesAreConverted()
-    {
-        QImage grey(16, 16, QImage::Format_Grayscale8);
-        grey.fill(128);
-        QVERIFY(grey.save(path("grey.png")));
-        imaging::setDisplayProfile(displayprofiles::adobeRgb());
-        const std::optional<QImage> shown = imaging::decodeImage(path("grey.png"));
-        QVERIFY(shown);
-        const QRgb expected = QColorSpace(QColorSpace::SRgb)
-                                  .transformationToColorSpace(QColorSpace::AdobeRgb)
-                                  .map(qRgb(128, 128, 128));
-        QVERIFY2(colourDistance(shown->pixel(8, 8), expected) <= 1,
-                 qPrintable(rgbText(shown->pixel(8, 8))));
     }
 
     // The photo decoded at start in one screen's colours is not taken once the screen turns

@@ -10,7 +10,6 @@
 #include <QMainWindow>
 #include <QSemaphore>
 #include <QTextEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -19,9 +18,9 @@ using imaging::HistogramData;
 
 namespace {
 
-QImage filled(const QColor& colour, QSize size = {40, 30})
+QImage filled(const QColor& colour)
 {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(40, 30, QImage::Format_RGB32);
     image.fill(colour);
     return image;
 }
@@ -51,86 +50,41 @@ class TestPanels : public QObject {
     testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // One count is held back on purpose while another must run.
-        QThreadPool::globalInstance()->setMaxThreadCount(
-            std::max(QThreadPool::globalInstance()->maxThreadCount(), 4));
-    }
-
-    // The rows given last, or a message when there are none, in a card of fixed width.
-    void metadataPanelShowsRowsOrEmptyMessage()
+    // The rows given last, or a message when there are none. Values come from the file: markup
+    // stays text, and long values wrap inside the card, even without a space.
+    void metadataRowsAreTextThatWraps()
     {
         AppState state;
         state.setMetadata({{"Camera", "stale"}});
         MetadataPanel panel(state);
-        state.setMetadata({{"File Size", "4.4 MB"}, {"Color Model", "RGB"}});
-        QCOMPARE(labelTexts(panel),
-                 (QStringList{"Metadata", "File Size", "4.4 MB", "Color Model", "RGB"}));
-        QCOMPARE(panel.cardRect().width(), MetadataPanel::kWidth);
         state.setMetadata({});
         QCOMPARE(labelTexts(panel), (QStringList{"Metadata", "No metadata available"}));
-    }
-
-    // Values come from the file: markup stays text, long values wrap inside the card.
-    void metadataValuesAreTextThatWraps()
-    {
-        AppState state;
-        MetadataPanel panel(state);
         const QString markup = QStringLiteral("<i></i><b>P-1</b>");
         state.setMetadata({{"Model", markup}});
+        QCOMPARE(labelTexts(panel), (QStringList{"Metadata", "Model", markup}));
         const int oneRow = panel.sizeHint().height();
         QLabel* value = panel.findChildren<QLabel*>().last();
-        // What the user selects and copies is the text as stored.
         value->setSelection(0, int(markup.size()));
-        QCOMPARE(value->selectedText(), markup);
+        QCOMPARE(value->selectedText(), markup); // what the user copies is the text as stored
         const int line = value->fontMetrics().height();
 
-        state.setMetadata({{"Lens", QStringLiteral("lens ").repeated(60)}});
-        QCOMPARE(panel.width(), MetadataPanel::kWidth + 2 * OverlayCard::kPadding);
+        const QString lens = QStringLiteral("lens ").repeated(60);
+        state.setMetadata({{"Lens", lens}});
         QVERIFY(panel.height() > oneRow + 3 * line);
         const int wrappedWithSpaces = panel.height();
-
-        // 80 characters without a space break anywhere, inside the card, and leave the other
-        // values wrapping as before; the value is still the text as stored.
         const QString serial = QStringLiteral("SN0123456789ABCDEF").repeated(5).left(80);
-        state.setMetadata(
-            {{"Lens", QStringLiteral("lens ").repeated(60)}, {"Serial", serial}});
+        state.setMetadata({{"Lens", lens}, {"Serial", serial}});
         QCOMPARE(panel.width(), MetadataPanel::kWidth + 2 * OverlayCard::kPadding);
         QVERIFY(panel.height() > wrappedWithSpaces + 2 * line);
         auto* broken = panel.findChild<QTextEdit*>();
-        QVERIFY(broken);
-        QVERIFY(broken->width() <= MetadataPanel::kWidth - MetadataPanel::kLabelWidth);
+        QVERIFY(broken && broken->width() <= MetadataPanel::kWidth - MetadataPanel::kLabelWidth);
         QCOMPARE(broken->toPlainText(), serial);
         QVERIFY(broken->height() >= 2 * line);
     }
 
-    // Black at 0.8 inside the card, rounded corners, and the margin around it lets presses
-    // through to what lies below.
-    void cardIsDarkRoundedAndLetsPressesThrough()
-    {
-        AppState state;
-        QWidget parent;
-        parent.resize(600, 400);
-        auto* below = new QWidget(&parent);
-        below->resize(parent.size());
-        auto* panel = new MetadataPanel(state, &parent);
-        parent.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&parent));
-        const QRect card = panel->cardRect();
-
-        const QImage image = rendered(*panel, Qt::white);
-        QCOMPARE(qGray(image.pixel(card.left() + 10, card.center().y())), 51);
-        QCOMPARE(image.pixel(card.topLeft()), qRgb(255, 255, 255));
-        QCOMPARE(image.pixel(card.topLeft() - QPoint(2, 2)), qRgb(255, 255, 255));
-
-        QCOMPARE(parent.childAt(card.topLeft() - QPoint(2, 2)), below);
-        QWidget* hit = parent.childAt(card.center());
-        QVERIFY(hit == panel || panel->isAncestorOf(hit));
-    }
-
-    // Shown by the viewer for the first time, the card holds its title and every row. Clicking
-    // a value to select it gives it focus; Tab must still cycle the overlays.
+    // Shown by the viewer for the first time, the card holds its title and every row; it is dark
+    // with rounded corners, and its margin lets presses through to the picture. Clicking a value
+    // to select it gives it focus; Tab must still cycle the overlays.
     void tabCyclesOverlaysAfterAValueWasClicked()
     {
         AppState state;
@@ -150,10 +104,14 @@ private Q_SLOTS:
         QCOMPARE(panel->height(), panel->sizeHint().height());
         const QList<QLabel*> labels = panel->findChildren<QLabel*>();
         QCOMPARE(labels.size(), 7);
-        for (const QLabel* label : labels) {
-            QVERIFY(label->isVisible());
-            QVERIFY(label->height() >= label->fontMetrics().height());
-        }
+        for (const QLabel* label : labels)
+            QVERIFY(label->isVisible() && label->height() >= label->fontMetrics().height());
+        const QRect card = panel->cardRect();
+        const QImage image = rendered(*panel, Qt::white);
+        QCOMPARE(qGray(image.pixel(card.left() + 10, card.center().y())), 51);
+        QCOMPARE(image.pixel(card.topLeft()), qRgb(255, 255, 255));
+        const QPoint margin = panel->mapTo(&window, card.topLeft() - QPoint(2, 2));
+        QVERIFY(!panel->isAncestorOf(window.childAt(margin)) && window.childAt(margin) != panel);
         QLabel* value = labels.last();
         QTest::mouseClick(value, Qt::LeftButton);
         QVERIFY(value->hasFocus());
@@ -161,61 +119,43 @@ private Q_SLOTS:
         QCOMPARE(state.overlayMode(), OverlayMode::histogram);
     }
 
+    // Counted in the background, the indicator spinning meanwhile; counts that come late for an
+    // image no longer shown are dropped; nothing is counted while the card is hidden, and the
+    // shown image's counts are kept.
     void histogramCountsTheShownImageInTheBackground()
     {
         AppState state;
-        const QImage red = filled(Qt::red), blue = filled(Qt::blue), green = filled(Qt::green);
+        const QImage slow = filled(Qt::green), red = filled(Qt::red), blue = filled(Qt::blue);
+        QSemaphore release;
+        const auto unblock = qScopeGuard([&release] { release.release(); });
         std::atomic<int> counted = 0;
         HistogramView view(state);
-        view.setCounter([&counted](const QImage& image) {
+        view.setCounter([&](const QImage& image) {
+            if (image.cacheKey() == slow.cacheKey())
+                release.acquire();
             ++counted;
             return imaging::computeHistogram(image);
         });
-        state.setCurrentImage(red);
+        state.setCurrentImage(slow);
         view.show();
-        QVERIFY(!view.data());
-        QVERIFY(view.plot()->isSpinning());
+        QVERIFY(!view.data() && view.plot()->isSpinning());
+        state.setCurrentImage(red);
         QTRY_COMPARE(view.data(), imaging::computeHistogram(red));
         QVERIFY(!view.plot()->isSpinning());
+        release.release();
+        base::workPool().waitForDone();
+        QTest::qWait(20);
+        QCOMPARE(view.data(), imaging::computeHistogram(red));
 
-        // A new image: back to the indicator until its counts arrive.
+        view.hide();
+        state.setCurrentImage(blue);
+        state.setCurrentImage(red);
+        view.show();
+        QCOMPARE(view.data(), imaging::computeHistogram(red));
         state.setCurrentImage(blue);
         QVERIFY(!view.data());
         QTRY_COMPARE(view.data(), imaging::computeHistogram(blue));
-
-        // Nothing is counted while the card is hidden; the shown image's counts are kept.
-        view.hide();
-        state.setCurrentImage(green);
-        state.setCurrentImage(blue);
-        QCOMPARE(counted.load(), 2);
-        view.show();
-        QCOMPARE(view.data(), imaging::computeHistogram(blue));
-        state.setCurrentImage(green);
-        QTRY_COMPARE(view.data(), imaging::computeHistogram(green));
         QCOMPARE(counted.load(), 3);
-    }
-
-    void lateCountsForAnEarlierImageAreDropped()
-    {
-        AppState state;
-        const QImage first = filled(Qt::red), second = filled(Qt::blue);
-        QSemaphore release;
-        const auto unblock = qScopeGuard([&release] { release.release(); });
-        HistogramView view(state);
-        view.setCounter([&](const QImage& image) {
-            if (image.cacheKey() == first.cacheKey())
-                release.acquire();
-            return imaging::computeHistogram(image);
-        });
-        state.setCurrentImage(first);
-        view.show();
-        state.setCurrentImage(second);
-        QTRY_COMPARE(view.data(), imaging::computeHistogram(second));
-
-        release.release();
-        QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(20);
-        QCOMPARE(view.data(), imaging::computeHistogram(second));
     }
 
     // While an animation plays, the plot follows its frames without spinning: one frame is
@@ -249,9 +189,9 @@ private Q_SLOTS:
         QTest::qWait(20);
         {
             const QMutexLocker lock(&mutex);
-            QCOMPARE(counted, (QList<qint64>{first.cacheKey(), first.cacheKey(), latest.cacheKey()}));
+            QCOMPARE(counted,
+                     (QList<qint64>{first.cacheKey(), first.cacheKey(), latest.cacheKey()}));
         }
-
         // A frame still waiting when the image changes is dropped with it.
         view.showFrame(latest);
         view.showFrame(next);
@@ -278,16 +218,12 @@ private Q_SLOTS:
         QCOMPARE(qRed(image.pixel(150, 60)), 0);
         QVERIFY(qGreen(image.pixel(128, 4)) > 30);
         QCOMPARE(qGreen(image.pixel(60, 60)), 0);
-        QCOMPARE(qBlue(image.pixel(60, 60)), 0);
-
-        data.red.fill(5);
-        data.green.fill(5);
-        data.blue.fill(5);
+        for (auto* channel : {&data.red, &data.green, &data.blue})
+            channel->fill(5);
         plot.setData(data);
         image = rendered(plot, Qt::black);
         const QRgb middle = image.pixel(128, 60);
-        QVERIFY(qBlue(middle) > qGreen(middle));
-        QVERIFY(qGreen(middle) > qRed(middle));
+        QVERIFY(qBlue(middle) > qGreen(middle) && qGreen(middle) > qRed(middle));
         QVERIFY(std::abs(qBlue(middle) - 77) <= 1); // fill at 0.3
     }
 };

@@ -1,9 +1,8 @@
+#include "../support/TestAccess.h"
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
-#include "../support/TestAccess.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -30,13 +29,7 @@ private Q_SLOTS:
             QCOMPARE(state.overlayMode(), OverlayMode::none);
             QCOMPARE(settings().allKeys(), QStringList{"showThumbnailBar"});
             QCOMPARE(settings().value("showThumbnailBar").toBool(), false);
-            // Assigning the held value writes it but does not notify.
             state.setOverlayMode(OverlayMode::metadata);
-            settings().remove("overlayMode");
-            QSignalSpy spy(&state, &AppState::overlayModeChanged);
-            state.setOverlayMode(OverlayMode::metadata);
-            QCOMPARE(spy.count(), 0);
-            QCOMPARE(settings().value("overlayMode").toString(), "metadata");
             state.setDisplayMode(DisplayMode::autoSizeWindow);
         }
         AppState reopened;
@@ -62,69 +55,6 @@ private Q_SLOTS:
         QTest::qWait(5);
         delete new AppState;
         QCOMPARE(written(), before);
-    }
-
-    void notifiesOnlyOnChange()
-    {
-        AppState state;
-        QSignalSpy rect(&state, &AppState::visibleRectChanged);
-        QSignalSpy zoom(&state, &AppState::zoomActionChanged);
-        QSignalSpy rows(&state, &AppState::metadataChanged);
-        QSignalSpy image(&state, &AppState::currentImageChanged);
-        QSignalSpy cache(&state, &AppState::preloadedImagesChanged);
-        state.setVisibleRect(QRectF(0, 0, 1, 1)); // equal to the initial rectangle
-        state.setVisibleRect(QRectF(0.1, 0, 0.5, 1));
-        state.setZoomAction(ZoomAction::fit);
-        state.setZoomAction(ZoomAction::fit);
-        state.setZoomAction(std::nullopt);
-        state.setMetadata({}); // rows notify on every assignment, even of equal rows
-        state.setMetadata({});
-        // Images compare by identity, not pixels.
-        QImage a(4, 4, QImage::Format_RGB32);
-        a.fill(Qt::red);
-        state.setCurrentImage(a);
-        state.setCurrentImage(a);
-        state.setCurrentImage(a.copy());
-        state.setCurrentImage(std::nullopt);
-        const QUrl u = QUrl::fromLocalFile(QStringLiteral("/tmp/b.png"));
-        state.insertPreloadedImage(u, a);
-        state.setPreloadedImages({{u, a}});
-        QCOMPARE(state.takePreloadedImage(u)->cacheKey(), a.cacheKey());
-        QVERIFY(!state.takePreloadedImage(u));
-        const QList<qsizetype> counts{rect.count(), zoom.count(), rows.count(), image.count(),
-                                      cache.count()};
-        QCOMPARE(counts, (QList<qsizetype>{1, 2, 2, 3, 2}));
-    }
-
-    void windowTitleCountsFromTheIndex()
-    {
-        // The one-file and empty titles are checked with real folders.
-        AppState state;
-        QList<QUrl> twelve;
-        for (int i = 0; i < 12; ++i)
-            twelve.append(QUrl::fromLocalFile(QStringLiteral("/pics/name%1.ext").arg(i)));
-        state.setImageFiles(twelve);
-        state.setCurrentURL(QUrl::fromLocalFile(QStringLiteral("/pics/name.ext")));
-        QCOMPARE(state.windowTitle(), QStringLiteral("name.ext [1/12]"));
-        QSignalSpy spy(&state, &AppState::windowTitleChanged);
-        state.setCurrentIndex(2);
-        QCOMPARE(state.windowTitle(), QStringLiteral("name.ext [3/12]"));
-        QCOMPARE(spy.count(), 1);
-    }
-
-    void applyDisplayModeRequestsZoom()
-    {
-        AppState state;
-        state.applyDisplayMode();
-        QCOMPARE(state.zoomAction(), ZoomAction::fit);
-        state.setZoomAction(std::nullopt);
-        state.setDisplayMode(DisplayMode::actualSize);
-        QVERIFY(!state.zoomAction()); // assigning the mode alone requests nothing
-        state.applyDisplayMode();
-        QCOMPARE(state.zoomAction(), ZoomAction::actualSize);
-        state.setDisplayMode(DisplayMode::autoSizeWindow);
-        state.applyDisplayMode();
-        QCOMPARE(state.zoomAction(), ZoomAction::actualSize);
     }
 
     void statusBarCountdown()

@@ -5,14 +5,11 @@
 #include <QClipboard>
 #include <QColorSpace>
 #include <QDBusConnection>
-#include <QMimeData>
 #include <QDesktopServices>
-#include <QDir>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 using testsupport::writeFile;
@@ -96,8 +93,8 @@ private Q_SLOTS:
     }
 
     // The file goes on the clipboard at once, for file managers; the picture follows as a PNG
-    // encoded in the background; no JPEG is offered. Nothing to copy
-    // leaves the clipboard as it was.
+    // encoded in the background, tagged sRGB, the file still there. Nothing to copy leaves the
+    // clipboard as it was. (The window test sees the same through another program.)
     void copyOffersTheFileThenThePicture()
     {
         QClipboard* clipboard = QGuiApplication::clipboard();
@@ -115,13 +112,10 @@ private Q_SLOTS:
         state.openFile(url);
         state.copyImageToPasteboard();
         const QMimeData* data = clipboard->mimeData();
-        QCOMPARE(data->urls(), QList<QUrl>{url});
         QCOMPARE(data->data("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
-        QVERIFY(!data->formats().contains("image/jpeg"));
         QTRY_VERIFY(clipboard->mimeData()->hasFormat("image/png"));
         data = clipboard->mimeData();
         QCOMPARE(data->urls(), QList<QUrl>{url});
-        // Other programs get the picture tagged as sRGB.
         image.setColorSpace(QColorSpace(QColorSpace::SRgb));
         QCOMPARE(QImage::fromData(data->data("image/png")).convertToFormat(QImage::Format_RGB32),
                  image);
@@ -149,12 +143,10 @@ private Q_SLOTS:
         const QString applications = m_home + "/.local/share/applications";
         const struct {
             const char *id, *name, *types;
-        } installed[] = {{"zebra", "Zebra", "image/png;"},
-                         {"alpha", "alpha", "image/png;image/jpeg;"},
-                         {"pelu", "Pelú", "image/png;"},
-                         {"org.pelu.Pelu", "Pelú", "image/png;"},
-                         {"beta", "Beta", "image/png;"},
-                         {"jpeg-only", "Jpeg Only", "image/jpeg;"}};
+        } installed[] = {
+            {"zebra", "Zebra", "image/png;"}, {"alpha", "alpha", "image/png;image/jpeg;"},
+            {"pelu", "Pelú", "image/png;"},   {"org.pelu.Pelu", "Pelú", "image/png;"},
+            {"beta", "Beta", "image/png;"},   {"jpeg-only", "Jpeg Only", "image/jpeg;"}};
         QVERIFY(QDir().mkpath(applications));
         for (const auto& app : installed)
             QVERIFY(writeFile(QString("%1/%2.desktop").arg(applications, app.id),

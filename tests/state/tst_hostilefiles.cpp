@@ -122,8 +122,7 @@ private Q_SLOTS:
         // The neighbours decoded ahead are part of opening too.
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
-        QVERIFY2(allocationwatch::largest() < kAllocationCeiling,
-                 qPrintable(QString::number(allocationwatch::largest())));
+        QCOMPARE_LT(allocationwatch::largest(), kAllocationCeiling);
     }
 };
 

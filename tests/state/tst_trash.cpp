@@ -7,7 +7,6 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -97,8 +96,6 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(trash() + "/files/" + name));
         const QByteArray recorded = recordedPath(trash() + "/info/" + name + ".trashinfo");
         QVERIFY2(recorded.endsWith(escaped), recorded.constData());
-        QVERIFY(!recorded.contains(' ') && !recorded.contains('#'));
-        QVERIFY(!QRegularExpression("%(?![0-9A-F]{2})").match(QString(recorded)).hasMatch());
         // Read back as a file manager does.
         QCOMPARE(QUrl::fromEncoded("file://" + recorded).toLocalFile(), path);
 
@@ -147,9 +144,8 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         state.deleteCurrentImage();
-        QVERIFY(clock.elapsed() < 50);
+        QCOMPARE_LT(clock.elapsed(), 50);
         QTRY_VERIFY_WITH_TIMEOUT(state.deleteError(), 1000);
-        qInfo("%s: %s", QTest::currentDataTag(), qPrintable(*state.deleteError()));
         QVERIFY2(state.deleteError()->contains(words), qPrintable(*state.deleteError()));
         QCOMPARE(QFile::exists(path), fault != "gone");
         QCOMPARE(state.currentURL(), url);
@@ -177,12 +173,9 @@ private Q_SLOTS:
         if (volume.isEmpty())
             QSKIP("no volume of its own mounted (trash_volumes.sh mounts them)");
         const QString path = volume + "/on volume #2.png";
-        QImage image(6, 4, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QVERIFY(image.save(path, "PNG"));
+        QVERIFY(testsupport::writeFile(path, "picture"));
         const auto error = desktop::moveToTrash(path);
-        qInfo("%s: %s", variable.constData(), qPrintable(error.value_or("trashed")));
-        QCOMPARE(!error, trashed);
+        QVERIFY2(!error == trashed, qPrintable(error.value_or("trashed")));
         QCOMPARE(QFile::exists(path), !trashed);
         if (!trashed)
             return;

@@ -1,18 +1,16 @@
 #include "../support/TestSupport.h"
 #include "state/AppState.h"
-#include "thumbnails/ThumbnailBar.h"
 #include "thumbnailcache/ThumbnailCache.h"
+#include "thumbnails/ThumbnailBar.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 
 namespace {
 
-// Names say what the stand-in image service makes of a file: a picture of that colour, or
-// nothing for "broken".
+// Names say what the stand-in makes of a file: a picture of that colour, none for "broken".
 QUrl fileUrl(const QString& name, qint64 n)
 {
     return QUrl::fromLocalFile(QStringLiteral("/nowhere/%1-%2.jpg").arg(name).arg(n));
@@ -36,9 +34,7 @@ struct Fixture {
                              if (name == QLatin1String("broken"))
                                  return std::nullopt;
                              QImage image(120, 90, QImage::Format_RGB32);
-                             image.fill(QColor(name));
-                             if (rewritten)
-                                 image.invertPixels();
+                             image.fill(rewritten ? QColor(Qt::magenta) : QColor(name));
                              return image;
                          },
                          1};
@@ -54,12 +50,6 @@ struct Fixture {
 
     QColor pixel(QPoint point) { return bar.grab().toImage().pixelColor(point); }
     QColor middleOf(qint64 position) { return pixel(bar.cellRect(position).center().toPoint()); }
-    // Just outside the cell's left edge, under the outline's outer half.
-    bool isOutlined(qint64 position)
-    {
-        const QRectF cell = bar.cellRect(position);
-        return pixel(QPoint(int(cell.left()) - 1, int(cell.center().y()))) == QColor(Qt::white);
-    }
     void click(QPointF point) { QTest::mouseClick(&bar, Qt::LeftButton, {}, point.toPoint()); }
 };
 
@@ -71,27 +61,7 @@ class TestThumbnailBar : public QObject {
     testsupport::OwnSettings m_settings;
 
 private Q_SLOTS:
-    // Pictures fill their cells, a file without one keeps the grey placeholder, and the white
-    // outline is on the current cell only, following currentIndex.
-    void cellsShowPicturesAndTheCurrentOutline()
-    {
-        QList<QUrl> files = folder(6);
-        files[2] = fileUrl(QStringLiteral("broken"), 2);
-        files[4] = fileUrl(QStringLiteral("blue"), 4);
-        Fixture f(files);
-        QTRY_COMPARE(f.middleOf(4), QColor(Qt::blue));
-        QCOMPARE(f.middleOf(0), QColor(Qt::red));
-        const QColor placeholder = f.middleOf(2);
-        const QColor strip = f.pixel(QPoint(2, 2));
-        QVERIFY2(placeholder.red() == placeholder.green() && placeholder.red() > strip.red() + 10,
-                 qPrintable(placeholder.name() + " on " + strip.name()));
-        QVERIFY(f.isOutlined(0) && !f.isOutlined(1));
-        f.state.setCurrentIndex(3);
-        QVERIFY(f.isOutlined(3) && !f.isOutlined(0));
-    }
-
-    // Only a press and release on the same cell is a click; the current cell and the gaps
-    // between cells change nothing.
+    // A click is a press and release on one cell; on the current cell or a gap, nothing.
     void aClickShowsThatImage()
     {
         Fixture f(folder(20));
@@ -103,12 +73,10 @@ private Q_SLOTS:
         QTest::mousePress(&f.bar, Qt::LeftButton, {}, f.bar.cellRect(5).center().toPoint());
         QTest::mouseRelease(&f.bar, Qt::LeftButton, {}, f.bar.cellRect(6).center().toPoint());
         QCOMPARE(changes.count(), 1);
-        QVERIFY(f.isOutlined(3));
     }
 
-    // Appearing, the strip shows the current cell in the centre at once, also when the current
-    // image changes in the same turn; every later change scrolls the current cell to the
-    // centre, or as near as the ends allow.
+    // Appearing, and when the current image changes in the same turn, the current cell is in
+    // the centre at once; later changes scroll it there, or as near as the ends allow.
     void scrollsTheCurrentCellToTheCentre()
     {
         Fixture f(folder(300));
@@ -120,7 +88,6 @@ private Q_SLOTS:
         QVERIFY(!f.bar.isScrolling());
         QCOMPARE(f.bar.cellRect(150).center().x(), f.bar.width() / 2.0);
         QCoreApplication::processEvents();
-
         f.state.setCurrentIndex(151);
         QVERIFY(f.bar.isScrolling());
         QTRY_VERIFY(!f.bar.isScrolling());
@@ -132,9 +99,6 @@ private Q_SLOTS:
         f.state.setCurrentIndex(1);
         QTRY_VERIFY(!f.bar.isScrolling());
         QCOMPARE(f.bar.cellRect(0).left(), 8.0);
-
-        f.state.setCurrentIndex(2);
-        QTRY_VERIFY(!f.bar.isScrolling());
         f.bar.hide();
         f.state.setCurrentIndex(298);
         f.bar.show();
@@ -159,25 +123,34 @@ private Q_SLOTS:
         }
         QCOMPARE(f.bar.cellRect(9999).right(), 1280 - 8.0);
         QTRY_COMPARE(f.middleOf(9999), QColor(Qt::red));
-        QVERIFY2(mostAlive <= 1280 / 48 + 2 + 2 * 4, qPrintable(QString::number(mostAlive)));
+        QCOMPARE_LE(mostAlive, 1280 / 48 + 2 + 2 * 4);
         QVERIFY(f.bar.findChildren<QWidget*>().isEmpty());
-        QVERIFY2(f.made < 150, qPrintable(QString::number(f.made)));
+        QCOMPARE_LT(f.made.load(), 150);
     }
 
-    // A cell whose file changes, by a new list or a rewrite, shows the new file's picture.
-    void cellsFollowTheirFiles()
+    // Pictures fill their cells, a file without one keeps the grey placeholder, and a cell
+    // whose file changes, by a new list or a rewrite, shows the new picture. (The outline on the
+    // current cell is checked in the real window, by strip_window_test.sh.)
+    void cellsShowTheirFilesPictures()
     {
-        Fixture f(folder(5));
-        QTRY_COMPARE(f.middleOf(1), QColor(Qt::red));
+        QList<QUrl> files = folder(5);
+        files[2] = fileUrl(QStringLiteral("broken"), 2);
+        files[4] = fileUrl(QStringLiteral("blue"), 4);
+        Fixture f(files);
+        QTRY_COMPARE(f.middleOf(4), QColor(Qt::blue));
+        QCOMPARE(f.middleOf(0), QColor(Qt::red));
+        const QColor placeholder = f.middleOf(2);
+        QCOMPARE(placeholder.red(), placeholder.green());
+        QCOMPARE_GT(placeholder.red(), f.pixel(QPoint(2, 2)).red() + 10);
+
         f.state.setImageFiles(folder(5, QStringLiteral("lime")));
         QTRY_COMPARE(f.middleOf(1), QColor(Qt::green));
         f.rewritten = true;
         f.cache.remove(fileUrl(QStringLiteral("lime"), 1));
         QTRY_COMPARE(f.middleOf(1), QColor(Qt::magenta));
         QCOMPARE(f.middleOf(0), QColor(Qt::green));
-        // A new screen profile: every picture shown is made again, in the new colours.
+        // A new screen profile: every picture is made again, the old ones kept until then.
         f.cache.clear();
-        // They arrive one by one, the old pictures kept until then.
         QTRY_COMPARE(f.middleOf(0), QColor(Qt::magenta));
         QTRY_COMPARE(f.middleOf(4), QColor(Qt::magenta));
     }

@@ -89,18 +89,15 @@ private Q_SLOTS:
 
     void onlyTheLastFewAreKept()
     {
-        const QSize fitted(640, 320);
         QList<QImage> images;
-        for (int i = 0; i < ScaledImageCache::kPreparedKept + 2; ++i)
-            images.append(photo(QColor(i * 40, 0, 0)));
         ScaledImageCache cache;
-        for (const QImage& image : images)
-            cache.prepare(image, fitted, 1.0);
+        for (int i = 0; i < ScaledImageCache::kPreparedKept + 2; ++i)
+            cache.prepare(images.emplace_back(photo(QColor(i * 40, 0, 0))), {640, 320}, 1.0);
         settle();
-        QVERIFY(!cache.isPrepared(images.first(), fitted, 1.0));
-        QVERIFY(cache.isPrepared(images.last(), fitted, 1.0));
+        QVERIFY(!cache.isPrepared(images.first(), {640, 320}, 1.0));
+        QVERIFY(cache.isPrepared(images.last(), {640, 320}, 1.0));
         cache.setSource(images.first());
-        QVERIFY(!cache.copyFor(fitted, 1.0).exact);
+        QVERIFY(!cache.copyFor({640, 320}, 1.0).exact);
     }
 };
 

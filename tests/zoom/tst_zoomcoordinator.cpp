@@ -6,7 +6,6 @@
 #include "zoom/WindowAutoSize.h"
 
 #include <QEventLoop>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -70,43 +69,39 @@ private Q_SLOTS:
         QCOMPARE(h.states.last().magnification, expected);
     }
 
-    void steppingKeepsOrRefitsTheZoom_data()
-    {
-        QTest::addColumn<bool>("fitted");
-        QTest::addColumn<double>("before");
-        QTest::addColumn<bool>("actualSize");
-        QTest::addColumn<double>("after");
-        // From 5000 × 4000 to 2000 × 1600, which fits at 0.5.
-        QTest::newRow("zoomed in stays") << false << 3.0 << false << 3.0;
-        QTest::newRow("below the new fit") << false << 0.2 << false << 0.5;
-        QTest::newRow("fit mode refits") << true << 0.2 << false << 0.5;
-        // 100 % is set at once, but the image's follow-up, queued first, restores the zoom.
-        QTest::newRow("with actual size") << false << 3.0 << true << 3.0;
-    }
+    // From 5000 × 4000 to 2000 × 1600, which fits at 0.5. A step with 100 % asked for sets it
+    // at once, but the image's follow-up, queued first, restores the zoom.
     void steppingKeepsOrRefitsTheZoom()
     {
-        QFETCH(bool, fitted);
-        QFETCH(double, before);
-        QFETCH(bool, actualSize);
-        QFETCH(double, after);
-        SurfaceHarness h(solidImage(5000, 4000));
-        h.area()->setFitMode(fitted);
-        h.area()->setMagnification(before);
-        if (actualSize)
-            h.view.setZoomAction(ZoomAction::actualSize);
-        h.view.setImage(solidImage(2000, 1600, Qt::blue));
-        settle();
-        QCOMPARE(h.image()->frameSize(), QSizeF(2000, 1600));
-        QCOMPARE(h.area()->magnification(), after);
-        QCOMPARE(h.area()->isFitMode(), fitted);
-        QCOMPARE(h.states.last().magnification, after);
+        struct Step {
+            bool fitted;
+            double before;
+            bool actualSize;
+            double after;
+        };
+        for (const Step step : {Step{false, 3.0, false, 3.0}, Step{false, 0.2, false, 0.5},
+                                Step{true, 0.2, false, 0.5}, Step{false, 3.0, true, 3.0}}) {
+            SurfaceHarness h(solidImage(5000, 4000));
+            h.area()->setFitMode(step.fitted);
+            h.area()->setMagnification(step.before);
+            if (step.actualSize)
+                h.view.setZoomAction(ZoomAction::actualSize);
+            h.view.setImage(solidImage(2000, 1600, Qt::blue));
+            settle();
+            QCOMPARE(h.image()->frameSize(), QSizeF(2000, 1600));
+            QCOMPARE(h.area()->magnification(), step.after);
+            QCOMPARE(h.area()->isFitMode(), step.fitted);
+            QCOMPARE(h.states.last().magnification, step.after);
+        }
     }
 
-    void sameImageIsLeftAloneAndANewOneFadesIn()
+    // A copy keeps the image's identity: it stays fitted, and a click still steps. A new
+    // image's first frame is already into the fade and painted before the step returns: no
+    // timer, follow-up or second turn of the event loop stands between.
+    void sameImageIsLeftAloneAndANewOneFadesInAtOnce()
     {
-        const QImage image = solidImage(4000, 3000);
+        const QImage image = solidImage(4000, 3000, Qt::black);
         SurfaceHarness h(image);
-        // A copy keeps the image's identity: it stays fitted, and a click still steps.
         h.view.setImage(QImage(image));
         settle();
         QVERIFY(!TestAccess::isFading(*h.image()));
@@ -114,18 +109,6 @@ private Q_SLOTS:
         mouse(h.image(), QEvent::MouseButtonRelease, {250, 400});
         QCOMPARE(h.clicks, QStringList{"previous"});
 
-        h.view.setImage(solidImage(4000, 3000, Qt::white));
-        settle();
-        QVERIFY(TestAccess::isFading(*h.image()));
-        QTRY_VERIFY_WITH_TIMEOUT(!TestAccess::isFading(*h.image()), 2000);
-        QCOMPARE(h.image()->grab().toImage().pixel(500, 400), qRgb(255, 255, 255));
-    }
-
-    // A step's first frame is already on its way into the fade, and is painted before the step
-    // returns: no timer, follow-up or second turn of the event loop stands between.
-    void stepsFirstFrameIsAlreadyIntoTheFade()
-    {
-        SurfaceHarness h(solidImage(4000, 3000, Qt::black));
         FirstPaint first;
         h.image()->installEventFilter(&first);
         h.view.setImage(solidImage(4000, 3000, Qt::white));
@@ -134,41 +117,38 @@ private Q_SLOTS:
         QVERIFY2(*first.progress > 0.05 && *first.progress < 1,
                  qPrintable(QString::number(*first.progress)));
         QVERIFY(qRed(h.image()->grab().toImage().pixel(500, 400)) > 0);
-        // The fade still lasts its 150 ms: well before that the old picture is not gone.
-        QVERIFY(TestAccess::isFading(*h.image()));
+        QVERIFY(TestAccess::isFading(*h.image())); // the fade still lasts its 150 ms
         QTRY_VERIFY_WITH_TIMEOUT(!TestAccess::isFading(*h.image()), 2000);
         QCOMPARE(TestAccess::fadeProgress(*h.image()), 1.0);
+        QCOMPARE(h.image()->grab().toImage().pixel(500, 400), qRgb(255, 255, 255));
     }
 
-    void scrollTargetsPutThePointInPlace_data()
-    {
-        QTest::addColumn<QPointF>("target");
-        QTest::addColumn<bool>("fitted");
-        QTest::addColumn<QPointF>("inView"); // where it ends, in fractions of the reported view
-        QTest::newRow("middle") << QPointF(0.5, 0.5) << false << QPointF(0.5, 0.5);
-        QTest::newRow("off the middle") << QPointF(0.25, 0.75) << false << QPointF(0.5, 0.5);
-        QTest::newRow("bottom-left corner") << QPointF(0, 0) << false << QPointF(0, 0);
-        QTest::newRow("top-right corner") << QPointF(1, 1) << false << QPointF(1, 1);
-        // A wholly visible image reports as the whole image, margins and all.
-        QTest::newRow("fitted") << QPointF(0.75, 0.75) << true << QPointF(0.75, 0.75);
-    }
+    // The target point ends in the middle of the view, or as near as the edges allow; a wholly
+    // visible image reports as the whole image, margins and all.
     void scrollTargetsPutThePointInPlace()
     {
-        QFETCH(QPointF, target);
-        QFETCH(bool, fitted);
-        QFETCH(QPointF, inView);
-        SurfaceHarness h(solidImage(4000, 3000));
-        if (!fitted)
-            h.zoomTo(1.0);
-        settle();
-        h.view.setScrollTarget(target);
-        h.view.applyPendingChanges();
-        QCOMPARE(h.scrollConsumed, 0);
-        settle();
-        QCOMPARE(h.scrollConsumed, 1);
-        const QRectF r = h.states.last().visible;
-        QCOMPARE(QPointF((target.x() - r.x()) / r.width(), (target.y() - r.y()) / r.height()),
-                 inView);
+        struct Target {
+            QPointF point;
+            bool fitted;
+            QPointF inView; // in fractions of the reported view
+        };
+        for (const Target t :
+             {Target{{0.5, 0.5}, false, {0.5, 0.5}}, Target{{0.25, 0.75}, false, {0.5, 0.5}},
+              Target{{0, 0}, false, {0, 0}}, Target{{1, 1}, false, {1, 1}},
+              Target{{0.75, 0.75}, true, {0.75, 0.75}}}) {
+            SurfaceHarness h(solidImage(4000, 3000));
+            if (!t.fitted)
+                h.zoomTo(1.0);
+            settle();
+            h.view.setScrollTarget(t.point);
+            h.view.applyPendingChanges();
+            QCOMPARE(h.scrollConsumed, 0);
+            settle();
+            QCOMPARE(h.scrollConsumed, 1);
+            const QRectF r = h.states.last().visible;
+            QCOMPARE(QPointF((t.point.x() - r.x()) / r.width(), (t.point.y() - r.y()) / r.height()),
+                     t.inView);
+        }
     }
 
     void followUpsRunInOrderAndNeverInsideEachOther()
@@ -192,32 +172,17 @@ private Q_SLOTS:
         QCOMPARE(log, (QStringList{"first begins", "first ends", "second", "third", "fourth"}));
     }
 
-    void consumerMayDestroyTheSurface()
+    // A new surface reports only the zoom it settles at, not the 100 % its first image passes
+    // through on the way to the fit (the window would show it for a frame). A retired one
+    // reports nothing of a request under way, a click or a wheel; one told that a request is
+    // done may be destroyed there and then.
+    void surfaceReportsOnlyWhileItServes()
     {
-        // The window may close when told a request is done: nothing may touch it after.
-        auto* view = new ZoomableImageView;
-        view->setImage(solidImage(400, 300));
-        view->setZoomAction(ZoomAction::fit);
-        QObject::connect(view, &ZoomableImageView::zoomActionConsumed,
-                         [&view] { delete std::exchange(view, nullptr); });
-        QTRY_VERIFY(!view);
-        settle();
-    }
-
-    void newSurfaceReportsOnlyTheZoomItSettlesAt()
-    {
-        // Not the 100 % its first image passes through on the way to the fit: the window
-        // would show it for a frame. Lower than the view, the image is centred at 100 %.
-        SurfaceHarness h(solidImage(4000, 500));
+        SurfaceHarness h(solidImage(4000, 500)); // lower than the view: centred at 100 %
         QVERIFY(!h.states.isEmpty());
         for (const auto& state : h.states)
             QCOMPARE(state.magnification, 0.25);
-    }
 
-    void retiredSurfaceReportsNothing()
-    {
-        // A request under way, a click, a wheel: none of it reaches the owner after retiring.
-        SurfaceHarness h(solidImage(4000, 3000));
         QSignalSpy magnified(&h.view, &ZoomableImageView::magnifiedByUser);
         h.view.setScrollTarget(QPointF(0.5, 0.5));
         h.view.applyPendingChanges();
@@ -232,6 +197,15 @@ private Q_SLOTS:
         QCOMPARE(h.states.size(), reports);
         QCOMPARE(h.clicks, QStringList());
         QCOMPARE(magnified.count(), 0);
+
+        // The window may close when told a request is done: nothing may touch it after.
+        auto* view = new ZoomableImageView;
+        view->setImage(solidImage(400, 300));
+        view->setZoomAction(ZoomAction::fit);
+        QObject::connect(view, &ZoomableImageView::zoomActionConsumed,
+                         [&view] { delete std::exchange(view, nullptr); });
+        QTRY_VERIFY(!view);
+        settle();
     }
 
     void turnsAreClockwiseOnACanvasThatHoldsThem()
@@ -277,17 +251,10 @@ private Q_SLOTS:
         QCOMPARE(h.zoomConsumed, 2);
         QCOMPARE(h.states.last().magnification, 1.0);
 
-        // A large image shrinks the window, frame included, to the screen and fits into it;
-        // 847 / 4000 of 6000 is exactly 1270.5, which rounds away from zero.
+        // A large image shrinks the window, frame included, to the screen (the window script
+        // sees it there); 847 / 4000 of 6000 is exactly 1270.5, which rounds away from zero.
         QCOMPARE(zoom::autoSizedFrame({0, 0, 1440, 875}, {0, 28}, {6000, 4000}),
                  QRect(85, 0, 1271, 875));
-        const QRect screen = h.view.screen()->availableGeometry();
-        const QSize chrome = h.view.frameGeometry().size() - h.view.size();
-        const QSizeF large(screen.width() * 2, screen.height() * 4);
-        h.view.setImage(solidImage(int(large.width()), int(large.height())));
-        settle();
-        QCOMPARE(h.view.frameGeometry(), zoom::autoSizedFrame(screen, chrome, large));
-        QCOMPARE(h.area()->magnification(), h.view.height() / large.height());
     }
 
     void animatedGifPlaysAndStillImagesRunNoTimer()
