@@ -30,12 +30,13 @@ double programMs(const QString& program, const QStringList& arguments)
     return monotonicMs() - start;
 }
 
-ViewerProcess::ViewerProcess(const Settings& settings, const QString& file)
+ViewerProcess::ViewerProcess(const Settings& settings, const QString& file, const QString& home)
 {
+    const QString root = home.isEmpty() ? m_home.path() : home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PELU_TRACE_FRAMES"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                       m_home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), root + QStringLiteral("/cache"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
     if (g_viewerPlatform.isEmpty())
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));

@@ -17,11 +17,13 @@ struct TraceLine {
     QString detail;
 };
 
-// build/pelu on one file, its trace on, with a settings and runtime folder of its own (so no
-// earlier preference or running instance plays a part), killed when this goes.
+// build/pelu on one file, its trace on, with a settings, cache and runtime folder of its own (so
+// no earlier preference, thumbnail or running instance plays a part, and the user's thumbnail
+// cache is left alone), killed when this goes. home: those folders under it instead, for
+// launches that are to find what an earlier one left.
 class ViewerProcess {
 public:
-    ViewerProcess(const Settings& settings, const QString& file);
+    ViewerProcess(const Settings& settings, const QString& file, const QString& home = {});
     ~ViewerProcess();
 
     // The monotonic clock just before the process was started.

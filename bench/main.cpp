@@ -6,12 +6,14 @@
 //   pelu-bench [--quick] [--json] [--data DIR] [--viewer PELU] [--only SECTIONS]
 //
 // SECTIONS: a comma-separated choice of service, step, surface, strip, folder, window, pixels
-// (the window's pixels read from the X server, beside the frame trace).
+// (the window's pixels read from the X server, beside the frame trace), relaunch (a folder's
+// strip at the first and the second launch).
 // --quick runs every section on tiny data with short waits: it shows that the bench still
 // works, its figures mean nothing. --json ends the output with one JSON object of the figures.
 #include "BenchData.h"
 #include "FolderBench.h"
 #include "PixelBench.h"
+#include "RelaunchBench.h"
 #include "Results.h"
 #include "ServiceBench.h"
 #include "StepBench.h"
@@ -100,6 +102,8 @@ int main(int argc, char* argv[])
         runWindowBench(settings, data, results);
     if (wanted("pixels"))
         runPixelBench(settings, data, results);
+    if (wanted("relaunch"))
+        runRelaunchBench(settings, data, results);
 
     results.printTable();
     std::printf("\nLoad average (1, 5, 15 min): %s at the start, %s at the end\n",

@@ -58,14 +58,19 @@ private Q_SLOTS:
     void blocksAverageEveryPixelOnce_data()
     {
         QTest::addColumn<QImage::Format>("format");
-        QTest::newRow("24-bit") << QImage::Format_RGB888;
-        QTest::newRow("grey") << QImage::Format_Grayscale8;
+        QTest::addColumn<bool>("bySize");
+        QTest::newRow("24-bit") << QImage::Format_RGB888 << false;
+        QTest::newRow("grey") << QImage::Format_Grayscale8 << false;
+        QTest::newRow("24-bit, to a size") << QImage::Format_RGB888 << true;
+        QTest::newRow("grey, to a size") << QImage::Format_Grayscale8 << true;
     }
     void blocksAverageEveryPixelOnce()
     {
         QFETCH(QImage::Format, format);
+        QFETCH(bool, bySize);
         const QImage source = pattern(7, 5, format);
-        const QImage out = imaging::detail::blockAverage(source, 2);
+        const QImage out = bySize ? imaging::detail::blockAverage(source, QSize(3, 2))
+                                  : imaging::detail::blockAverage(source, 2);
         QCOMPARE(out.size(), QSize(3, 2));
         QCOMPARE(out.format(), QImage::Format_RGB32);
         const int left[] = {0, 2, 4, 7};
@@ -111,6 +116,17 @@ private Q_SLOTS:
         const QImage meanCopy = copy.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const QImage meanQt = qt.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         QVERIFY(meanDifference(meanCopy, meanQt) <= 1);
+    }
+
+    // Blocks too tall for the row sums, or a size larger than the picture, are refused; the
+    // copy then takes the way through a block-averaged image left to Qt and still has its size.
+    void blocksOutOfBoundsAreRefused()
+    {
+        const QImage tall = pattern(10, 700, QImage::Format_RGB888);
+        QVERIFY(imaging::detail::blockAverage(tall, QSize(5, 10)).isNull());
+        QVERIFY(!imaging::detail::blockAverage(tall, QSize(5, 11)).isNull());
+        QVERIFY(imaging::detail::blockAverage(tall, QSize(11, 700)).isNull());
+        QCOMPARE(imaging::smoothCopy(tall, QSize(1, 5)).size(), QSize(1, 5));
     }
 
     // Pictures with alpha, and sizes with nothing to average, take Qt's path unchanged.

@@ -58,21 +58,13 @@ template <int Channels> void averageBlocks(const QImage& source, QImage& out)
     }
 }
 
-} // namespace
-
-namespace detail {
-
-QImage blockAverage(const QImage& source, int factor)
+// `source` averaged over blocks spread so that every pixel falls in exactly one, into `size`.
+QImage averaged(const QImage& source, const QSize& size)
 {
-    factor = std::clamp(factor, 1, kLargestFactor);
-    const int width = source.width() / factor;
-    const int height = source.height() / factor;
-    if (width < 1 || height < 1)
-        return {};
     const bool grey = source.format() == QImage::Format_Grayscale8;
     if (!grey && source.format() != QImage::Format_RGB888)
         return {};
-    QImage out = newImage(width, height, QImage::Format_RGB32);
+    QImage out = newImage(size.width(), size.height(), QImage::Format_RGB32);
     if (out.isNull())
         return {};
     if (grey)
@@ -81,6 +73,30 @@ QImage blockAverage(const QImage& source, int factor)
         averageBlocks<3>(source, out);
     out.setColorSpace(source.colorSpace());
     return out;
+}
+
+} // namespace
+
+namespace detail {
+
+QImage blockAverage(const QImage& source, const QSize& size)
+{
+    // Blocks of at most kLargestFactor + 1 pixels a side.
+    if (size.isEmpty() || size.width() > source.width() || size.height() > source.height() ||
+        source.width() > qint64(kLargestFactor + 1) * size.width() ||
+        source.height() > qint64(kLargestFactor + 1) * size.height())
+        return {};
+    return averaged(source, size);
+}
+
+QImage blockAverage(const QImage& source, int factor)
+{
+    factor = std::clamp(factor, 1, kLargestFactor);
+    const int width = source.width() / factor;
+    const int height = source.height() / factor;
+    if (width < 1 || height < 1)
+        return {};
+    return averaged(source, QSize(width, height));
 }
 
 } // namespace detail
@@ -92,10 +108,15 @@ QImage smoothCopy(const QImage& source, const QSize& size)
     QImage reduced;
     if (source.format() == QImage::Format_RGB888 || source.format() == QImage::Format_Grayscale8) {
         const int factor = std::min(source.width() / size.width(), source.height() / size.height());
+        // Averaged straight to the size asked for when the blocks are small enough: no second
+        // window-sized image while the copy is made.
+        if (factor >= 2)
+            reduced = detail::blockAverage(source, size);
         // Less than halved (a zoom between 50 and 100 %): Qt's smoothing reads these formats
         // pixel by pixel, twice as slowly as after its own fast conversion to 32-bit.
-        reduced = factor >= 2 ? detail::blockAverage(source, factor)
-                              : source.convertToFormat(QImage::Format_RGB32);
+        if (reduced.isNull())
+            reduced = factor >= 2 ? detail::blockAverage(source, factor)
+                                  : source.convertToFormat(QImage::Format_RGB32);
     }
     const QImage& from = reduced.isNull() ? source : reduced;
     QImage copy = from.size() == size
