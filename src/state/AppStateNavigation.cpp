@@ -262,6 +262,7 @@ void AppState::holdPreloads(int timeoutMs)
 
 void AppState::releasePreloads()
 {
+    folder::detail::releaseEarlyListing();
     if (m_early)
         m_early->previewShown();
     // A preview on screen is not the picture: its whole decode has the processor first.

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QPromise>
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -16,6 +18,12 @@
 #include <sys/stat.h>
 
 namespace {
+
+// A folder this big is put in order only once the first picture is on screen: sorting ten
+// thousand names beside the window's start held its first frame back by about 10 ms.
+constexpr qsizetype kBigFolder = 1000;
+// Never later than this, whatever happens to the picture.
+constexpr auto kLongestHold = std::chrono::seconds(1);
 
 struct Early {
     std::mutex mutex;
@@ -25,6 +33,10 @@ struct Early {
     std::optional<QList<QUrl>> files;
     // Finishes with the listing: the window may show the file before its position is known.
     QPromise<void> done;
+    // Apart from the mutex above, which is held while the thread is joined.
+    std::mutex holdMutex;
+    std::condition_variable holdEnded;
+    bool held = true;
 };
 
 Early& early()
@@ -59,16 +71,26 @@ EarlyListing::EarlyListing(const QString& argument)
     e.version = *version;
     e.done = QPromise<void>();
     e.done.start();
+    {
+        const std::lock_guard hold(e.holdMutex);
+        e.held = true;
+    }
     e.thread = std::thread([&e, folder] {
         // The first picture is not waiting for it: the window and its decode come first.
         base::lowerThreadPriority(base::Yield::toWindow);
-        e.files = folder::detail::readImagesIn(folder);
+        e.files = folder::detail::readImagesIn(folder, [&e](qsizetype names) {
+            if (names < kBigFolder)
+                return;
+            std::unique_lock hold(e.holdMutex);
+            e.holdEnded.wait_for(hold, kLongestHold, [&e] { return !e.held; });
+        });
         e.done.finish();
     });
 }
 
 EarlyListing::~EarlyListing()
 {
+    folder::detail::releaseEarlyListing();
     Early& e = early();
     const std::lock_guard lock(e.mutex);
     if (e.thread.joinable())
@@ -91,8 +113,20 @@ std::optional<QFuture<void>> earlyListingUnderWay(const QString& folderPath)
     return done;
 }
 
+void releaseEarlyListing()
+{
+    Early& e = early();
+    {
+        const std::lock_guard hold(e.holdMutex);
+        e.held = false;
+    }
+    e.holdEnded.notify_all();
+}
+
 std::optional<std::optional<QList<QUrl>>> takeEarlyListing(const QString& folderPath)
 {
+    // Wanted now: nothing is held back for the first picture any more.
+    releaseEarlyListing();
     Early& e = early();
     const std::lock_guard lock(e.mutex);
     if (e.folder.isEmpty() || e.folder != QDir::cleanPath(folderPath))

@@ -22,6 +22,9 @@ public:
 
 namespace folder::detail {
 
+// A big folder's listing waits with its sorting until the first picture is on screen (or a
+// second has passed): this lets it go on.
+void releaseEarlyListing();
 // The early listing of this folder, waited for if still under way; none when there is none, it
 // is of another folder, or the folder changed since. Taken once.
 std::optional<std::optional<QList<QUrl>>> takeEarlyListing(const QString& folderPath);

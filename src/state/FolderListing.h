@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
 namespace folder {
@@ -23,8 +24,10 @@ QCollator naturalCollator();
 std::optional<QList<QUrl>> listImagesIn(const QString& folderPath);
 
 namespace detail {
-// listImagesIn, always reading the folder.
-std::optional<QList<QUrl>> readImagesIn(const QString& folderPath);
+// listImagesIn, always reading the folder. beforeSorting, when given, is told how many names
+// were read before they are put in order (the costly part of a big folder).
+std::optional<QList<QUrl>> readImagesIn(
+    const QString& folderPath, const std::function<void(qsizetype names)>& beforeSorting = {});
 } // namespace detail
 
 // The supported images beside the given file.

@@ -304,14 +304,18 @@ void ImageViewer::layoutChildren()
     if (m_zoom)
         m_zoom->setGeometry(area);
     m_empty->setGeometry(area);
-    m_incomplete->placeIn(area);
-    m_incomplete->raise();
+    // Hidden ones are placed when they show (refresh shows them, then lays out): measuring
+    // their text would load fonts the start's first frame does not draw.
+    if (!m_incomplete->isHidden()) {
+        m_incomplete->placeIn(area);
+        m_incomplete->raise();
+    }
 
     refreshStatusBar();
     m_statusBar->raise();
 
     for (QWidget* panel : {m_metadataPanel, m_histogram}) {
-        if (panel) {
+        if (panel && !panel->isHidden()) {
             panel->adjustSize();
             panel->move(area.topLeft());
             panel->raise();
