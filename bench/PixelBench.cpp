@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <cstdio>
 
 namespace {
@@ -69,6 +71,23 @@ void coldStart(const bench::Settings& settings, const QString& file, ScreenWatch
     });
     figure.add(ScreenWatch::judge(before, readings, viewer.startMono()),
                frame ? frame->mono - viewer.startMono() : -1);
+}
+
+// A viewer from outside the project, started on a file of its folder: it writes no trace, so
+// only the screen counts, watched for a fixed while.
+void peerStart(const QString& program, const QStringList& arguments, ScreenWatch& screen,
+               Figure& figure)
+{
+    const ScreenWatch::Reading before = screen.read();
+    QProcess peer;
+    peer.setStandardOutputFile(QProcess::nullDevice());
+    peer.setStandardErrorFile(QProcess::nullDevice());
+    const double start = bench::monotonicMs();
+    peer.start(program, arguments);
+    const auto readings = screen.watch(2500, pump);
+    figure.add(ScreenWatch::judge(before, readings, start), -1);
+    peer.kill();
+    peer.waitForFinished(2000);
 }
 
 // Right, twice, in the placed window; from the key as the viewer got it.
@@ -144,13 +163,20 @@ void runPixelBench(const bench::Settings& settings, const bench::DataSet& data,
     }
     bench::Settings plain = settings;
     plain.viewer = QStringLiteral(PLAIN_VIEWER);
-    Figure cold, folder, plainFolder, step, heic, jpeg;
+    Figure cold, folder, plainFolder, fehFolder, step, heic, jpeg;
+    // The peer the big folder is compared with, when installed; as big as the plain program's.
+    const QString feh = QStandardPaths::findExecutable(QStringLiteral("feh"));
+    const QStringList fehArguments{QStringLiteral("--geometry"), QStringLiteral("400x300+0+0"),
+                                   QStringLiteral("--start-at"), data.pngs.first(),
+                                   QFileInfo(data.pngs.first()).path()};
     std::vector<double> heicAnswered, jpegAnswered;
     // Interleaved: each round runs every case once, so load that comes and goes hits all alike.
     for (int run = 0; run < settings.repeats; ++run) {
         coldStart(settings, data.photos.first(), screen, cold);
         coldStart(settings, data.pngs.first(), screen, folder);
         coldStart(plain, data.pngs.first(), screen, plainFolder);
+        if (!feh.isEmpty())
+            peerStart(feh, fehArguments, screen, fehFolder);
         steps(settings, data, screen, keyboard, step);
         if (!data.heic.isEmpty())
             handOver(settings, data, data.heic, screen, keyboard, heic, heicAnswered);
@@ -161,6 +187,8 @@ void runPixelBench(const bench::Settings& settings, const bench::DataSet& data,
     report(results, "start to the 24 MP photo:", "cold", cold);
     report(results, "start in the 10,000-file folder:", "folder", folder);
     report(results, "plain Qt program, the same PNG:", "plain_folder", plainFolder);
+    if (!feh.isEmpty())
+        report(results, "feh, the same PNG in its folder:", "feh_folder", fehFolder);
     report(results, "key to the next photo (preloaded):", "step", step);
     report(results, "hand-over of a HEIC, to its picture:", "heic_jump", heic);
     report(results, "hand-over of a 24 MP JPEG, to its picture:", "jpeg_jump", jpeg);
@@ -170,5 +198,8 @@ void runPixelBench(const bench::Settings& settings, const bench::DataSet& data,
     results.set(QStringLiteral("px_jpeg_key_wait_ms"), bench::median(jpegAnswered));
     const double folderRatio = bench::median(folder.complete) / bench::median(plainFolder.complete);
     std::printf("  10,000-file folder against the plain Qt program: %.2f x\n", folderRatio);
+    if (!feh.isEmpty())
+        std::printf("  10,000-file folder against feh: %.2f x\n",
+                    bench::median(folder.complete) / bench::median(fehFolder.complete));
     std::fflush(stdout);
 }

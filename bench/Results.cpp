@@ -36,13 +36,13 @@ const Row kRows[] = {
     {"exec to first frame, 24 MP JPEG XL / djxl", "jxl_first_frame_ms", "djxl_ms", 1.3, true},
     {"exec to the whole 24 MP JPEG XL / djxl", "jxl_whole_frame_ms", "djxl_ms", 1.3, true},
     {"repaint of the fitted 24 MP image, ms", "fit_paint_ms", nullptr, 4, true},
-    {"peak RSS after three 24 MP photos, MB", "rss_3x24mp_mb", nullptr, 300, true},
+    {"peak RSS after three 24 MP photos, MiB", "rss_3x24mp_mb", nullptr, 300, true},
     {"thumbnails per second / vipsthumbnail", "thumb_ratio", nullptr, 1.5, false},
     {"histogram / decode of the 24 MP image", "histogram_ms", "open_ms", 0.5, true},
     {"metadata of a camera JPEG, ms", "metadata_ms", nullptr, 1.5, true},
     {"200 MP opens and 260 MP is refused", "huge_open_ok", nullptr, 1, false},
-    {"peak RSS showing a 200 MP JPEG, MB", "huge_rss_mb", nullptr, 1000, true},
-    {"peak RSS holding Right 3 s over 40 photos, MB", "burst_rss_mb", nullptr, 400, true},
+    {"peak RSS showing a 200 MP JPEG, MiB", "huge_rss_mb", nullptr, 1000, true},
+    {"peak RSS holding Right 3 s over 40 photos, MiB", "burst_rss_mb", nullptr, 400, true},
     {"key release to the last step, ms", "burst_overshoot_ms", nullptr, 50, true},
 };
 

@@ -34,7 +34,7 @@ public:
     std::optional<TraceLine> waitForEvent(const QString& event, int timeoutMs, size_t from = 0);
     void runFor(int milliseconds);
     const std::vector<TraceLine>& lines() const { return m_lines; }
-    // The peak resident memory of the process so far (VmHWM), in MB.
+    // The peak resident memory of the process so far (VmHWM), in MiB (the keys say "mb").
     double peakRssMb() const;
     // Finds the window, gives it this size at the top left corner and the keyboard focus.
     bool placeWindow(int width, int height);

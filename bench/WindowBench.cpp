@@ -73,7 +73,7 @@ void coldFrameAndSteps(const Settings& settings, const DataSet& data, Keyboard& 
     }
     report("exec to first frame, 24 MP JPEG (ms):", cold);
     report("key to first frame of the next photo (ms):", steps);
-    report("peak RSS after three photos (MB):", rss);
+    report("peak RSS after three photos (MiB):", rss);
     if (!cold.empty())
         results.set(QStringLiteral("cold_frame_ms"), median(cold));
     if (!steps.empty())
@@ -195,7 +195,7 @@ void burst(const Settings& settings, const DataSet& data, Keyboard& keyboard, Re
     }
     report("photos shown while Right was held:", shown);
     report("key release to the last step (ms):", overshoot);
-    report("peak RSS of the burst (MB):", rss);
+    report("peak RSS of the burst (MiB):", rss);
     if (!overshoot.empty()) {
         results.set(QStringLiteral("burst_overshoot_ms"), median(overshoot));
         results.set(QStringLiteral("burst_rss_mb"), median(rss));
@@ -232,8 +232,8 @@ void hugeFiles(const Settings& settings, const DataSet& data, Results& results)
         allOk = allOk && said && drewNothing;
         refusedRss.push_back(refused.peakRssMb());
     }
-    report("peak RSS showing the 200 MP photo (MB):", rss);
-    report("peak RSS refusing the 260 MP photo (MB):", refusedRss);
+    report("peak RSS showing the 200 MP photo (MiB):", rss);
+    report("peak RSS refusing the 260 MP photo (MiB):", refusedRss);
     results.set(QStringLiteral("huge_open_ok"), allOk ? 1 : 0);
     if (!rss.empty())
         results.set(QStringLiteral("huge_rss_mb"), median(rss));

@@ -57,11 +57,20 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_de
     m_window->setStyleSheet(QStringLiteral("QMainWindow { background: black; }"));
     m_viewer = new ImageViewer(state, m_window);
     m_window->setCentralWidget(m_viewer);
-    // The overlays: metadata panel, histogram and navigator mini-map.
-    m_viewer->setOverlayWidget(OverlayMode::metadata, new MetadataPanel(state));
-    auto* histogram = new HistogramView(state);
-    m_viewer->setOverlayWidget(OverlayMode::histogram, histogram);
-    connect(m_viewer, &ImageViewer::frameShown, histogram, &HistogramView::showFrame);
+    // The overlays. The panels a start does not show are made once its first picture is on
+    // screen: their titles load a font and wake the accessibility bridge, which held that
+    // picture back by a few milliseconds.
+    const auto makePanels = [this, &state] {
+        m_viewer->setOverlayWidget(OverlayMode::metadata, new MetadataPanel(state));
+        auto* histogram = new HistogramView(state);
+        m_viewer->setOverlayWidget(OverlayMode::histogram, histogram);
+        connect(m_viewer, &ImageViewer::frameShown, histogram, &HistogramView::showFrame);
+    };
+    if (state.overlayMode() == OverlayMode::none)
+        connect(m_viewer, &ImageViewer::pictureDrawn, this, makePanels,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    else
+        makePanels();
     m_viewer->setNavigator(new NavigatorOverlay(state));
     // The strip of the folder's thumbnails; the viewer decides when it shows.
     m_viewer->setThumbnailBar(new ThumbnailBar(state));

@@ -199,6 +199,7 @@ void ImageViewer::wireZoomSurface()
     // Neighbours held back at start are decoded once this first picture has been drawn.
     connect(m_zoom, &ZoomableImageView::pictureDrawn, &m_state, &AppState::releasePreloads,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    connect(m_zoom, &ZoomableImageView::pictureDrawn, this, &ImageViewer::pictureDrawn);
 }
 
 void ImageViewer::plugIn(QWidget*& slot, QWidget* widget)

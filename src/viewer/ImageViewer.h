@@ -36,6 +36,8 @@ public:
 Q_SIGNALS:
     // A frame of a playing animation went up: what the histogram counts while it plays.
     void frameShown(const QImage& frame);
+    // A new picture (not a frame of the same one) was painted.
+    void pictureDrawn();
 
 protected:
     bool event(QEvent* event) override;
