@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 #include "app/AppStyle.h"
-#include "app/FontWarmup.h"
 #include "app/Localization.h"
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
@@ -41,7 +40,6 @@ int main(int argc, char* argv[])
     base::FrameTrace::start();
     imaging::keepFreedMemory();
     installMessageRouting();
-    app::warmFontsInBackground();
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
     // window start; in the colours of the first screen's profile, read on its thread.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
