@@ -192,8 +192,9 @@ void runPixelBench(const bench::Settings& settings, const bench::DataSet& data,
     report(results, "key to the next photo (preloaded):", "step", step);
     report(results, "hand-over of a HEIC, to its picture:", "heic_jump", heic);
     report(results, "hand-over of a 24 MP JPEG, to its picture:", "jpeg_jump", jpeg);
-    std::printf("  %-46s HEIC %7.1f  JPEG %7.1f\n", "a key pressed after the hand-over waits:",
-                bench::median(heicAnswered), bench::median(jpegAnswered));
+    std::printf("  %-46s HEIC %7.1f  JPEG %7.1f\n",
+                "a key pressed after the hand-over waits:", bench::median(heicAnswered),
+                bench::median(jpegAnswered));
     results.set(QStringLiteral("px_heic_key_wait_ms"), bench::median(heicAnswered));
     results.set(QStringLiteral("px_jpeg_key_wait_ms"), bench::median(jpegAnswered));
     const double folderRatio = bench::median(folder.complete) / bench::median(plainFolder.complete);

@@ -12,8 +12,8 @@
 #include "overlays/NavigatorOverlay.h"
 #include "state/AppState.h"
 #include "state/FolderListing.h"
-#include "thumbnails/ThumbnailBar.h"
 #include "thumbnailcache/ThumbnailCache.h"
+#include "thumbnails/ThumbnailBar.h"
 #include "viewer/ImageViewer.h"
 
 #include <QApplication>

@@ -1,18 +1,19 @@
 #include "app/AppDelegate.h"
 #include "app/AppStyle.h"
+#include "app/FontWarmup.h"
 #include "app/Localization.h"
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/ScreenColour.h"
 #include "app/SingleInstance.h"
 #include "app/WindowFrame.h"
+#include "base/FrameTrace.h"
 #include "desktop/ScreenProfile.h"
 #include "desktop/WindowSystem.h"
-#include "imaging/support/Allocator.h"
 #include "imaging/EarlyDecode.h"
+#include "imaging/support/Allocator.h"
 #include "state/AppState.h"
 #include "state/EarlyListing.h"
-#include "base/FrameTrace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,6 +41,7 @@ int main(int argc, char* argv[])
     base::FrameTrace::start();
     imaging::keepFreedMemory();
     installMessageRouting();
+    app::FontWarmup fonts;
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
     // window start; in the colours of the first screen's profile, read on its thread.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
@@ -70,6 +72,8 @@ int main(int argc, char* argv[])
 
         // Before anything is decoded here: the screen's profile, followed from now on.
         app::ScreenColour colour(delegate.appState());
+        // Before the window's first text reads the font configuration itself.
+        fonts.wait();
         PeluApp pelu(delegate);
         // Two neighbours decoding beside the first frame would take both cores from it.
         delegate.appState().holdPreloads(kFirstFrameWaitMs);

@@ -85,8 +85,9 @@ struct DirCloser {
 
 } // namespace
 
-std::optional<QList<QUrl>> detail::readImagesIn(
-    const QString& folder, const std::function<void(qsizetype names)>& beforeSorting)
+std::optional<QList<QUrl>>
+detail::readImagesIn(const QString& folder,
+                     const std::function<void(qsizetype names)>& beforeSorting)
 {
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(folder).constData()));
     if (!dir)

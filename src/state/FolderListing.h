@@ -26,8 +26,9 @@ std::optional<QList<QUrl>> listImagesIn(const QString& folderPath);
 namespace detail {
 // listImagesIn, always reading the folder. beforeSorting, when given, is told how many names
 // were read before they are put in order (the costly part of a big folder).
-std::optional<QList<QUrl>> readImagesIn(
-    const QString& folderPath, const std::function<void(qsizetype names)>& beforeSorting = {});
+std::optional<QList<QUrl>>
+readImagesIn(const QString& folderPath,
+             const std::function<void(qsizetype names)>& beforeSorting = {});
 } // namespace detail
 
 // The supported images beside the given file.

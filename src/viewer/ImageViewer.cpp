@@ -1,14 +1,14 @@
 #include "viewer/ImageViewer.h"
 
+#include "base/FrameTrace.h"
+#include "imaging/ImageService.h"
 #include "state/AppState.h"
 #include "viewer/ContextMenu.h"
 #include "viewer/DeleteDialogs.h"
 #include "viewer/EmptyStateView.h"
 #include "viewer/IncompleteNotice.h"
-#include "imaging/ImageService.h"
 #include "viewer/StatusBarLabel.h"
 #include "viewer/ViewerRules.h"
-#include "base/FrameTrace.h"
 #include "zoom/ZoomableImageView.h"
 
 #include <QApplication>

@@ -142,7 +142,7 @@ private Q_SLOTS:
         AppState state;
         state.openFile(urls[2]);
         state.setZoomAction(std::nullopt);
-        const QList<std::pair<qint64, qint64>> steps{{-10, 17}, {10, 2}, {-3, 24},
+        const QList<std::pair<qint64, qint64>> steps{{-10, 17}, {10, 2},  {-3, 24},
                                                      {1, 0},    {-1, 24}, {-25, 24}};
         for (const auto& [delta, expected] : steps) {
             state.stepBy(delta);
