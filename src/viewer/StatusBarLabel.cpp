@@ -1,10 +1,13 @@
 #include "viewer/StatusBarLabel.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
+
+#include <algorithm>
 
 namespace {
 constexpr int kPaddingX = 8;
@@ -14,11 +17,50 @@ constexpr qreal kCornerRadius = 4;
 
 QFont captionFont()
 {
-    // Fixed-width digits keep the label from jittering as the numbers change.
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = QApplication::font();
     font.setPointSizeF(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF() +
                        1);
     return font;
+}
+
+// Every digit takes the widest digit's advance, so the label keeps its width and the numbers do
+// not jitter as they change. In the window's own font: a second, fixed-width one held the first
+// frame back while it loaded.
+int digitCell(const QFontMetrics& metrics)
+{
+    int cell = 0;
+    for (char digit = '0'; digit <= '9'; ++digit)
+        cell = std::max(cell, metrics.horizontalAdvance(QLatin1Char(digit)));
+    return cell;
+}
+
+int advance(const QFontMetrics& metrics, int cell, QChar c)
+{
+    return c.isDigit() ? cell : metrics.horizontalAdvance(c);
+}
+
+int textWidth(const QFontMetrics& metrics, const QString& text)
+{
+    const int cell = digitCell(metrics);
+    int width = 0;
+    for (const QChar c : text)
+        width += advance(metrics, cell, c);
+    return width;
+}
+
+// Draws text from x on the baseline; returns where it ends.
+int drawText(QPainter& painter, const QFontMetrics& metrics, int x, int baseline,
+             const QString& text)
+{
+    const int cell = digitCell(metrics);
+    for (const QChar c : text) {
+        const int width = advance(metrics, cell, c);
+        // A narrow digit sits in the middle of its cell.
+        const int inset = c.isDigit() ? (cell - metrics.horizontalAdvance(c)) / 2 : 0;
+        painter.drawText(QPoint(x + inset, baseline), QString(c));
+        x += width;
+    }
+    return x;
 }
 } // namespace
 
@@ -59,9 +101,9 @@ void StatusBarLabel::setShown(bool shown)
 QSize StatusBarLabel::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    int width = metrics.horizontalAdvance(m_zoom);
+    int width = textWidth(metrics, m_zoom);
     if (!m_position.isEmpty())
-        width += kSpacing + metrics.horizontalAdvance(m_position);
+        width += kSpacing + textWidth(metrics, m_position);
     return {width + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
 }
 
@@ -73,11 +115,12 @@ void StatusBarLabel::paintEvent(QPaintEvent*)
     shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
     painter.fillPath(shape, QColor(0, 0, 0, int(0.6 * 255)));
     painter.setPen(Qt::white);
-    QRect textArea = rect().adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY);
-    if (!m_position.isEmpty()) {
-        painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, m_position);
-        textArea.setLeft(textArea.left() + QFontMetrics(font()).horizontalAdvance(m_position) +
-                         kSpacing);
-    }
-    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, m_zoom);
+    const QFontMetrics metrics(font());
+    const QRect textArea = rect().adjusted(kPaddingX, kPaddingY, -kPaddingX, -kPaddingY);
+    const int baseline =
+        textArea.top() + (textArea.height() - metrics.height()) / 2 + metrics.ascent();
+    int x = textArea.left();
+    if (!m_position.isEmpty())
+        x = drawText(painter, metrics, x, baseline, m_position) + kSpacing;
+    drawText(painter, metrics, x, baseline, m_zoom);
 }
