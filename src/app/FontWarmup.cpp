@@ -21,9 +21,9 @@ bool startsOnX11()
 
 } // namespace
 
-FontWarmup::FontWarmup()
+FontWarmup::FontWarmup(bool wanted)
 {
-    if (!startsOnX11())
+    if (!wanted || !startsOnX11())
         return;
     // Qt's own copy of the library, already mapped with it; nothing to open when it is absent.
     void* library = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);

@@ -9,10 +9,12 @@ namespace app {
 // thread: several milliseconds before the first frame, parsing configuration files that a
 // picture on its own never needs. Under X11 Qt reads none before its first widget, so the
 // thread is waited for before the window is made and the two never read it at once; where Qt
-// reads fonts while it starts (Wayland), nothing is started.
+// reads fonts while it starts (Wayland), nothing is started. Nor when not wanted: beside a big
+// photo's early decode, the thread took the processor from that decode and from a running
+// window that was handed a file.
 class FontWarmup {
 public:
-    FontWarmup();
+    explicit FontWarmup(bool wanted);
     ~FontWarmup() { wait(); }
     FontWarmup(const FontWarmup&) = delete;
     FontWarmup& operator=(const FontWarmup&) = delete;

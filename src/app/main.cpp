@@ -41,10 +41,11 @@ int main(int argc, char* argv[])
     base::FrameTrace::start();
     imaging::keepFreedMemory();
     installMessageRouting();
-    app::FontWarmup fonts;
     // The photo named on the command line is decoded, and its folder listed, while Qt and the
     // window start; in the colours of the first screen's profile, read on its thread.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
+    // Only beside a decode that ends at once: a big photo's decode needs that core itself.
+    app::FontWarmup fonts(!imaging::decodesSlowly(argument));
     imaging::EarlyDecode early(argument, fittedInto, desktop::startupScreenProfile);
     const EarlyListing listing(argument);
     // Before Qt's X11 plugin takes the startup id for a window of its own.
