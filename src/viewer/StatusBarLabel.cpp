@@ -34,9 +34,15 @@ int digitCell(const QFontMetrics& metrics)
     return cell;
 }
 
+// The cell is measured over 0-9 alone: another script's digits keep their own advance.
+bool isCellDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
 int advance(const QFontMetrics& metrics, int cell, QChar c)
 {
-    return c.isDigit() ? cell : metrics.horizontalAdvance(c);
+    return isCellDigit(c) ? cell : metrics.horizontalAdvance(c);
 }
 
 int textWidth(const QFontMetrics& metrics, const QString& text)
@@ -56,7 +62,7 @@ int drawText(QPainter& painter, const QFontMetrics& metrics, int x, int baseline
     for (const QChar c : text) {
         const int width = advance(metrics, cell, c);
         // A narrow digit sits in the middle of its cell.
-        const int inset = c.isDigit() ? (cell - metrics.horizontalAdvance(c)) / 2 : 0;
+        const int inset = isCellDigit(c) ? (cell - metrics.horizontalAdvance(c)) / 2 : 0;
         painter.drawText(QPoint(x + inset, baseline), QString(c));
         x += width;
     }
