@@ -154,6 +154,19 @@ std::optional<Preview> decodePreview(const QString& path, const QSize& bounds,
     return Preview{std::move(*image), full};
 }
 
+std::optional<Preview> decodeScaledDown(const QString& path, const QSize& bounds,
+                                        const std::atomic<bool>* cancelled)
+{
+    if (!decodesScaledDown(path))
+        return std::nullopt;
+    return decodePreview(path, bounds, cancelled);
+}
+
+bool decodesScaledDown(const QString& path)
+{
+    return detectImageType(path) == ImageType::Jpeg;
+}
+
 bool decodesSlowly(const QString& path)
 {
     return QFileInfo(path).size() >= kSlowDecodeBytes;

@@ -29,6 +29,14 @@ struct Preview {
 std::optional<Preview> decodePreview(const QString& path, const QSize& bounds,
                                      const std::atomic<bool>* cancelled = nullptr);
 
+// A JPEG scaled in the DCT to cover its picture fitted into bounds: all a fitted view shows of
+// it, in a fraction of the memory. None for other types, whose previews are other pictures
+// (a thumbnail, the camera's rendering), and as for decodePreview.
+std::optional<Preview> decodeScaledDown(const QString& path, const QSize& bounds,
+                                        const std::atomic<bool>* cancelled = nullptr);
+// Whether decodeScaledDown reads files of this one's type.
+bool decodesScaledDown(const QString& path);
+
 // Whether the whole picture of this file is worth decoding away from the user-interface
 // thread: a file this large takes longer to decode than a frame lasts.
 bool decodesSlowly(const QString& path);

@@ -247,6 +247,11 @@ private:
     // The next and the previous position's files; one when the folder holds two.
     QList<QUrl> neighbourUrls() const;
     QList<QUrl> neighbourUrls(qint64 index) const;
+    // Remembers which way a person goes: 1 forward, -1 back.
+    void noteDirection(int direction);
+    // The neighbour behind the way a person walks, held scaled down to the view; none while
+    // they turn back and forth, comparing two pictures.
+    std::optional<QUrl> neighbourBehind() const;
     // Tells of a change to the preloaded copies made by this model.
     void noteCopiesChanged(bool changed);
     void watchShownFolder();
@@ -296,4 +301,7 @@ private:
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
     bool m_preloadsHeld = false;
+    // The way the last step went (1 forward, -1 back, 0 none yet), and whether it turned back.
+    int m_direction = 0;
+    bool m_turnedBack = false;
 };

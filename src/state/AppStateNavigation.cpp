@@ -30,6 +30,8 @@ void AppState::openFile(const QUrl& url)
     }
     m_shownDecode->cancel();
     m_pendingOpen = false;
+    m_direction = 0;
+    m_turnedBack = false;
     // Read first: the picture decoded at start is finished meanwhile.
     const MetadataRows metadata = imaging::extractMetadata(url.toLocalFile());
     const std::optional<QFuture<void>> listing =
@@ -195,15 +197,33 @@ void AppState::stepBy(qint64 delta)
         return;
     const qint64 from = targetIndex();
     const qint64 target = ((from + delta) % count + count) % count;
-    if (target != from)
-        showPosition(target);
+    if (target == from)
+        return;
+    noteDirection(delta > 0 ? 1 : -1);
+    showPosition(target);
 }
 
 void AppState::goToImage(qint64 index)
 {
     if (index < 0 || index >= m_imageFiles.size() || index == targetIndex())
         return;
+    noteDirection(index > targetIndex() ? 1 : -1);
     showPosition(index);
+}
+
+void AppState::noteDirection(int direction)
+{
+    m_turnedBack = m_direction != 0 && direction != m_direction;
+    m_direction = direction;
+}
+
+std::optional<QUrl> AppState::neighbourBehind() const
+{
+    const QList<QUrl> neighbours = neighbourUrls();
+    if (m_turnedBack || neighbours.size() < 2)
+        return std::nullopt;
+    // Before the first step a person is taken to go forward.
+    return m_direction < 0 ? neighbours.first() : neighbours.last();
 }
 
 void AppState::requestStep(qint64 delta)
@@ -277,8 +297,9 @@ void AppState::preloadAdjacentImages()
     if (m_preloadsHeld)
         return;
     const QList<QUrl> wanted = neighbourUrls();
-    noteCopiesChanged(m_preloads->keepOnly(wanted));
-    m_preloads->decode(wanted);
+    const bool trimmed = m_preloads->keepOnly(wanted);
+    const bool scaledDown = m_preloads->decode(wanted, neighbourBehind(), m_viewPixels);
+    noteCopiesChanged(trimmed || scaledDown);
 }
 
 bool AppState::isDecodingAhead(qint64 delta) const

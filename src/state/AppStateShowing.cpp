@@ -38,6 +38,15 @@ void AppState::showPosition(qint64 index)
         copiesChanged = true;
         picture.image = taken->first;
         picture.stamp = taken->second;
+    } else if (auto held = m_preloads->takePreview(url)) {
+        // Held scaled down behind the way a person walked: it looks the same fitted, at once,
+        // and the whole picture follows for the zoom.
+        picture.preview = std::move(held->preview);
+        picture.stamp = held->stamp;
+        m_shownDecode->cancel();
+        commitPosition(index, picture, copiesChanged);
+        m_shownDecode->start(url, QSize());
+        return;
     } else if (imaging::decodesSlowly(path)) {
         // A decode of it already under way as a neighbour's is taken over, not begun again.
         m_pendingOpen = false;

@@ -33,6 +33,11 @@ void ShownDecode::start(const QUrl& url, const QSize& bounds,
     m_wholeStarted = decoding.has_value();
     if (decoding)
         watchWhole(request, decoding->future);
+    if (bounds.isEmpty()) {
+        if (!std::exchange(m_wholeStarted, true))
+            startWhole(request);
+        return;
+    }
 
     // The watchers belong to this object: they report on its thread, and never once it is gone.
     using PreviewResult = std::optional<imaging::Preview>;

@@ -32,7 +32,8 @@ public:
     explicit ShownDecode(QObject* parent = nullptr);
     ~ShownDecode() override;
 
-    // bounds: the size in pixels a preview should fill. decoding: a decode of the whole
+    // bounds: the size in pixels a preview should fill; empty when one is on screen already.
+    // decoding: a decode of the whole
     // picture already under way (a neighbour being decoded ahead), taken over instead of
     // starting another.
     void start(const QUrl& url, const QSize& bounds,

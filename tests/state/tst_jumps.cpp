@@ -1,6 +1,8 @@
 // Jumps onto files that are not at hand: decoded away from the window's thread, the picture and
 // the title changing together, steps meanwhile counting from the file on its way; Page Up and
-// Page Down with wrap-around; and the position of a file opened in a folder still being listed.
+// Page Down with wrap-around; the position of a file opened in a folder still being listed; and
+// the photo behind a person walking one way, held scaled down.
+#include "../support/TestAccess.h"
 #include "../support/TestSupport.h"
 #include "Folders.h"
 #include "LargePhoto.h"
@@ -130,6 +132,52 @@ private Q_SLOTS:
         QCOMPARE(titles.seen, QStringList{QStringLiteral("img4.jpg [4/4]")});
         QTRY_VERIFY_WITH_TIMEOUT(state.currentImage().has_value(), 20000);
         QCOMPARE(state.imageFiles(), m_files);
+    }
+
+    // Walking one way through large photos holds the neighbour behind only scaled down to the
+    // view: two whole pictures in memory, not three. A step back shows it at once and its
+    // whole picture follows; once a person turns back, comparing two photos, both neighbours
+    // are held whole.
+    void walkingHoldsTheNeighbourBehindScaledDown()
+    {
+        QTemporaryDir dir;
+        QList<QUrl> photos;
+        for (int i = 1; i <= 4; ++i) {
+            const QString path = dir.filePath(QStringLiteral("p%1.jpg").arg(i));
+            QVERIFY(QFile::copy(m_files[3].toLocalFile(), path));
+            photos.append(QUrl::fromLocalFile(path));
+        }
+        const QSize whole(4000, 3000);
+        AppState state;
+        state.setViewPixels(QSize(800, 600));
+        state.openFile(photos[0]);
+        QTRY_VERIFY_WITH_TIMEOUT(state.preloadedImages().contains(photos[1]), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(TestAccess::heldScaledDown(state), QList<QUrl>{photos[3]}, 20000);
+        QVERIFY(!state.preloadedImages().contains(photos[3]));
+
+        state.nextImage();
+        QCOMPARE(state.currentImage()->size(), whole);
+        QVERIFY(!state.preloadedImages().contains(photos[0]));
+        QTRY_COMPARE_WITH_TIMEOUT(TestAccess::heldScaledDown(state), QList<QUrl>{photos[0]}, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(state.preloadedImages().contains(photos[2]), 20000);
+
+        const quint64 onMainThread = TestAccess::mainThreadDecodeCount();
+        state.previousImage();
+        QCOMPARE(state.currentURL(), photos[0]);
+        QCOMPARE(state.windowTitle(), QStringLiteral("p1.jpg [1/4]"));
+        QVERIFY(state.currentPreview());
+        QCOMPARE(state.currentPreview()->fullSize, whole);
+        // It covers the fitted view: nothing is drawn larger than it was decoded.
+        QCOMPARE_GE(state.currentPreview()->image.width(), 800);
+        QTRY_VERIFY_WITH_TIMEOUT(state.currentImage().has_value(), 20000);
+        QCOMPARE(state.currentImage()->size(), whole);
+        QCOMPARE(TestAccess::mainThreadDecodeCount(), onMainThread);
+
+        QVERIFY(state.preloadedImages().contains(photos[1]));
+        QTRY_VERIFY_WITH_TIMEOUT(state.preloadedImages().contains(photos[3]), 20000);
+        QVERIFY(TestAccess::heldScaledDown(state).isEmpty());
+        state.nextImage();
+        QCOMPARE(state.currentImage()->size(), whole);
     }
 
     // One or ten back and forward, wrapping around (the keys' own test has more), a whole round

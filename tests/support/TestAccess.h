@@ -5,6 +5,7 @@
 
 #include "imaging/decoders/Decoding.h"
 #include "state/AppState.h"
+#include "state/PreloadCache.h"
 #include "viewer/EmptyStateView.h"
 #include "viewer/ImageViewer.h"
 #include "viewer/StatusBarLabel.h"
@@ -34,6 +35,12 @@ struct TestAccess {
     static void setStatusBarHideDelay(AppState& state, int milliseconds)
     {
         state.m_hideStatusBarTask->setInterval(milliseconds);
+    }
+
+    // AppState: the neighbours held scaled down.
+    static QList<QUrl> heldScaledDown(const AppState& state)
+    {
+        return state.m_preloads->previews().keys();
     }
 
     // ZoomableImageView: its parts.
