@@ -21,6 +21,9 @@ void AppState::openFile(const QUrl& url)
         openFolder(url);
         return;
     }
+    // A file opened anew has no way walked yet.
+    m_direction = 0;
+    m_turnedBack = false;
     // A file handed over while a picture is on screen: that picture stays until the new one is
     // at hand, and the window goes on answering meanwhile.
     if (hasPicture() && imaging::decodesSlowly(url.toLocalFile())) {
@@ -30,8 +33,6 @@ void AppState::openFile(const QUrl& url)
     }
     m_shownDecode->cancel();
     m_pendingOpen = false;
-    m_direction = 0;
-    m_turnedBack = false;
     // Read first: the picture decoded at start is finished meanwhile.
     const MetadataRows metadata = imaging::extractMetadata(url.toLocalFile());
     const std::optional<QFuture<void>> listing =

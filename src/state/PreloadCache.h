@@ -18,10 +18,10 @@
 
 // The neighbours of the shown image, decoded ahead on the preload pool, each with the version
 // of its file it was read from. One of them may be held scaled down to the view instead (a
-// large JPEG behind the way a person walks), as a preview its whole picture follows. Results come
-// back on the owner's thread; a decode no longer wanted is called off and its result dropped on
-// arrival. Changes made by a call are not signalled (the caller tells of them once, with the rest
-// of a step); copies arriving from the background are.
+// large JPEG behind the way a person walks): shown as a preview until its whole picture
+// follows. Results come back on the owner's thread; a decode no longer wanted is called off
+// and its result dropped on arrival. Changes made by a call are not signalled (the caller tells
+// of them once, with the rest of a step); whole copies arriving from the background are.
 class PreloadCache : public QObject {
     Q_OBJECT
 
@@ -30,6 +30,7 @@ public:
     struct Preload {
         std::optional<base::FileStamp> stamp;
         std::optional<QImage> image;
+        // Asked for scaled down, and the file could be.
         std::optional<imaging::Preview> preview;
     };
     struct HeldPreview {
@@ -48,6 +49,7 @@ public:
     // Images compare by identity.
     const QHash<QUrl, QImage>& images() const { return m_images; }
     bool isDecoding(const QUrl& url) const { return m_underWay.contains(url); }
+    // The neighbours held scaled down.
     const QHash<QUrl, HeldPreview>& previews() const { return m_previews; }
 
     // Replaces the copies; those without a version of their file count as stale.
