@@ -83,7 +83,7 @@ QByteArray startupScreenProfile()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const bool x11 = platform.isEmpty() ? qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
                                         : platform.startsWith("xcb");
-    return x11 ? x11::readIccProfile(0) : QByteArray();
+    return x11 ? x11::readStartupProfile() : QByteArray();
 }
 
 } // namespace desktop

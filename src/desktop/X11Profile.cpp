@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 #include <xcb/xcb.h>
 
@@ -41,6 +43,21 @@ xcb_connection_t* openConnection(xcb_window_t* root)
     }
     *root = screens.data->root;
     return connection;
+}
+
+// The connection the start read its profile over, until a watch takes it.
+struct StartupConnection {
+    std::mutex mutex;
+    std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection{nullptr,
+                                                                               xcb_disconnect};
+    xcb_window_t root = 0;
+    bool taken = false;
+};
+
+StartupConnection& startupConnection()
+{
+    static StartupConnection kept;
+    return kept;
 }
 
 QByteArray readProfile(xcb_connection_t* connection, xcb_window_t root, int number)
@@ -85,10 +102,37 @@ QByteArray readIccProfile(int number)
     return profile;
 }
 
+QByteArray readStartupProfile()
+{
+    StartupConnection& kept = startupConnection();
+    const std::lock_guard lock(kept.mutex);
+    xcb_window_t root = 0;
+    xcb_connection_t* connection = openConnection(&root);
+    if (!connection)
+        return {};
+    const QByteArray profile = readProfile(connection, root, 0);
+    if (kept.taken || kept.connection) {
+        // A watch has its own already; Qt's connection keeps the server from resetting.
+        xcb_disconnect(connection);
+    } else {
+        kept.connection.reset(connection);
+        kept.root = root;
+    }
+    return profile;
+}
+
 ProfileWatch::ProfileWatch(QObject* parent) : QObject(parent)
 {
     xcb_window_t root = 0;
-    m_connection = openConnection(&root);
+    {
+        StartupConnection& kept = startupConnection();
+        const std::lock_guard lock(kept.mutex);
+        kept.taken = true;
+        m_connection = kept.connection.release();
+        root = kept.root;
+    }
+    if (!m_connection)
+        m_connection = openConnection(&root);
     if (!m_connection)
         return;
     m_root = root;

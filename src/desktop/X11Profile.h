@@ -19,6 +19,11 @@ QByteArray iccProfileAtom(int number);
 // called before the application object exists; empty when there is no X server or no profile.
 QByteArray readIccProfile(int number = 0);
 
+// The first screen's profile, read as readIccProfile(0) does, but over a connection that is
+// kept for the first ProfileWatch to take: an X server whose only client leaves resets, and a
+// connection Qt makes during that reset is refused ("no Qt platform plugin").
+QByteArray readStartupProfile();
+
 // Keeps watch on the root window's profile properties over a connection of its own, whose
 // events go to no one else: Qt's connection has its own interest in the root window.
 class ProfileWatch : public QObject {

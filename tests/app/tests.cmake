@@ -42,6 +42,13 @@ add_test(NAME app_wayland_weston
 set_tests_properties(app_wayland_weston PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 240
                      SKIP_RETURN_CODE 77 ENVIRONMENT "LC_ALL=C.UTF-8")
 
+# Starts on an X server where it is the only client.
+add_test(NAME app_lone_client_start_xvfb
+         COMMAND xvfb-run -a -s "-screen 0 1024x600x24"
+                 bash ${CMAKE_CURRENT_SOURCE_DIR}/app/lone_client_start_test.sh $<TARGET_FILE:pelu>)
+set_tests_properties(app_lone_client_start_xvfb PROPERTIES RESOURCE_LOCK xvfb TIMEOUT 120
+                     ENVIRONMENT "LC_ALL=C.UTF-8")
+
 # Copy Image with another program pasting, and the auto-sized window, on a small screen.
 add_test(NAME app_file_actions_xvfb
          COMMAND xvfb-run -a -s "-screen 0 1024x600x24"

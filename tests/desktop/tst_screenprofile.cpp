@@ -8,6 +8,7 @@
 #include "desktop/ScreenProfile.h"
 #include "desktop/X11Profile.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
@@ -24,6 +25,14 @@ QByteArray colordProfileOff(const QString& output)
     QFuture<QByteArray> asked =
         QtConcurrent::run([output] { return desktop::colord::displayProfile(output); });
     return asked.result();
+}
+
+int openSockets()
+{
+    int sockets = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System))
+        sockets += fd.symLinkTarget().contains(QLatin1String("socket:")) ? 1 : 0;
+    return sockets;
 }
 
 } // namespace
@@ -115,7 +124,17 @@ private Q_SLOTS:
         QCOMPARE(desktop::x11::readIccProfile(0), adobe);
         QCOMPARE(desktop::x11::readIccProfile(1), tables);
         QCOMPARE(desktop::x11::readIccProfile(2), QByteArray());
+        // The start's connection stays open until the screen's watch takes it over: a server
+        // whose last client leaves resets, and refuses Qt's connection meanwhile.
+        const int sockets = openSockets();
         QCOMPARE(desktop::startupScreenProfile(), adobe);
+        QCOMPARE(openSockets(), sockets + 1);
+        {
+            const desktop::x11::ProfileWatch watch;
+            QCOMPARE(watch.profile(0), adobe);
+            QCOMPARE(openSockets(), sockets + 1);
+        }
+        QCOMPARE(openSockets(), sockets);
         QVERIFY(x11root::set("_ICC_PROFILE", adobe.left(adobe.size() / 4 * 4), 32));
         QCOMPARE(desktop::x11::readIccProfile(0), QByteArray());
     }
