@@ -19,9 +19,8 @@
 
 namespace {
 
-// A folder this big is put in order only once the first picture is on screen: sorting ten
-// thousand names beside the window's start held its first frame back by about 10 ms.
-constexpr qsizetype kBigFolder = 1000;
+// A big folder is read on and put in order only once the first picture is on screen: reading
+// and sorting ten thousand names beside the window's start held its first frame back.
 // Never later than this, whatever happens to the picture.
 constexpr auto kLongestHold = std::chrono::seconds(1);
 
@@ -78,9 +77,7 @@ EarlyListing::EarlyListing(const QString& argument)
     e.thread = std::thread([&e, folder] {
         // The first picture is not waiting for it: the window and its decode come first.
         base::lowerThreadPriority(base::Yield::toWindow);
-        e.files = folder::detail::readImagesIn(folder, [&e](qsizetype names) {
-            if (names < kBigFolder)
-                return;
+        e.files = folder::detail::readImagesIn(folder, [&e] {
             std::unique_lock hold(e.holdMutex);
             e.holdEnded.wait_for(hold, kLongestHold, [&e] { return !e.held; });
         });

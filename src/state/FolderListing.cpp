@@ -85,9 +85,8 @@ struct DirCloser {
 
 } // namespace
 
-std::optional<QList<QUrl>>
-detail::readImagesIn(const QString& folder,
-                     const std::function<void(qsizetype names)>& beforeSorting)
+std::optional<QList<QUrl>> detail::readImagesIn(const QString& folder,
+                                                const std::function<void()>& onceBig)
 {
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(folder).constData()));
     if (!dir)
@@ -108,10 +107,10 @@ detail::readImagesIn(const QString& folder,
             continue;
         names.append(
             QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size()))));
+        if (names.size() == kBigFolder && onceBig)
+            onceBig();
     }
 
-    if (beforeSorting)
-        beforeSorting(names.size());
     // One collation key per name: comparing keys is far cheaper than collating the names at
     // every comparison of the sort. The positions are sorted, so no key is ever copied.
     const QCollator collator = naturalCollator();

@@ -24,11 +24,13 @@ QCollator naturalCollator();
 std::optional<QList<QUrl>> listImagesIn(const QString& folderPath);
 
 namespace detail {
-// listImagesIn, always reading the folder. beforeSorting, when given, is told how many names
-// were read before they are put in order (the costly part of a big folder).
-std::optional<QList<QUrl>>
-readImagesIn(const QString& folderPath,
-             const std::function<void(qsizetype names)>& beforeSorting = {});
+// From this many images on a folder is big: reading the rest of its names, and putting them in
+// order, cost more than a frame.
+constexpr qsizetype kBigFolder = 1000;
+// listImagesIn, always reading the folder. onceBig, when given, is called as soon as the
+// folder is found to be big, before the rest is read; the listing goes on when it returns.
+std::optional<QList<QUrl>> readImagesIn(const QString& folderPath,
+                                        const std::function<void()>& onceBig = {});
 } // namespace detail
 
 // The supported images beside the given file.

@@ -117,6 +117,29 @@ private Q_SLOTS:
         QCOMPARE(state.imageFiles(), QList<QUrl>{opened});
     }
 
+    // A folder is found big when its thousandth image is read, once, and then still listed
+    // whole and in order; a smaller one never is.
+    void bigFolderIsFoundOnce()
+    {
+        QTemporaryDir dir;
+        QStringList files{"notes.txt"};
+        for (int i = 1; i < folder::detail::kBigFolder; ++i)
+            files.append(QStringLiteral("p%1.png").arg(i));
+        touch(dir, files);
+        int found = 0;
+        const auto count = [&found] { ++found; };
+        QCOMPARE(folder::detail::readImagesIn(dir.path(), count)->size(),
+                 folder::detail::kBigFolder - 1);
+        QCOMPARE(found, 0);
+        touch(dir, {"p0.png", "z.png"});
+        const auto listed = folder::detail::readImagesIn(dir.path(), count);
+        QCOMPARE(found, 1);
+        QCOMPARE(listed->size(), folder::detail::kBigFolder + 1);
+        QCOMPARE(names(*listed).first(), QStringLiteral("p0.png"));
+        QCOMPARE(names(*listed).at(10), QStringLiteral("p10.png"));
+        QCOMPARE(names(*listed).last(), QStringLiteral("z.png"));
+    }
+
     // The folder listed while the application starts is used once, and only while unchanged;
     // a relative name on the command line lists the same folder as the opened file's.
     void earlyListingIsTakenOnceWhileTheFolderIsUnchanged()
