@@ -301,6 +301,8 @@ private:
     qint64 m_pendingStep = 0;
     bool m_stepQueued = false;
     bool m_preloadsHeld = false;
+    // The file opened at start whose metadata is read once its picture is on screen.
+    QUrl m_metadataLater;
     // The way the last step went (1 forward, -1 back, 0 none yet), and whether it turned back.
     int m_direction = 0;
     bool m_turnedBack = false;

@@ -33,8 +33,13 @@ void AppState::openFile(const QUrl& url)
     }
     m_shownDecode->cancel();
     m_pendingOpen = false;
-    // Read first: the picture decoded at start is finished meanwhile.
-    const MetadataRows metadata = imaging::extractMetadata(url.toLocalFile());
+    // At start the rows come once the picture is on screen, unless they are what is shown:
+    // reading them held a small picture back. Otherwise read first: a picture decoded at
+    // start is finished meanwhile.
+    const bool metadataLater = m_preloadsHeld && m_overlayMode != OverlayMode::metadata;
+    m_metadataLater = metadataLater ? url : QUrl();
+    const MetadataRows metadata =
+        metadataLater ? MetadataRows() : imaging::extractMetadata(url.toLocalFile());
     const std::optional<QFuture<void>> listing =
         folder::detail::earlyListingUnderWay(QFileInfo(url.toLocalFile()).path());
     if (listing) {
@@ -286,6 +291,9 @@ void AppState::releasePreloads()
     folder::detail::releaseEarlyListing();
     if (m_early)
         m_early->previewShown();
+    if (const QUrl url = std::exchange(m_metadataLater, QUrl());
+        url.isValid() && url == m_currentURL)
+        setMetadata(imaging::extractMetadata(url.toLocalFile()));
     // A preview on screen is not the picture: its whole decode has the processor first.
     if (m_currentPreview || !std::exchange(m_preloadsHeld, false))
         return;

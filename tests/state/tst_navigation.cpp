@@ -98,6 +98,38 @@ private Q_SLOTS:
         QTRY_COMPARE(cachedUrls(timed), (QSet<QUrl>{urls[1], urls[4]}));
     }
 
+    // At start the metadata is read once the picture is on screen, unless it is what is shown;
+    // a file opened later has its rows at once.
+    void startReadsMetadataAfterTheFirstFrame()
+    {
+        QTemporaryDir dir;
+        const auto urls = makeFolder(dir, 3);
+        AppState state;
+        state.holdPreloads(60'000);
+        state.openFile(urls[0]);
+        QVERIFY(state.metadata().isEmpty());
+        state.releasePreloads();
+        QVERIFY(!state.metadata().isEmpty());
+        state.openFile(urls[1]);
+        QVERIFY(!state.metadata().isEmpty());
+        // A step before the first frame reads its own rows, never the start's file's.
+        AppState stepped;
+        stepped.holdPreloads(60'000);
+        stepped.openFile(urls[0]);
+        stepped.nextImage();
+        const MetadataRows rows = stepped.metadata();
+        QVERIFY(!rows.isEmpty());
+        stepped.releasePreloads();
+        QCOMPARE(stepped.metadata(), rows);
+
+        AppState shown;
+        shown.setOverlayMode(OverlayMode::metadata);
+        shown.holdPreloads(60'000);
+        shown.openFile(urls[2]);
+        QVERIFY(!shown.metadata().isEmpty());
+        shown.setOverlayMode(OverlayMode::none);
+    }
+
     // The photo decoded at start shows its preview until the whole picture follows by itself;
     // neighbours wait for the whole one. A copy meanwhile takes the whole picture, and a step
     // lets the early result go.
