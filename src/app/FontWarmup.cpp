@@ -1,5 +1,7 @@
 #include "app/FontWarmup.h"
 
+#include "base/ThreadPriority.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -36,6 +38,8 @@ FontWarmup::FontWarmup(bool wanted)
         return;
     }
     m_thread = std::thread([library, init] {
+        // Qt's start waits on the X server over and over: both come first, this fills the gaps.
+        base::lowerThreadPriority(base::Yield::toEverything);
         init();
         dlclose(library);
     });
