@@ -21,6 +21,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 
@@ -54,7 +56,6 @@ PeluApp::PeluApp(AppDelegate& delegate, QObject* parent) : QObject(parent), m_de
     AppState& state = delegate.appState();
     m_window = new QMainWindow;
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
-    m_window->setStyleSheet(QStringLiteral("QMainWindow { background: black; }"));
     m_viewer = new ImageViewer(state, m_window);
     m_window->setCentralWidget(m_viewer);
     // The overlays. The panels a start does not show are made once its first picture is on
@@ -106,6 +107,11 @@ PeluApp::~PeluApp()
 bool PeluApp::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window) {
+        // Black behind everything, painted here rather than by a style sheet: one made the
+        // style sheet machinery polish every widget of the window, a few milliseconds of the
+        // start.
+        if (event->type() == QEvent::Paint)
+            QPainter(m_window).fillRect(static_cast<QPaintEvent*>(event)->rect(), Qt::black);
         if (event->type() == QEvent::Close)
             app::saveWindowFrame(m_window);
         // Full screen is the picture alone; the shortcuts still work (they belong to the window).
