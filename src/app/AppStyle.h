@@ -6,8 +6,8 @@
 namespace app {
 
 // The platform's default style, with one difference: the menu bar's overflow arrow is read as
-// the PNG it is. Left to the style, QIcon asks every image plugin what the file is, loading
-// them all while the window is built (about 10 ms before the first frame).
+// the PNG it is, and only when drawn. Left to the style, QIcon asks every image plugin what the
+// file is, loading them all while the window is built (about 10 ms before the first frame).
 class AppStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;

@@ -20,6 +20,7 @@ private Q_SLOTS:
         window.menuBar()->addMenu(QStringLiteral("File"));
         const auto* arrow = window.menuBar()->findChild<QToolButton*>();
         QVERIFY(arrow && !arrow->icon().isNull());
+        QVERIFY(!arrow->icon().pixmap(QSize(16, 16)).isNull());
         QFile maps(QStringLiteral("/proc/self/maps"));
         QVERIFY(maps.open(QIODevice::ReadOnly));
         QVERIFY(!maps.readAll().contains("/imageformats/"));
