@@ -66,8 +66,12 @@ int main(int argc, char* argv[])
     {
         AppDelegate delegate(&early);
         if (delegate.handOverOrListen(files, QDir::currentPath(),
-                                      SingleInstance::defaultServerName(), launchToken))
+                                      SingleInstance::defaultServerName(), launchToken)) {
+            // The application object takes Qt's font configuration down with it: never while
+            // the thread is still reading it.
+            fonts.wait();
             return 0;
+        }
         // Only now: a launch that handed its file over would wait for this decode to end.
         early.applicationStarted();
 
