@@ -3,13 +3,15 @@
 // the image service, the model and the zoom surface in this process, then starts the real
 // viewer under the current X display and reads its frame trace and its memory.
 //
-//   pelu-bench [--quick] [--json] [--data DIR] [--viewer PELU] [--only SECTIONS]
+//   pelu-bench [--quick] [--json] [--data DIR] [--viewer PELU] [--only SECTIONS] [--repeats N]
 //
 // SECTIONS: a comma-separated choice of service, step, surface, strip, folder, window, pixels
 // (the window's pixels read from the X server, beside the frame trace), relaunch (a folder's
 // strip at the first and the second launch).
 // --quick runs every section on tiny data with short waits: it shows that the bench still
 // works, its figures mean nothing. --json ends the output with one JSON object of the figures.
+// --repeats sets how many times each timing is taken (5): ratios of figures that move by
+// milliseconds between runs, as the start's, want more.
 #include "BenchData.h"
 #include "FolderBench.h"
 #include "PixelBench.h"
@@ -66,9 +68,11 @@ int main(int argc, char* argv[])
             settings.viewer = arguments[++i];
         } else if (a == QLatin1String("--only") && hasValue) {
             only = arguments[++i].split(QLatin1Char(','));
+        } else if (a == QLatin1String("--repeats") && hasValue && arguments[i + 1].toInt() > 0) {
+            settings.repeats = arguments[++i].toInt();
         } else {
             std::fprintf(stderr, "usage: pelu-bench [--quick] [--json] [--data DIR] "
-                                 "[--viewer PELU] [--only SECTIONS]\n");
+                                 "[--viewer PELU] [--only SECTIONS] [--repeats N]\n");
             return 2;
         }
     }
