@@ -91,17 +91,6 @@ QByteArray iccProfileAtom(int number)
                        : QByteArrayLiteral("_ICC_PROFILE_") + QByteArray::number(number);
 }
 
-QByteArray readIccProfile(int number)
-{
-    xcb_window_t root = 0;
-    xcb_connection_t* connection = openConnection(&root);
-    if (!connection)
-        return {};
-    const QByteArray profile = readProfile(connection, root, number);
-    xcb_disconnect(connection);
-    return profile;
-}
-
 QByteArray readStartupProfile()
 {
     StartupConnection& kept = startupConnection();

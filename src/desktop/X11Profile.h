@@ -15,13 +15,11 @@ namespace desktop::x11 {
 // The name of the property holding screen `number`'s profile.
 QByteArray iccProfileAtom(int number);
 
-// Screen `number`'s profile, read over a connection of its own to $DISPLAY, so that it can be
+// The first screen's profile, read over a connection of its own to $DISPLAY, so that it can be
 // called before the application object exists; empty when there is no X server or no profile.
-QByteArray readIccProfile(int number = 0);
-
-// The first screen's profile, read as readIccProfile(0) does, but over a connection that is
-// kept for the first ProfileWatch to take: an X server whose only client leaves resets, and a
-// connection Qt makes during that reset is refused ("no Qt platform plugin").
+// The connection is kept for the first ProfileWatch to take: an X server whose only client
+// leaves resets, and a connection Qt makes during that reset is refused ("no Qt platform
+// plugin").
 QByteArray readStartupProfile();
 
 // Keeps watch on the root window's profile properties over a connection of its own, whose

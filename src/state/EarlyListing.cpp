@@ -19,9 +19,9 @@
 
 namespace {
 
-// A big folder is read on and put in order only once the first picture is on screen: reading
-// and sorting ten thousand names beside the window's start held its first frame back.
-// Never later than this, whatever happens to the picture.
+// A big folder is read on and put in order once the first picture is on screen (reading and
+// sorting ten thousand names beside the window's start held its first frame back), and never
+// later than this, whatever happens to the picture.
 constexpr auto kLongestHold = std::chrono::seconds(1);
 
 struct Early {
