@@ -85,6 +85,7 @@ AppState::AppState(imaging::EarlyDecode* early, QObject* parent)
 
 AppState::~AppState()
 {
+    writeUnwrittenPreferences();
     // Remove the monitor before the fields go, so no late movement reaches a dying model.
     delete m_mouseMonitor;
     m_mouseMonitor = nullptr;
@@ -108,7 +109,19 @@ void AppState::readPreferences()
         if (auto mode = overlayModeFromRaw(overlay.toString()))
             setOverlayMode(*mode);
     }
-    setShowThumbnailBar(settings.value(kShowThumbnailBarKey, false).toBool());
+    // A first launch stores the default as well, but not before its first picture is on
+    // screen: making the settings folder and locking, writing and renaming the file held that
+    // picture back by a few milliseconds.
+    if (const QVariant shown = settings.value(kShowThumbnailBarKey); shown.isValid())
+        setShowThumbnailBar(shown.toBool());
+    else
+        m_thumbnailPreferenceUnwritten = true;
+}
+
+void AppState::writeUnwrittenPreferences()
+{
+    if (std::exchange(m_thumbnailPreferenceUnwritten, false))
+        storePreference(kShowThumbnailBarKey, m_showThumbnailBar);
 }
 
 void AppState::setCurrentURL(const std::optional<QUrl>& url)
@@ -179,6 +192,7 @@ void AppState::setOverlayMode(OverlayMode mode)
 
 void AppState::setShowThumbnailBar(bool show)
 {
+    m_thumbnailPreferenceUnwritten = false;
     if (assign(m_showThumbnailBar, show))
         Q_EMIT showThumbnailBarChanged();
     storePreference(kShowThumbnailBarKey, show);

@@ -205,6 +205,7 @@ private:
     friend struct TestAccess;
 
     void readPreferences();
+    void writeUnwrittenPreferences();
     void rotateBy(int quarterTurns);
     // Starts writing the view's turn into the shown file, unless a rewrite is under way.
     void rewriteTurnedFile();
@@ -303,6 +304,8 @@ private:
     bool m_preloadsHeld = false;
     // The file opened at start whose metadata is read once its picture is on screen.
     QUrl m_metadataLater;
+    // A first launch's thumbnail preference, written back once the first picture is on screen.
+    bool m_thumbnailPreferenceUnwritten = false;
     // The way the last step went (1 forward, -1 back, 0 none yet), and whether it turned back.
     int m_direction = 0;
     bool m_turnedBack = false;

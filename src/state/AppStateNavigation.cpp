@@ -288,6 +288,7 @@ void AppState::holdPreloads(int timeoutMs)
 
 void AppState::releasePreloads()
 {
+    writeUnwrittenPreferences();
     folder::detail::releaseEarlyListing();
     if (m_early)
         m_early->previewShown();
