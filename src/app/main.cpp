@@ -1,11 +1,11 @@
 #include "app/AppDelegate.h"
 #include "app/AppStyle.h"
-#include "app/FontWarmup.h"
 #include "app/Localization.h"
 #include "app/MessageRouting.h"
 #include "app/PeluApp.h"
 #include "app/ScreenColour.h"
 #include "app/SingleInstance.h"
+#include "app/TextWarmup.h"
 #include "app/WindowFrame.h"
 #include "base/FrameTrace.h"
 #include "desktop/ScreenProfile.h"
@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     // window start; in the colours of the first screen's profile, read on its thread.
     const QString argument = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
     // Only beside a decode that ends at once: a big photo's decode needs that core itself.
-    app::FontWarmup fonts(!imaging::decodesSlowly(argument));
+    app::TextWarmup texts(!imaging::decodesSlowly(argument));
     imaging::EarlyDecode early(argument, fittedInto, desktop::startupScreenProfile);
     const EarlyListing listing(argument);
     // Before Qt's X11 plugin takes the startup id for a window of its own.
@@ -69,7 +69,7 @@ int main(int argc, char* argv[])
                                       SingleInstance::defaultServerName(), launchToken)) {
             // The application object takes Qt's font configuration down with it: never while
             // the thread is still reading it.
-            fonts.wait();
+            texts.wait();
             return 0;
         }
         // Only now: a launch that handed its file over would wait for this decode to end.
@@ -78,7 +78,7 @@ int main(int argc, char* argv[])
         // Before anything is decoded here: the screen's profile, followed from now on.
         app::ScreenColour colour(delegate.appState());
         // Before the window's first text reads the font configuration itself.
-        fonts.wait();
+        texts.wait();
         PeluApp pelu(delegate);
         // Two neighbours decoding beside the first frame would take both cores from it.
         delegate.appState().holdPreloads(kFirstFrameWaitMs);
