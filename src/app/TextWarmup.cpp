@@ -70,7 +70,8 @@ TextWarmup::TextWarmup(bool wanted)
                          : nullptr;
     }
     m_thread = std::thread([fontconfig, initFonts, x11, loadLocale] {
-        // Qt's start waits on the X server over and over: both come first, this fills the gaps.
+        // Qt's start and the X server that draws its window come first: this only takes what
+        // processor they leave.
         base::lowerThreadPriority(base::Yield::toEverything);
         // First what Qt needs first: it names a window while it connects.
         if (loadLocale)
