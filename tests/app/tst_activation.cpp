@@ -166,12 +166,12 @@ private Q_SLOTS:
         QVERIFY(second.waitForFinished(5000));
         QCOMPARE(second.exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT((manager.receive(), !manager.activations.isEmpty()), 5000);
+        QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
         first.kill();
         first.waitForFinished();
         QCOMPARE(manager.activations[0].window, window);
         QCOMPARE(manager.activations[0].source, 1u);
         QCOMPARE(manager.activations[0].time, 9001u);
-        QTRY_VERIFY((manager.receive(), !manager.startupMessages.isEmpty()));
         QCOMPARE(manager.startupMessages.last(), "remove: ID=menu-7-host-pelu-1_TIME9001");
     }
 
